@@ -1,0 +1,181 @@
+#include "atc_controller.h"
+
+namespace {
+
+// Several requests in one cycle amount to one.
+void RequestChangeSound(AtcController& atc) { atc.SoundRequest[ChangeSoundSlot] = SOUND_PLAY; }
+
+int CountSet(const std::array<uint8_t, ChannelCount>& flags) {
+  return flags[ChannelA] + flags[ChannelB] + flags[ChannelC];
+}
+
+void ClearCommandsAndLamps(AtcController& atc) {
+  atc.Active = 0;
+  atc.AtcSignalLamp = 0;
+  atc.BrakeLamp = 0;
+  atc.EmergencyLamp = 0;
+  atc.RestrictLamp = 0;
+  atc.StepLamps.fill(0);
+  atc.ServiceBrakeCommand = 0;
+  atc.EmergencyLatch = 0;
+}
+
+// Cut-out: the ATC is switched off and lets the driver's handles through. The
+// supervision does not run, and the limit, step, mode, channel verdicts, health
+// and permits stay as they were, to be voted again when the ATC is cut back in.
+void RunCutOutCycle(AtcController& atc) {
+  // 1. Only the first cut-out frame after running announces the change.
+  if (atc.Active == 1) {
+    RequestChangeSound(atc);
+  }
+  // 2.
+  ClearCommandsAndLamps(atc);
+}
+
+// 2. The first normal cycle after power-on or a cut-out restores every
+// channel's health; any later cycle carries the health latches forward.
+std::array<uint8_t, ChannelCount> HealthBeforeTest(AtcController& atc) {
+  if (atc.Active == 0) {
+    atc.PoweredUp = 1;
+    RequestChangeSound(atc);
+    return {1, 1, 1};
+  }
+  return atc.ChannelHealthy;
+}
+
+// 3. A channel stays healthy while its previous vote agrees with at least one
+// sibling's. A channel that loses its health keeps it lost until the next
+// first cycle or beacon reset.
+void JudgeChannelHealth(AtcController& atc, const std::array<uint8_t, ChannelCount>& wasHealthy) {
+  const auto& vote = atc.ChannelVote;
+  const auto agrees = [&](int ch, int sib1, int sib2) {
+    return vote[ch] == vote[sib1] || vote[ch] == vote[sib2];
+  };
+  atc.ChannelHealthy[ChannelA] = wasHealthy[ChannelA] && agrees(ChannelA, ChannelB, ChannelC);
+  atc.ChannelHealthy[ChannelB] = wasHealthy[ChannelB] && agrees(ChannelB, ChannelA, ChannelC);
+  atc.ChannelHealthy[ChannelC] = wasHealthy[ChannelC] && agrees(ChannelC, ChannelA, ChannelB);
+}
+
+// 5. The verdicts voted are those of the previous frame's supervision pass:
+// this cycle's pass runs only after the limit of this frame is known.
+void CastVotes(AtcController& atc) {
+  for (int ch = 0; ch < ChannelCount; ++ch) {
+    atc.ChannelVote[ch] = atc.ChannelOk[ch] && atc.ChannelHealthy[ch];
+  }
+}
+
+// 6. Two copies of the permit, evaluated alike; the service brake is released
+// only while both hold.
+uint8_t EvaluatePermit(const AtcController& atc) {
+  return atc.PoweredUp && atc.MajorityHealthy && CountSet(atc.ChannelVote) >= 2;
+}
+
+// 10.-13. The limit of the decoded step, capped in the restricted and ATS
+// positions (0 and 15 km/h stay), and forced to 25 km/h by the restriction
+// switch in every position and at every step.
+void SetLimitAndStepLamps(AtcController& atc) {
+  atc.StepLamps.fill(0);
+  if (atc.Mode == ModeAtc) {
+    atc.StepLamps[atc.SpeedStep] = 1;
+  }
+  atc.SpeedLimit = SpeedStepLimitKmh(atc.SpeedStep, atc.Use120Signal);
+  if ((atc.Mode == ModeRestricted || atc.Mode == ModeAts) && atc.SpeedLimit > RestrictedLimitKmh) {
+    atc.SpeedLimit = RestrictedLimitKmh;
+  }
+  if (atc.RestrictApplied) {
+    atc.SpeedLimit = RestrictedLimitKmh;
+  }
+}
+
+// 15. The emergency brake latches on: no ATC code or the 0 km/h stop aspect in
+// ATC without the restriction switch; a lost healthy majority; or a rollback
+// seen by both detector entries in the previous pass.
+void LatchEmergencyOnTrigger(AtcController& atc) {
+  const bool stopStep = atc.SpeedStep == 0 || atc.SpeedStep == 11;
+  const bool trigger = (stopStep && !atc.RestrictApplied && atc.Mode == ModeAtc) ||
+                       !atc.MajorityHealthy || (atc.RollbackSeen[0] && atc.RollbackSeen[1]);
+  if (trigger) {
+    if (!atc.EmergencyLatch) {
+      RequestChangeSound(atc);
+    }
+    atc.EmergencyLatch = 1;
+  }
+}
+
+// 16. The driver's brake at the emergency notch releases the latch. It runs
+// after the trigger, so while the handle is held there the latch ends every
+// cycle clear, even with the trigger holding.
+void ReleaseEmergencyByDriver(AtcController& atc) {
+  if (atc.BrakeAtEmergency) {
+    if (atc.EmergencyLatch) {
+      RequestChangeSound(atc);
+    }
+    atc.EmergencyLatch = 0;
+  }
+}
+
+// 17. In the ATS position outside an ATC section the ATC's service brake and
+// lamps stay off; the emergency latch keeps its value and still brakes the
+// train. Elsewhere the brake lamp follows the command one cycle late.
+void CommandServiceBrake(AtcController& atc) {
+  if (atc.Mode == ModeAts && !atc.InAtcSection) {
+    atc.BrakeLamp = 0;
+    atc.EmergencyLamp = 0;
+    atc.ServiceBrakeCommand = 0;
+    return;
+  }
+  atc.BrakeLamp = atc.ServiceBrakeCommand;
+  atc.EmergencyLamp = atc.EmergencyLatch;
+  atc.ServiceBrakeCommand = !(atc.PermitA && atc.PermitB && !atc.EmergencyLatch);
+}
+
+void RunNormalCycle(AtcController& atc) {
+  // 1.
+  const uint8_t permitOnEntry = atc.PermitA;
+  // 2.-4.
+  const auto wasHealthy = HealthBeforeTest(atc);
+  JudgeChannelHealth(atc, wasHealthy);
+  atc.MajorityHealthy = CountSet(atc.ChannelHealthy) >= 2;
+  // 5.-6.
+  CastVotes(atc);
+  atc.PermitA = EvaluatePermit(atc);
+  atc.PermitB = EvaluatePermit(atc);
+  // 7.-8. Sampled before this cycle's supervision pass overwrites them.
+  atc.RollbackSeen = atc.RollbackBits;
+  atc.RestrictApplied = atc.RestrictSwitch;
+  // 9.-13.
+  atc.SpeedStep = DecodeSpeedStep(atc.StepFlags);
+  SetLimitAndStepLamps(atc);
+  // 14. Verdicts for the next cycle; nothing below reads them.
+  SuperviseSpeed(atc);
+  // 15.-17.
+  LatchEmergencyOnTrigger(atc);
+  ReleaseEmergencyByDriver(atc);
+  CommandServiceBrake(atc);
+  // 18. Granting and losing the permit are both announced.
+  if (atc.PermitA != permitOnEntry) {
+    RequestChangeSound(atc);
+  }
+  // 19.
+  atc.Active = 1;
+  atc.RestrictLamp = atc.RestrictApplied;
+  atc.AtcSignalLamp = atc.InAtcSection ? 1 : 0;
+}
+
+// Each request reaches the host in exactly one frame; later frames carry
+// "continue" until the next request.
+void HandOverSounds(AtcController& atc) {
+  atc.SoundOut = atc.SoundRequest;
+  atc.SoundRequest.fill(SOUND_CONTINUE);
+}
+
+}  // namespace
+
+void RunCycle(AtcController& atc) {
+  if (atc.CutOutSwitch) {
+    RunCutOutCycle(atc);
+  } else {
+    RunNormalCycle(atc);
+  }
+  HandOverSounds(atc);
+}

@@ -1,0 +1,107 @@
+// One frame: the controller's cycle, then its verdicts in the host's terms.
+#include "module_records.h"
+#include "plugin_module.h"
+
+namespace {
+
+// Panel indices the frame step writes; nothing else in the panel is touched.
+constexpr int PanelModeAts = 33;
+constexpr int PanelModeAtc = 34;
+constexpr int PanelModeRestricted = 35;
+constexpr int PanelActive = 52;
+constexpr int PanelAtcSignal = 53;
+constexpr int PanelRestrict = 56;
+constexpr int PanelBrake = 57;
+constexpr int PanelEmergency = 58;
+constexpr int PanelCutOut = 59;
+constexpr int PanelSpeedLimit = 72;
+constexpr int PanelAtsRunning = 247;
+constexpr int PanelAtsReady = 249;
+
+// Lamps of speed steps 0 to 10; steps 11 and 12 have no panel place.
+constexpr int PanelStepLamp[] = {70, 71, 74, 76, 80, 82, 84, 86, 89, 91, 93};
+constexpr int PanelStepLampCount = sizeof(PanelStepLamp) / sizeof(PanelStepLamp[0]);
+static_assert(PanelStepLampCount == 11);
+static_assert(PanelStepLampCount <= SpeedStepCount);
+static_assert(PanelAtsReady < PANEL_ARRAY_MIN_LENGTH);
+
+// Host sounds fed from SoundOut, in its order.
+constexpr int SoundIndex[] = {5, 110, 111};
+static_assert(sizeof(SoundIndex) / sizeof(SoundIndex[0]) == SoundSlotCount);
+static_assert(111 < SOUND_ARRAY_MIN_LENGTH);
+
+// Each field by its own rule, all from the driver's handles as the host last
+// set them. The emergency notch overrides everything; the ATC service brake
+// replaces whatever the driver's notch is, the emergency notch included.
+Handles ComposeHandles(const AtcController& atc, const DriverHandles& driver) {
+  const bool service = atc.ServiceBrakeCommand;
+  const bool emergency = atc.EmergencyLatch;
+  Handles out;
+  out.Brake = emergency ? Module.EmergencyNotch : service ? Module.AtcBrakeNotch : driver.Brake;
+  out.Power = (service || emergency) ? 0 : driver.Power;
+  out.Reverser = (service && driver.Brake == 0) ? 0 : driver.Reverser;
+  out.AuxiliaryCommand = (service && emergency) ? 0 : 2;
+  return out;
+}
+
+void WritePanel(const AtcController& atc, int32_t* panel) {
+  panel[PanelModeAts] = atc.Mode == ModeAts;
+  panel[PanelModeAtc] = atc.Mode == ModeAtc;
+  panel[PanelModeRestricted] = atc.Mode == ModeRestricted;
+  panel[PanelActive] = atc.Active;
+  panel[PanelAtcSignal] = atc.AtcSignalLamp;
+  panel[PanelRestrict] = atc.RestrictLamp;
+  panel[PanelBrake] = atc.BrakeLamp;
+  panel[PanelEmergency] = atc.EmergencyLamp;
+  panel[PanelCutOut] = atc.CutOutSwitch;
+  for (int step = 0; step < PanelStepLampCount; ++step) {
+    panel[PanelStepLamp[step]] = static_cast<int32_t>(atc.StepLamps[step]);
+  }
+  panel[PanelSpeedLimit] = static_cast<int32_t>(atc.SpeedLimit);
+}
+
+// Only with the ATS position configured. The ready lamp is only ever lit:
+// once the host has seen 1 there it keeps it.
+void WriteAtsLamps(const AtcController& atc, int32_t* panel) {
+  if (atc.Mode == ModeAts && !atc.InAtcSection) {
+    panel[PanelAtsRunning] = 1;
+  } else {
+    panel[PanelAtsRunning] = 0;
+    panel[PanelAtsReady] = 1;
+  }
+}
+
+void WriteSounds(const AtcController& atc, int32_t* sound) {
+  for (int slot = 0; slot < SoundSlotCount; ++slot) {
+    sound[SoundIndex[slot]] = atc.SoundOut[slot];
+  }
+}
+
+}  // namespace
+
+// A host that hands over no state gets the frame run on the state it handed
+// last; missing panel or sound arrays are simply not written.
+Handles RunFrame(const VehicleState* state, int32_t* panel, int32_t* sound) {
+  AtcController& atc = Module.Controller;
+  // 1.
+  if (state != nullptr) {
+    Module.CurrentState = *state;
+  }
+  // 2.
+  RunCycle(atc);
+  // 3.
+  Module.OutputHandles = ComposeHandles(atc, Module.DriverHandles);
+  // 4.-5.
+  if (panel != nullptr) {
+    WritePanel(atc, panel);
+    if (atc.UseAts) {
+      WriteAtsLamps(atc, panel);
+    }
+  }
+  // 6.
+  if (sound != nullptr) {
+    WriteSounds(atc, sound);
+  }
+  // 7.
+  return Module.OutputHandles;
+}

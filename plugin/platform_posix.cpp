@@ -1,0 +1,43 @@
+// The native build's stand-ins for the loader: the module's own path comes from
+// the dynamic linker, and the process attach runs when the object is loaded.
+#include <dlfcn.h>
+#include <limits.h>
+#include <stdlib.h>
+
+#include <cstring>
+
+#include "platform.h"
+
+bool LocateIniPath(const void* moduleHandle, char (&iniPath)[IniPathCapacity]) {
+  Dl_info info{};
+  if (dladdr(moduleHandle, &info) == 0 || info.dli_fname == nullptr) {
+    return false;
+  }
+  char resolved[PATH_MAX];
+  if (realpath(info.dli_fname, resolved) == nullptr) {
+    return false;
+  }
+  // The same fixed buffers as the Windows build: a path that does not fit is
+  // refused whole rather than cut.
+  const size_t pathLength = std::strlen(resolved);
+  if (pathLength >= static_cast<size_t>(ModulePathCapacity)) {
+    return false;
+  }
+  const char* lastSlash = std::strrchr(resolved, '/');
+  const size_t directoryLength = lastSlash != nullptr ? static_cast<size_t>(lastSlash - resolved) + 1 : 0;
+  if (directoryLength >= static_cast<size_t>(DirectoryCapacity) ||
+      directoryLength + sizeof IniFileName > static_cast<size_t>(IniPathCapacity)) {
+    return false;
+  }
+  std::memcpy(iniPath, resolved, directoryLength);
+  std::memcpy(iniPath + directoryLength, IniFileName, sizeof IniFileName);
+  return true;
+}
+
+namespace {
+
+// The process attach: the address of the module's own records identifies the
+// shared object they live in.
+__attribute__((constructor)) void AttachOnLoad() { AttachModule(&Module, true); }
+
+}  // namespace
