@@ -2,7 +2,7 @@
 // the dynamic linker, and the process attach runs when the object is loaded.
 #include <dlfcn.h>
 #include <limits.h>
-#include <stdlib.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -13,9 +13,21 @@ bool LocateIniPath(const void* moduleHandle, char (&iniPath)[IniPathCapacity]) {
   if (dladdr(moduleHandle, &info) == 0 || info.dli_fname == nullptr) {
     return false;
   }
+  // The path as the library was loaded, made absolute against the folder the
+  // process started in; links are not followed, as the Windows loader reports
+  // the path it loaded from.
   char resolved[PATH_MAX];
-  if (realpath(info.dli_fname, resolved) == nullptr) {
+  if (info.dli_fname[0] == '/') {
+    if (std::strlen(info.dli_fname) >= sizeof resolved) {
+      return false;
+    }
+    std::strcpy(resolved, info.dli_fname);
+  } else if (getcwd(resolved, sizeof resolved) == nullptr ||
+             std::strlen(resolved) + 1 + std::strlen(info.dli_fname) >= sizeof resolved) {
     return false;
+  } else {
+    std::strcat(resolved, "/");
+    std::strcat(resolved, info.dli_fname);
   }
   // The same fixed buffers as the Windows build: a path that does not fit is
   // refused whole rather than cut.
