@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The first thing to run: installs what is missing, builds the native plug-in
+# and the drive tool, drives the plug-in through an example scenario and says
+# where the trace and the chart are; then builds the Windows KELVRIN.dll.
+#
+#   bash scripts/run-example.sh [SCENARIO]     (default: examples/approach.toml)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scenario=${1:-examples/approach.toml}
+
+bash scripts/install-deps.sh
+
+echo "== native build (build/default)"
+cmake --preset default
+cmake --build --preset default --target KELVRIN drive
+
+echo
+echo "== driving KELVRIN.so through $scenario"
+name=$(basename "$scenario" .toml)
+build/default/tools/drive "$scenario" --plugin build/default/plugin/KELVRIN.so \
+  --out "drive-out/$name"
+echo
+echo "Trace: $(pwd)/drive-out/$name/trace.csv"
+echo "Chart: $(pwd)/drive-out/$name/chart.svg   (open it in a browser)"
+
+echo
+echo "== Windows build (build/windows)"
+cmake --preset windows
+cmake --build --preset windows --target KELVRIN
+echo
+echo "Windows plug-in: $(pwd)/build/windows/plugin/KELVRIN.dll (with KELVRIN.ini beside it)"

@@ -1,0 +1,24 @@
+// The drive command as a function, so that tests can run it in-process.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace drive {
+
+// Exit statuses of the drive command.
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitOutputFailed = 1;  // the trace, chart or summary could not be written
+inline constexpr int ExitBadInput = 2;      // the scenario file or the command line is wrong
+inline constexpr int ExitPluginFailed = 3;  // the library cannot be loaded or lacks entry points
+
+// Runs `drive SCENARIO [options]` with args as argv[1..]; the summary goes to
+// out, errors to err. Returns one of the exit statuses above.
+int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The library built beside this program: <program folder>/../plugin/KELVRIN.so
+// (KELVRIN.dll on Windows); empty when the program's own path is unknown.
+std::string DefaultPluginPath();
+
+}  // namespace drive

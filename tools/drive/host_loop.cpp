@@ -1,0 +1,196 @@
+#include "host_loop.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "train_physics.h"
+
+namespace drive {
+namespace {
+
+// The host lends arrays at least this long; a little more, as a real host does.
+constexpr int PanelLength = 256;
+constexpr int SoundLength = 256;
+static_assert(PanelLength >= PANEL_ARRAY_MIN_LENGTH && SoundLength >= SOUND_ARRAY_MIN_LENGTH);
+
+// Half a frame of slack for clock comparisons on the frame grid.
+bool ClockReached(double nowS, double dueS, double frameS) {
+  return nowS + frameS / 2 >= dueS;
+}
+
+// movedSinceFired: the train has moved since the event before this one fired,
+// so that "stopped" means coming to rest, not standing where it stood.
+bool Due(const Trigger& when, double nowS, double lastFiredS, bool movedSinceFired,
+         const TrainMotion& motion, double frameS) {
+  switch (when.Kind) {
+    case TriggerKind::AtTime:
+      return ClockReached(nowS, when.Value, frameS);
+    case TriggerKind::AtPosition:
+      return motion.PositionM >= when.Value;
+    case TriggerKind::After:
+      return ClockReached(nowS, lastFiredS + when.Value, frameS);
+    case TriggerKind::SpeedAbove:
+      return motion.SpeedKmh > when.Value;
+    case TriggerKind::SpeedBelow:
+      return motion.SpeedKmh < when.Value;
+    case TriggerKind::Stopped:
+      return motion.SpeedKmh == 0.0 && movedSinceFired;
+  }
+  return false;
+}
+
+// Between frames, in the fixed order of EventActions.
+void Apply(const EventActions& actions, const PluginEntryPoints& api, DriverHandles& driver) {
+  if (actions.Reverser) {
+    driver.Reverser = *actions.Reverser;
+    api.SetReverser(driver.Reverser);
+  }
+  if (actions.Power) {
+    driver.Power = *actions.Power;
+    api.SetPower(driver.Power);
+  }
+  if (actions.Brake) {
+    driver.Brake = *actions.Brake;
+    api.SetBrake(driver.Brake);
+  }
+  if (actions.Signal) {
+    api.SetSignal(*actions.Signal);
+  }
+  if (actions.Beacon) {
+    BeaconData beacon{};
+    beacon.Type = actions.Beacon->Type;
+    beacon.Parameter = actions.Beacon->Parameter;
+    api.SetBeaconData(&beacon);
+  }
+  for (const KeyPress& key : actions.Keys) {
+    api.KeyDown(key.Index);
+    api.KeyUp(key.Index);
+  }
+}
+
+// The host's state record: the location in bytes 0-7, the speed in 8-11 and
+// the clock in milliseconds in 12-15; the plug-in reads only the speed.
+VehicleState ComposeState(const TrainMotion& motion, double nowS) {
+  VehicleState state{};
+  const double location = motion.PositionM;
+  std::memcpy(state.HostBytes0To7, &location, sizeof location);
+  state.Speed = static_cast<float>(motion.SpeedKmh);
+  const int32_t clockMs = static_cast<int32_t>(std::lround(nowS * 1000.0));
+  std::memcpy(state.HostBytes12To39, &clockMs, sizeof clockMs);
+  return state;
+}
+
+}  // namespace
+
+CabIndication ReadCabPanel(const int32_t* panel) {
+  CabIndication cab;
+  cab.ModeAts = panel[33];
+  cab.ModeAtc = panel[34];
+  cab.ModeRestricted = panel[35];
+  cab.AtcActive = panel[52];
+  cab.AtcSignal = panel[53];
+  cab.Restrict = panel[56];
+  cab.BrakeLamp = panel[57];
+  cab.EmergencyLamp = panel[58];
+  cab.CutOut = panel[59];
+  cab.LimitKmh = panel[72];
+  cab.AtsRunning = panel[247];
+  cab.AtsReady = panel[249];
+  for (int step = 0; step < 11; ++step) {
+    cab.StepLamps[step] = panel[StepLampPanelIndex[step]];
+  }
+  return cab;
+}
+
+Intervention ClassifyIntervention(const DriverHandles& driver, const Handles& returned,
+                                  int32_t emergencyNotch) {
+  if (returned.Brake == driver.Brake && returned.Power == driver.Power &&
+      returned.Reverser == driver.Reverser) {
+    return Intervention::None;
+  }
+  return returned.Brake == emergencyNotch ? Intervention::Emergency : Intervention::Service;
+}
+
+RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api) {
+  RunRecord record;
+  const TrainSpec& train = scenario.Train;
+  record.FrameS = 1.0 / scenario.Run.FrameRateHz;
+  record.EmergencyNotch = EmergencyNotchOf(train);
+
+  // Start-up, in the host's order.
+  api.Load();
+  record.PluginVersion = api.GetPluginVersion();
+  HostVehicleSpec spec;
+  spec.ServiceNotches = train.ServiceNotches;
+  spec.PowerNotches = train.PowerNotches;
+  api.SetVehicleSpec(&spec);
+  api.Initialize(0);
+  DriverHandles driver{scenario.Start.Brake, scenario.Start.Power, scenario.Start.Reverser};
+  api.SetReverser(driver.Reverser);
+  api.SetPower(driver.Power);
+  api.SetBrake(driver.Brake);
+
+  int32_t panel[PanelLength] = {};
+  int32_t sound[SoundLength] = {};
+  TrainMotion motion{scenario.Start.SpeedKmh, scenario.Start.PositionM};
+  if (scenario.Run.Loop == LoopKind::Open) {
+    motion.SpeedKmh = ProfileSpeedAt(scenario.Run.SpeedProfile, 0.0);
+  }
+  const int64_t lastFrame =
+      static_cast<int64_t>(std::ceil(scenario.Run.DurationS * scenario.Run.FrameRateHz - 1e-9));
+  record.Frames.reserve(static_cast<size_t>(lastFrame + 1));
+  record.EndReason = "time";
+  size_t nextEvent = 0;
+  double lastFiredS = 0.0;
+  bool movedSinceFired = false;
+
+  for (int64_t frame = 0; frame <= lastFrame; ++frame) {
+    const double nowS = static_cast<double>(frame) * record.FrameS;
+    FrameRecord row;
+    row.FirstFiredEvent = record.Fired.size();
+    movedSinceFired = movedSinceFired || motion.SpeedKmh != 0.0;
+    while (nextEvent < scenario.Events.size() &&
+           Due(scenario.Events[nextEvent].When, nowS, lastFiredS, movedSinceFired, motion,
+               record.FrameS)) {
+      Apply(scenario.Events[nextEvent].Actions, api, driver);
+      record.Fired.push_back(FiredEvent{nextEvent, frame, nowS, motion.PositionM, motion.SpeedKmh});
+      lastFiredS = nowS;
+      movedSinceFired = motion.SpeedKmh != 0.0;
+      ++nextEvent;
+    }
+    row.FiredEventCount = record.Fired.size() - row.FirstFiredEvent;
+
+    const VehicleState state = ComposeState(motion, nowS);
+    const Handles returned = api.Elapse(&state, panel, sound);
+
+    row.Frame = frame;
+    row.TimeS = nowS;
+    row.PositionM = motion.PositionM;
+    row.SpeedKmh = motion.SpeedKmh;
+    row.GradientPermille = GradientAt(scenario.Gradients, motion.PositionM);
+    row.Driver = driver;
+    row.Returned = returned;
+    row.Acting = ClassifyIntervention(driver, returned, record.EmergencyNotch);
+    row.Cab = ReadCabPanel(panel);
+    for (int slot = 0; slot < 3; ++slot) {
+      row.Sounds[slot] = sound[SoundSlotIndex[slot]];
+    }
+    record.Frames.push_back(row);
+
+    if (scenario.Run.EndPositionM && motion.PositionM >= *scenario.Run.EndPositionM) {
+      record.EndReason = "position";
+      break;
+    }
+    if (scenario.Run.Loop == LoopKind::Closed) {
+      StepTrain(train, returned, row.GradientPermille, record.FrameS, motion);
+    } else {
+      const double nextSpeed = ProfileSpeedAt(scenario.Run.SpeedProfile, nowS + record.FrameS);
+      motion.PositionM += (motion.SpeedKmh + nextSpeed) / 2.0 / 3.6 * record.FrameS;
+      motion.SpeedKmh = nextSpeed;
+    }
+  }
+  api.Dispose();
+  return record;
+}
+
+}  // namespace drive

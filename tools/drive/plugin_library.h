@@ -1,0 +1,61 @@
+// The plug-in as the host sees it: a library file with sixteen entry points
+// looked up by name. LoadPlugin copies the library into a fresh temporary
+// folder, writes the scenario's KELVRIN.ini beside the copy (so the user's own
+// files are never read or touched), loads the copy and resolves the names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host_records.h"
+#include "scenario.h"
+
+namespace drive {
+
+// The sixteen entry points, with the platform's standard calling convention.
+struct PluginEntryPoints {
+  void (*Load)() = nullptr;
+  void (*Dispose)() = nullptr;
+  int32_t (*GetPluginVersion)() = nullptr;
+  void (*SetVehicleSpec)(const void* spec) = nullptr;
+  void (*Initialize)(int32_t initialState) = nullptr;
+  Handles (*Elapse)(const VehicleState* state, int32_t* panel, int32_t* sound) = nullptr;
+  void (*SetPower)(int32_t notch) = nullptr;
+  void (*SetBrake)(int32_t notch) = nullptr;
+  void (*SetReverser)(int32_t position) = nullptr;
+  void (*KeyDown)(int32_t key) = nullptr;
+  void (*KeyUp)(int32_t key) = nullptr;
+  void (*HornBlow)(int32_t horn) = nullptr;
+  void (*DoorOpen)() = nullptr;
+  void (*DoorClose)() = nullptr;
+  void (*SetSignal)(int32_t aspect) = nullptr;
+  void (*SetBeaconData)(const BeaconData* beacon) = nullptr;
+};
+
+struct LoadedPlugin {
+  PluginEntryPoints Api;
+  void* Handle = nullptr;  // the platform's module handle
+  std::string WorkFolder;  // the temporary folder with the copy and KELVRIN.ini
+  std::string CopyPath;    // the copy that was loaded
+  std::string IniText;     // what was written as KELVRIN.ini; empty: no file
+};
+
+struct PluginLoadResult {
+  bool Ok = false;
+  std::string Error;  // when not Ok: what failed, naming the file or the entry point
+};
+
+// The INI text for the scenario's options; empty when the scenario sets none.
+std::string ComposeIniText(const PluginOptions& options);
+
+// Loads a private copy of the library at libraryPath with the given options.
+PluginLoadResult LoadPlugin(const std::string& libraryPath, const PluginOptions& options,
+                            LoadedPlugin& plugin);
+
+// Unloads the copy and removes the temporary folder.
+void UnloadPlugin(LoadedPlugin& plugin);
+
+// The native library's file name on this platform: KELVRIN.so or KELVRIN.dll.
+const char* PluginFileName();
+
+}  // namespace drive
