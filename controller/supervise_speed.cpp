@@ -2,12 +2,14 @@
 
 namespace {
 
-// A channel finds the speed within its threshold only when it compares no
-// greater: an unknown (NaN) speed fails every channel, so the train loses its
-// running permit instead of keeping it.
-uint8_t ChannelVerdict(double speedKmh, double limitKmh, uint8_t siblingOk1, uint8_t siblingOk2) {
-  const double thresholdKmh = (siblingOk1 && siblingOk2) ? limitKmh : limitKmh - ChannelMarginKmh;
-  return speedKmh <= thresholdKmh ? 1 : 0;
+// A channel's threshold is the limit while both siblings pass, else the limit
+// less the margin; both comparisons are made once per pass and each channel
+// picks its own. A channel finds the speed within its threshold only when it
+// compares no greater: an unknown (NaN) speed fails every channel, so the
+// train loses its running permit instead of keeping it.
+uint8_t ChannelVerdict(uint8_t withinLimit, uint8_t withinMargin, uint8_t siblingOk1,
+                       uint8_t siblingOk2) {
+  return (siblingOk1 && siblingOk2) ? withinLimit : withinMargin;
 }
 
 uint8_t RollingBack(float speedKmh, int32_t reverser) {
@@ -23,12 +25,14 @@ uint8_t RollingBack(float speedKmh, int32_t reverser) {
 void SuperviseSpeed(AtcController& atc) {
   const float speed = atc.StateRef->Speed;
   const double speedKmh = static_cast<double>(speed);
-  const int32_t reverser = atc.HandlesRef->Reverser;
+  const uint8_t withinLimit = speedKmh <= atc.SpeedLimit ? 1 : 0;
+  const uint8_t withinMargin = speedKmh <= atc.SpeedLimit - ChannelMarginKmh ? 1 : 0;
+  const uint8_t rollingBack = RollingBack(speed, atc.HandlesRef->Reverser);
   auto& ok = atc.ChannelOk;
 
-  ok[ChannelA] = ChannelVerdict(speedKmh, atc.SpeedLimit, ok[ChannelB], ok[ChannelC]);
-  atc.RollbackBits[0] = RollingBack(speed, reverser);
-  ok[ChannelB] = ChannelVerdict(speedKmh, atc.SpeedLimit, ok[ChannelA], ok[ChannelC]);
-  atc.RollbackBits[1] = RollingBack(speed, reverser);
-  ok[ChannelC] = ChannelVerdict(speedKmh, atc.SpeedLimit, ok[ChannelA], ok[ChannelB]);
+  ok[ChannelA] = ChannelVerdict(withinLimit, withinMargin, ok[ChannelB], ok[ChannelC]);
+  atc.RollbackBits[0] = rollingBack;
+  ok[ChannelB] = ChannelVerdict(withinLimit, withinMargin, ok[ChannelA], ok[ChannelC]);
+  atc.RollbackBits[1] = rollingBack;
+  ok[ChannelC] = ChannelVerdict(withinLimit, withinMargin, ok[ChannelA], ok[ChannelB]);
 }

@@ -45,9 +45,12 @@ Handles ComposeHandles(const AtcController& atc, const DriverHandles& driver) {
 }
 
 void WritePanel(const AtcController& atc, int32_t* panel) {
-  panel[PanelModeAts] = atc.Mode == ModeAts;
-  panel[PanelModeAtc] = atc.Mode == ModeAtc;
-  panel[PanelModeRestricted] = atc.Mode == ModeRestricted;
+  // Read once: the host's array might alias anything, so each store would
+  // otherwise make the compiler read the field again.
+  const int32_t mode = atc.Mode;
+  panel[PanelModeAts] = mode == ModeAts;
+  panel[PanelModeAtc] = mode == ModeAtc;
+  panel[PanelModeRestricted] = mode == ModeRestricted;
   panel[PanelActive] = atc.Active;
   panel[PanelAtcSignal] = atc.AtcSignalLamp;
   panel[PanelRestrict] = atc.RestrictLamp;
@@ -81,7 +84,7 @@ void WriteSounds(const AtcController& atc, int32_t* sound) {
 
 // A host that hands over no state gets the frame run on the state it handed
 // last; missing panel or sound arrays are simply not written.
-Handles RunFrame(const VehicleState* state, int32_t* panel, int32_t* sound) {
+Handles RunFrame(const VehicleState* state, int32_t* panel, int32_t* sound) noexcept {
   AtcController& atc = Module.Controller;
   // 1.
   if (state != nullptr) {
@@ -90,7 +93,8 @@ Handles RunFrame(const VehicleState* state, int32_t* panel, int32_t* sound) {
   // 2.
   RunCycle(atc);
   // 3.
-  Module.OutputHandles = ComposeHandles(atc, Module.DriverHandles);
+  const Handles output = ComposeHandles(atc, Module.DriverHandles);
+  Module.OutputHandles = output;
   // 4.-5.
   if (panel != nullptr) {
     WritePanel(atc, panel);
@@ -103,5 +107,5 @@ Handles RunFrame(const VehicleState* state, int32_t* panel, int32_t* sound) {
     WriteSounds(atc, sound);
   }
   // 7.
-  return Module.OutputHandles;
+  return output;
 }

@@ -12,7 +12,7 @@ void StoreDriverPower(int32_t notch);
 void StoreDriverReverser(int32_t position);
 
 // One frame: the controller's cycle and the values handed back to the host.
-Handles RunFrame(const VehicleState* state, int32_t* panel, int32_t* sound);
+Handles RunFrame(const VehicleState* state, int32_t* panel, int32_t* sound) noexcept;
 
 // Track events.
 void OnSignal(int32_t aspect);
