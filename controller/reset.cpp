@@ -1,18 +1,30 @@
+#include <cstddef>
+#include <cstring>
+#include <type_traits>
+
 #include "atc_controller.h"
 
 namespace {
 
+// The two references close the record, so every field before them can be
+// reset in one copy that leaves them unwritten.
+static_assert(std::is_trivially_copyable_v<AtcController>);
+static_assert(offsetof(AtcController, HandlesRef) + sizeof(AtcController::HandlesRef) ==
+              sizeof(AtcController));
+static_assert(offsetof(AtcController, StateRef) + sizeof(AtcController::StateRef) ==
+              offsetof(AtcController, HandlesRef));
+
 // Everything back to its construction value except what the resets keep: the
-// last aspect, the configured options and the two references.
+// last aspect, the configured options and the two references. The references
+// are not even rewritten: a loader notification on another thread may read
+// them while the host's thread resets the controller.
 void PowerOn(AtcController& atc) {
   AtcController fresh;
   fresh.LastSignal = atc.LastSignal;
   fresh.UseAts = atc.UseAts;
   fresh.Use120Signal = atc.Use120Signal;
-  fresh.StateRef = atc.StateRef;
-  fresh.HandlesRef = atc.HandlesRef;
   fresh.Mode = atc.UseAts ? ModeAts : ModeRestricted;
-  atc = fresh;
+  std::memcpy(static_cast<void*>(&atc), &fresh, offsetof(AtcController, StateRef));
 }
 
 // As if the ATC had been running in ATC mode with three healthy channels that

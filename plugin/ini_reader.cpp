@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "platform.h"
@@ -21,16 +22,6 @@ struct Span {
   const char* begin;
   size_t length;
 };
-
-Span Trim(const char* begin, const char* end) {
-  while (begin < end && IsBlank(static_cast<unsigned char>(*begin))) {
-    ++begin;
-  }
-  while (end > begin && IsBlank(static_cast<unsigned char>(end[-1]))) {
-    --end;
-  }
-  return {begin, static_cast<size_t>(end - begin)};
-}
 
 bool SameName(Span name, const char* wanted) {
   const size_t wantedLength = std::strlen(wanted);
@@ -64,56 +55,151 @@ struct Lookup {
   int32_t result = 0;
 };
 
+// Characters kept of a name or a value: more than the longest name looked up,
+// and than the value's short buffer.
+constexpr size_t FieldCapacity = 32;
+static_assert(FieldCapacity > IniValueCharsRead + 1);
+
+// A name or a value as the Windows reader's strings hold it, gathered one
+// character at a time from its first non-blank one: trimmed at the end, then
+// cut at the first NUL. Only its first characters are kept, so a line of any
+// length is read in fixed space and still ends where it ends.
+struct Field {
+  char head[FieldCapacity] = {};
+  size_t seen = 0;        // characters put
+  size_t trimmed = 0;     // up to the last non-blank one
+  size_t nul = SIZE_MAX;  // where the first NUL stands
+  char lastNonBlank = 0;
+  char beforeNul = 0;
+  char previous = 0;
+
+  void Put(char c) {
+    if (seen < FieldCapacity) {
+      head[seen] = c;
+    }
+    if (c == '\0' && nul == SIZE_MAX) {
+      nul = seen;
+      beforeNul = previous;
+    }
+    ++seen;
+    if (!IsBlank(static_cast<unsigned char>(c))) {
+      trimmed = seen;
+      lastNonBlank = c;
+    }
+    previous = c;
+  }
+  // A NUL is no blank, so it always lies within the trimmed part.
+  size_t Length() const { return nul < trimmed ? nul : trimmed; }
+  char Last() const { return nul < trimmed ? beforeNul : lastNonBlank; }
+  bool Is(const char* wanted) const {
+    return Length() <= FieldCapacity && SameName({head, Length()}, wanted);
+  }
+};
+
+// One line as the reader splits it. A line whose first non-blank character is
+// '[' and that has a ']' after it is a section header, named by what lies
+// between the '[' and the last ']'. Any other line is a key: the text before
+// its first '=' names it, the text after it is its value. (A '[' line without
+// ']' and a ';' comment are keys whose names no lookup wants.)
+struct LineFields {
+  enum class Part { Start, Header, Name, BeforeValue, Value };
+  Part part = Part::Start;
+  Field name;
+  size_t headerLength = 0;  // the name's length at the latest ']'
+  bool closed = false;
+  bool hasValue = false;
+  Field value;
+
+  void Put(char c) {
+    const bool blank = IsBlank(static_cast<unsigned char>(c));
+    switch (part) {
+      case Part::Start:
+        if (blank) {
+          return;
+        }
+        if (c == '[') {
+          part = Part::Header;
+          return;
+        }
+        part = Part::Name;
+        [[fallthrough]];
+      case Part::Name:
+        if (c == '=') {
+          part = Part::BeforeValue;
+          hasValue = true;
+        } else {
+          name.Put(c);
+        }
+        return;
+      case Part::Header:
+        if (c == ']') {
+          closed = true;
+          headerLength = name.Length();
+        }
+        if (!(blank && name.seen == 0)) {
+          name.Put(c);
+        }
+        return;
+      case Part::BeforeValue:
+        if (blank) {
+          return;
+        }
+        part = Part::Value;
+        [[fallthrough]];
+      case Part::Value:
+        value.Put(c);
+        return;
+    }
+  }
+};
+
 // Only the first section of the wanted name is searched, and within it the
 // first line of the wanted key decides: a key without '=' or with an empty
 // value gives the default.
-void ParseLine(Lookup& lookup, const char* line, size_t length) {
-  const Span text = Trim(line, line + length);
-  if (text.length == 0) {
+void ParseLine(Lookup& lookup, const LineFields& line) {
+  if (line.part == LineFields::Part::Start) {
     return;
   }
-  if (text.begin[0] == '[') {
-    const char* close = nullptr;
-    for (size_t i = text.length; i-- > 1;) {
-      if (text.begin[i] == ']') {
-        close = text.begin + i;
-        break;
-      }
-    }
-    if (close != nullptr) {
-      if (lookup.inSection) {
-        lookup.done = true;
-        lookup.result = lookup.defaultValue;
-        return;
-      }
-      const bool match = SameName(Trim(text.begin + 1, close), lookup.section);
-      lookup.inSection = match && !lookup.sectionSeen;
-      lookup.sectionSeen = lookup.sectionSeen || match;
+  if (line.part == LineFields::Part::Header) {
+    if (!line.closed) {
       return;
     }
-  }
-  if (!lookup.inSection || text.begin[0] == ';') {
+    if (lookup.inSection) {
+      lookup.done = true;
+      lookup.result = lookup.defaultValue;
+      return;
+    }
+    const bool match = line.headerLength <= FieldCapacity &&
+                       SameName({line.name.head, line.headerLength}, lookup.section);
+    lookup.inSection = match && !lookup.sectionSeen;
+    lookup.sectionSeen = lookup.sectionSeen || match;
     return;
   }
-  const char* end = text.begin + text.length;
-  const char* equals = static_cast<const char*>(std::memchr(text.begin, '=', text.length));
-  if (!SameName(Trim(text.begin, equals != nullptr ? equals : end), lookup.key)) {
+  if (!lookup.inSection || !line.name.Is(lookup.key)) {
     return;
   }
   lookup.done = true;
   lookup.result = lookup.defaultValue;
-  if (equals == nullptr) {
+  if (!line.hasValue) {
     return;
   }
-  Span value = Trim(equals + 1, end);
-  if (value.length >= 2 && (value.begin[0] == '"' || value.begin[0] == '\'') &&
-      value.begin[value.length - 1] == value.begin[0]) {
-    value = {value.begin + 1, value.length - 2};
+  // The short buffer keeps a value's first characters. The Windows reader
+  // copies a quoted value's characters after the opening quote and then drops
+  // the last one copied whenever the rest fits: 28 characters stay inside the
+  // quotes, or 29 when there are 30 or more.
+  const Field& value = line.value;
+  const char* text = value.head;
+  size_t length = value.Length();
+  size_t charsRead = IniValueCharsRead;
+  if (length >= 2 && (text[0] == '"' || text[0] == '\'') && value.Last() == text[0]) {
+    ++text;
+    length -= 2;
+    charsRead = length > IniValueCharsRead ? IniValueCharsRead : IniValueCharsRead - 1;
   }
-  if (value.length == 0) {
+  if (length == 0) {
     return;
   }
-  lookup.result = ProfileValueToInt(value.begin, value.length < IniValueCharsRead ? value.length : IniValueCharsRead);
+  lookup.result = ProfileValueToInt(text, length < charsRead ? length : charsRead);
 }
 
 enum class Encoding { Bytes, Utf16Le, Utf16Be };
@@ -123,23 +209,22 @@ enum class Encoding { Bytes, Utf16Le, Utf16Be };
 // digit, and becomes '?').
 struct LineScanner {
   Lookup& lookup;
-  char line[IniLineCapacity] = {};
-  size_t length = 0;
+  LineFields line{};
   Encoding encoding = Encoding::Bytes;
   bool atStart = true;
   unsigned char pending[3] = {};
   size_t pendingCount = 0;
 
   void EndLine() {
-    ParseLine(lookup, line, length);
-    length = 0;
+    ParseLine(lookup, line);
+    line = LineFields{};
   }
 
   void PutChar(char c) {
     if (c == '\n' || c == '\r') {
       EndLine();
-    } else if (length < IniLineCapacity) {
-      line[length++] = c;
+    } else {
+      line.Put(c);
     }
   }
 
