@@ -1,22 +1,20 @@
-// A controller bound to a local train state and driver's handles, with the
-// few steps every controller test repeats: power on, give an aspect, run a
-// cycle at a speed.
+// A controller bound to a local train state and driver's handles, and what the
+// driver and the host see of it after each cycle.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <ostream>
-#include <string>
 
 #include "atc_controller.h"
 
-using Bits2 = std::array<uint8_t, RollbackEntryCount>;
 using Bits3 = std::array<uint8_t, ChannelCount>;
 
-// Step flag indices of the aspects the scenarios use.
+// Step flags of the aspects the scenarios use.
 inline constexpr int NoAspect = -1;
 inline constexpr int Aspect30Flag = 1;   // step 9, 100 km/h
 inline constexpr int Aspect11Flag = 9;   // step 1, 0 km/h
@@ -24,13 +22,15 @@ inline constexpr int Aspect36Flag = 10;  // step 11, 0 km/h, stop
 
 inline constexpr float NaNSpeed = std::numeric_limits<float>::quiet_NaN();
 
-// Names a parameterised case after the `name` field of its parameter.
-struct ParamName {
-  template <class Param>
-  std::string operator()(const testing::TestParamInfo<Param>& info) const {
-    return info.param.name;
-  }
+// The commands, lamps and change sound of one cycle.
+struct Outputs {
+  int permit, brake, brakeLamp, latch, emergencyLamp, change;
+  bool operator==(const Outputs&) const = default;
 };
+inline void PrintTo(const Outputs& o, std::ostream* os) {
+  *os << "{permit " << o.permit << ", brake " << o.brake << ", lamp " << o.brakeLamp << ", latch "
+      << o.latch << ", emergency lamp " << o.emergencyLamp << ", change " << o.change << "}";
+}
 
 class AtcTest : public ::testing::Test {
  protected:
@@ -43,9 +43,10 @@ class AtcTest : public ::testing::Test {
     atc.HandlesRef = &handles;
   }
 
-  void PowerOn(int32_t mode) {
+  void PowerOn(int32_t mode, int flag = NoAspect) {
     Reset(atc, PowerOnReset);
     atc.Mode = mode;
+    Signal(flag);
   }
 
   // As the signal handler leaves the flags: at most one set.
@@ -56,28 +57,33 @@ class AtcTest : public ::testing::Test {
     }
   }
 
-  void Cycle(float speedKmh) {
+  void Cycle(float speedKmh = 0.0f, int cycles = 1) {
     state.Speed = speedKmh;
-    RunCycle(atc);
-  }
-
-  void Supervise(float speedKmh) {
-    state.Speed = speedKmh;
-    SuperviseSpeed(atc);
-  }
-
-  // Powered on in ATC under aspect 30 (100 km/h) at standstill, run until the
-  // permit is granted and the brake lamp has gone out again.
-  void RunningUnder100() {
-    PowerOn(ModeAtc);
-    Signal(Aspect30Flag);
-    atc.InAtcSection = 1;
-    for (int i = 0; i < 3; ++i) {
-      Cycle(0.0f);
+    for (int i = 0; i < cycles; ++i) {
+      RunCycle(atc);
     }
-    ASSERT_EQ(atc.ServiceBrakeCommand, 0);
-    ASSERT_EQ(atc.BrakeLamp, 0);
+  }
+
+  // One cycle per row at the given speed, each checked against its row.
+  void ExpectCycles(float speedKmh, std::initializer_list<Outputs> rows) {
+    for (const Outputs& row : rows) {
+      Cycle(speedKmh);
+      EXPECT_EQ(Now(), row) << "at " << speedKmh << " km/h";
+    }
+  }
+
+  Outputs Now() const {
+    return {atc.PermitA * atc.PermitB, atc.ServiceBrakeCommand, atc.BrakeLamp,
+            atc.EmergencyLatch,        atc.EmergencyLamp,       ChangeSound()};
   }
 
   bool ChangeSound() const { return atc.SoundOut[ChangeSoundSlot] == SOUND_PLAY; }
+
+  // In ATC under aspect 30 (100 km/h) at standstill, permitted, brake lamp out.
+  void RunningUnder100() {
+    PowerOn(ModeAtc, Aspect30Flag);
+    atc.InAtcSection = 1;
+    Cycle(0.0f, 3);
+    ASSERT_EQ(Now(), (Outputs{1, 0, 0, 0, 0, 0}));
+  }
 };

@@ -1,77 +1,78 @@
-// One supervision pass: the three channels' verdicts with their hysteresis,
-// and the rollback detector.
+// The speed steps the flags select, with the caps of the selector and the
+// restriction switch, and one supervision pass: the channels' hysteresis and
+// the rollback detector.
+#include <algorithm>
+
 #include "atc_fixture.h"
 
 namespace {
 
-struct ChannelCase {
-  const char* name;
-  double limitKmh;
-  Bits3 before;
-  float speedKmh;
-  uint8_t after;  // all three entries end equal
-};
-
-void PrintTo(const ChannelCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
-const ChannelCase ChannelCases[] = {
-    {"AtLimitStaysWithin", 45.0, {1, 1, 1}, 45.0f, 1},
-    {"JustAboveLimitClearsAll", 45.0, {1, 1, 1}, 45.01f, 0},
-    {"InsideMarginStaysClear", 45.0, {0, 0, 0}, 44.5f, 0},
-    {"MarginBelowLimitSetsAll", 45.0, {0, 0, 0}, 44.375f, 1},
-    {"InsideMarginWithSiblingsSetSetsAll", 45.0, {0, 1, 1}, 44.7f, 1},
-    {"InsideMarginWithSiblingsSplitClearsAll", 45.0, {1, 1, 0}, 44.7f, 0},
-    {"StandstillUnderZeroLimitStaysClear", 0.0, {0, 0, 0}, 0.0f, 0},
-    {"StandstillUnderZeroLimitStaysSet", 0.0, {1, 1, 1}, 0.0f, 1},
-    {"LimitDroppedBelowSpeedClearsAll", 25.0, {1, 1, 1}, 40.0f, 0},
-    {"NaNSpeedCountsAsOverspeed", 45.0, {1, 1, 1}, NaNSpeed, 0},
-};
-
-class ChannelPass : public AtcTest, public testing::WithParamInterface<ChannelCase> {};
-
-TEST_P(ChannelPass, LeavesAllChannelsAgreeing) {
-  const ChannelCase& c = GetParam();
-  atc.SpeedLimit = c.limitKmh;
-  atc.ChannelOk = c.before;
-  Supervise(c.speedKmh);
-  EXPECT_EQ(atc.ChannelOk, Bits3({c.after, c.after, c.after}));
-}
-
-INSTANTIATE_TEST_SUITE_P(Supervision, ChannelPass, testing::ValuesIn(ChannelCases), ParamName{});
-
-struct RollbackCase {
-  const char* name;
-  int32_t reverser;
-  float speedKmh;
-  uint8_t rollback;
-};
-
-void PrintTo(const RollbackCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
-const RollbackCase RollbackCases[] = {
-    {"ForwardAtMinus5IsNoRollback", 1, -5.0f, 0},    {"ForwardBelowMinus5IsRollback", 1, -5.01f, 1},
-    {"NeutralNeverRollsBack", 0, -30.0f, 0},         {"ReverseNeverRollsBack", -1, -30.0f, 0},
-    {"ForwardMovingAheadIsNoRollback", 1, 30.0f, 0}, {"NaNSpeedIsNoRollback", 1, NaNSpeed, 0},
-};
-
-class RollbackPass : public AtcTest, public testing::WithParamInterface<RollbackCase> {};
-
-TEST_P(RollbackPass, SetsBothEntriesAlike) {
-  const RollbackCase& c = GetParam();
-  atc.SpeedLimit = 25.0;
-  for (const uint8_t before : {0, 1}) {
-    atc.RollbackBits = {before, before};
-    handles.Reverser = c.reverser;
-    Supervise(c.speedKmh);
-    EXPECT_EQ(atc.RollbackBits, Bits2({c.rollback, c.rollback}))
-        << "entries before " << int{before};
+TEST_F(AtcTest, StepFlagsSetStepLimitAndLampInEveryMode) {
+  struct Row {
+    int flag;
+    int32_t step;
+    double limit, limit120;  // km/h, without and with the 120 km/h signal option
+  };
+  // The flags of aspects 21, 23 and 25 lie at 3, 5 and 4, out of order.
+  const Row table[] = {{11, 12, 120, 120},   {10, 11, 0, 0}, {9, 1, 0, 0},     {8, 2, 15, 15},
+                       {7, 3, 25, 25},       {6, 4, 45, 45}, {3, 5, 55, 55},   {5, 6, 65, 65},
+                       {4, 7, 75, 75},       {2, 8, 90, 90}, {1, 9, 100, 100}, {0, 10, 110, 120},
+                       {NoAspect, 0, 25, 25}};
+  for (const Row& row : table) {
+    for (const int32_t mode : {ModeRestricted, ModeAts, ModeAtc}) {
+      for (const uint8_t use120 : {0, 1}) {
+        for (const uint8_t restrict : {0, 1}) {
+          SCOPED_TRACE(testing::Message() << "flag " << row.flag << ", mode " << mode << ", 120 "
+                                          << int{use120} << ", switch " << int{restrict});
+          PowerOn(mode, row.flag);
+          atc.Use120Signal = use120;
+          atc.RestrictSwitch = restrict;
+          Cycle();
+          double limit = use120 ? row.limit120 : row.limit;
+          limit = restrict ? 25.0 : mode == ModeAtc ? limit : std::min(limit, 25.0);
+          std::array<uint32_t, SpeedStepCount> lamps{};
+          lamps[static_cast<size_t>(row.step)] = mode == ModeAtc;
+          EXPECT_EQ(atc.SpeedStep, row.step);
+          EXPECT_EQ(atc.SpeedLimit, limit);
+          EXPECT_EQ(atc.StepLamps, lamps);
+          EXPECT_EQ(atc.RestrictLamp, restrict);
+        }
+      }
+    }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Supervision, RollbackPass, testing::ValuesIn(RollbackCases), ParamName{});
+// A pass leaves all three channel entries equal. Each channel passes up to the
+// limit while both siblings passed, else only 0.625 km/h below it.
+TEST_F(AtcTest, ChannelsPassWithHysteresisAndRollbackNeedsReverserForward) {
+  struct Row {
+    double limit;
+    Bits3 before;
+    float speed;
+    int32_t reverser;
+    uint8_t ok, rollback;
+  };
+  const Row table[] = {
+      {45, {1, 1, 1}, 45.0f, 1, 1, 0},    {45, {1, 1, 1}, 45.01f, 1, 0, 0},
+      {45, {0, 0, 0}, 44.5f, 1, 0, 0},    {45, {0, 0, 0}, 44.375f, 1, 1, 0},
+      {45, {0, 1, 1}, 44.7f, 1, 1, 0},    {45, {1, 1, 0}, 44.7f, 1, 0, 0},
+      {0, {0, 0, 0}, 0.0f, 1, 0, 0},      {0, {1, 1, 1}, 0.0f, 1, 1, 0},
+      {45, {1, 1, 1}, NaNSpeed, 1, 0, 0}, {25, {1, 1, 1}, -5.0f, 1, 1, 0},
+      {25, {1, 1, 1}, -5.01f, 1, 1, 1},   {25, {1, 1, 1}, -30.0f, 0, 1, 0},
+      {25, {1, 1, 1}, -30.0f, -1, 1, 0},  {25, {1, 1, 1}, 30.0f, 1, 0, 0},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(testing::Message() << "limit " << row.limit << ", speed " << row.speed
+                                    << ", reverser " << row.reverser);
+    atc.SpeedLimit = row.limit;
+    atc.ChannelOk = row.before;
+    atc.RollbackBits = {!row.rollback, !row.rollback};
+    handles.Reverser = row.reverser;
+    state.Speed = row.speed;
+    SuperviseSpeed(atc);
+    EXPECT_EQ(atc.ChannelOk, Bits3({row.ok, row.ok, row.ok}));
+    EXPECT_EQ(atc.RollbackBits, (std::array<uint8_t, 2>{row.rollback, row.rollback}));
+  }
+}
 
 }  // namespace
