@@ -1,5 +1,4 @@
-// The point-mass train the examples rely on: brakes stop it and hold it,
-// gravity rolls it back, the emergency notch brakes hardest.
+// The point-mass train the examples rely on.
 #include <gtest/gtest.h>
 
 #include "train_physics.h"
@@ -7,64 +6,42 @@
 namespace drive {
 namespace {
 
-TrainSpec Train() {
-  TrainSpec train;
-  train.ServiceNotches = 8;
-  train.PowerNotches = 5;
-  return train;
-}
-
-Handles Applied(int32_t brake, int32_t power, int32_t reverser = 1) {
-  return Handles{brake, power, reverser, 2};
-}
-
-double RunFor(double seconds, const Handles& applied, double permille, TrainMotion& motion) {
-  const double frameS = 1.0 / 60;
+// The speed after some seconds at 60 frames a second, from `start` under the
+// handles {brake, power, reverser} on a grade; `start` ends where the train is.
+double SpeedAfter(double seconds, Handles applied, double permille, TrainMotion& start) {
+  const TrainSpec train{.ServiceNotches = 8, .PowerNotches = 5};
   for (int i = 0; i < static_cast<int>(seconds * 60); ++i) {
-    StepTrain(Train(), applied, permille, frameS, motion);
+    StepTrain(train, applied, permille, 1.0 / 60, start);
   }
-  return motion.SpeedKmh;
+  return start.SpeedKmh;
 }
 
-TEST(TrainPhysics, BrakeNotchesBrakeProRataAndEmergencyHardest) {
-  const TrainSpec train = Train();
-  EXPECT_EQ(BrakeKmhps(train, 0), 0.0);
+TEST(TrainPhysics, EmergencyNotchBrakesHardestAndPowerFadesAboveTheConstantPowerSpeed) {
+  const TrainSpec train{.ServiceNotches = 8, .PowerNotches = 5};
   EXPECT_DOUBLE_EQ(BrakeKmhps(train, 4), train.ServiceDecelerationKmhps / 2);
-  EXPECT_DOUBLE_EQ(BrakeKmhps(train, 8), train.ServiceDecelerationKmhps);
   EXPECT_DOUBLE_EQ(BrakeKmhps(train, 9), train.EmergencyDecelerationKmhps);
-  EXPECT_DOUBLE_EQ(BrakeKmhps(train, 10), train.EmergencyDecelerationKmhps);
-}
-
-TEST(TrainPhysics, TractionFadesAboveTheConstantPowerSpeed) {
-  const TrainSpec train = Train();
-  EXPECT_DOUBLE_EQ(TractionKmhps(train, 5, 20), train.AccelerationKmhps);
+  EXPECT_GT(train.EmergencyDecelerationKmhps, train.ServiceDecelerationKmhps);
   EXPECT_DOUBLE_EQ(TractionKmhps(train, 5, 2 * train.ConstantPowerFromKmh),
                    train.AccelerationKmhps / 2);
-  EXPECT_EQ(TractionKmhps(train, 0, 20), 0.0);
 }
 
-TEST(TrainPhysics, BrakedTrainComesToRestAndStaysAtExactlyZero) {
-  TrainMotion motion{60.0, 0.0};
-  EXPECT_EQ(RunFor(30, Applied(8, 0), 0.0, motion), 0.0);
+TEST(TrainPhysics, BrakeStopsTheTrainAndHoldsItWhereGravityWouldRollItBack) {
+  TrainMotion braked{60.0, 0.0};
+  EXPECT_EQ(SpeedAfter(30, {8, 0, 1, 2}, 0.0, braked), 0.0);
   // 60 km/h at about 4 km/h/s: some 15 s and 125 m.
-  EXPECT_NEAR(motion.PositionM, 60 / 3.6 * 15 / 2, 10.0);
-}
-
-TEST(TrainPhysics, ReleasedTrainRollsBackOnARisingGradeAndTheBrakeHoldsIt) {
+  EXPECT_NEAR(braked.PositionM, 60 / 3.6 * 15 / 2, 10.0);
   TrainMotion held{0.0, 100.0};
-  EXPECT_EQ(RunFor(5, Applied(4, 0), 35.0, held), 0.0);
+  EXPECT_EQ(SpeedAfter(5, {4, 0, 1, 2}, 35.0, held), 0.0);
   TrainMotion released{0.0, 100.0};
-  EXPECT_LT(RunFor(5, Applied(0, 0), 35.0, released), -5.0);
+  EXPECT_LT(SpeedAfter(5, {0, 0, 1, 2}, 35.0, released), -5.0);
   EXPECT_LT(released.PositionM, 100.0);
 }
 
 TEST(TrainPhysics, PowerMovesTheTrainTheWayTheReverserPoints) {
-  TrainMotion forward{0.0, 0.0};
-  EXPECT_GT(RunFor(5, Applied(0, 5, 1), 0.0, forward), 10.0);
-  TrainMotion backward{0.0, 0.0};
-  EXPECT_LT(RunFor(5, Applied(0, 5, -1), 0.0, backward), -10.0);
-  TrainMotion neutral{0.0, 0.0};
-  EXPECT_EQ(RunFor(5, Applied(0, 5, 0), 0.0, neutral), 0.0);
+  TrainMotion forward, neutral, backward;
+  EXPECT_GT(SpeedAfter(5, {0, 5, 1, 2}, 0.0, forward), 10.0);
+  EXPECT_EQ(SpeedAfter(5, {0, 5, 0, 2}, 0.0, neutral), 0.0);
+  EXPECT_LT(SpeedAfter(5, {0, 5, -1, 2}, 0.0, backward), -10.0);
 }
 
 }  // namespace

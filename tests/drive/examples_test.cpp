@@ -1,0 +1,234 @@
+// Each example in examples/ played against the built plug-in. Every run must
+// keep the ATC's rules, read from the frames the host saw; each example then
+// shows what it is there to show, asserted from the physics and the rules.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "host_loop.h"
+#include "plugin_library.h"
+#include "run_analysis.h"
+#include "scenario_parser.h"
+#include "train_physics.h"
+
+namespace drive {
+namespace {
+
+// The speed as the plug-in sees it: the host hands it over as a float.
+double SpeedSeen(const FrameRecord& row) {
+  return static_cast<double>(static_cast<float>(row.SpeedKmh));
+}
+
+class DriveExamples : public testing::Test {
+ protected:
+  // Plays examples/<name>.toml against the built plug-in, then checks the
+  // rules every run keeps: every event fires; an overspeed brings the ATC's
+  // brake and cuts the power in the next frame; the service brake lets go only
+  // 0.625 km/h under the limit, the emergency brake only for the emergency
+  // position or the cut-out switch; a cut-out ATC passes the driver's handles;
+  // the restricted and ATS positions cap the limit at 25 km/h.
+  void Play(const std::string& name, bool showsOverspeed);
+
+  // The frame in which the event with this label fired.
+  size_t FrameOf(const std::string& label, int occurrence = 1) const {
+    for (const FiredEvent& fired : Record.Fired) {
+      if (Setup.Events[fired.EventIndex].Label == label && --occurrence == 0) {
+        return static_cast<size_t>(fired.Frame);
+      }
+    }
+    ADD_FAILURE() << "no event labelled " << label;
+    return 1;
+  }
+
+  Scenario Setup;
+  RunRecord Record;
+  RunAnalysis Analysis;
+  int32_t AtcBrakeNotch = 0;  // what the scenario's options make the ATC apply
+  const std::vector<FrameRecord>& Frames = Record.Frames;
+};
+
+void DriveExamples::Play(const std::string& name, bool showsOverspeed) {
+  const ParsedScenario parsed =
+      ParseScenarioFile(std::string(KELVRIN_EXAMPLES_DIR) + "/" + name + ".toml");
+  ASSERT_TRUE(parsed.Value) << FormatScenarioError(parsed.Error);
+  Setup = *parsed.Value;
+  AtcBrakeNotch = Setup.Options.AtcBrakeNotch.value_or(Setup.Train.ServiceNotches + 2);
+  LoadedPlugin plugin;
+  const PluginLoadResult loaded = LoadPlugin(KELVRIN_LIBRARY, Setup.Options, plugin);
+  ASSERT_TRUE(loaded.Ok) << loaded.Error;
+  Record = RunScenario(Setup, plugin.Api);
+  UnloadPlugin(plugin);
+  Analysis = AnalyseRun(Record);
+  ASSERT_FALSE(Frames.empty());
+  EXPECT_EQ(Record.PluginVersion, 0x20000);
+  EXPECT_EQ(Record.Fired.size(), Setup.Events.size()) << "events left unfired";
+  int overspeeds = 0;
+  for (size_t k = 0; k < Frames.size(); ++k) {
+    const FrameRecord& row = Frames[k];
+    if (k + 1 < Frames.size() && Supervised(row.Cab) && Supervised(Frames[k + 1].Cab) &&
+        SpeedSeen(row) > row.Cab.LimitKmh) {
+      const Handles& next = Frames[k + 1].Returned;
+      EXPECT_TRUE(next.Brake == AtcBrakeNotch || next.Brake == Record.EmergencyNotch)
+          << "over the limit at " << row.TimeS << " s, brake " << next.Brake << " after";
+      EXPECT_EQ(next.Power, 0) << "at " << Frames[k + 1].TimeS << " s";
+      ++overspeeds;
+    }
+    if (row.Cab.CutOut) {
+      EXPECT_EQ(row.Acting, Intervention::None) << "cut out at " << row.TimeS << " s";
+    } else if (row.Cab.ModeRestricted || row.Cab.ModeAts || row.Cab.Restrict) {
+      EXPECT_LE(row.Cab.LimitKmh, 25) << "at " << row.TimeS << " s";
+    }
+  }
+  EXPECT_EQ(overspeeds > 0, showsOverspeed) << overspeeds << " frames over the limit";
+  for (const InterventionSpan& span : Analysis.Interventions) {
+    if (!span.Released) {
+      continue;
+    }
+    const FrameRecord& after = Frames[span.EndFrame];
+    if (span.Kind == Intervention::Emergency) {
+      EXPECT_TRUE(after.Driver.Brake == Record.EmergencyNotch || after.Cab.CutOut)
+          << "emergency brake let go at " << after.TimeS << " s";
+    } else if (span.StartFrame > 0 && after.Acting == Intervention::None && Supervised(after.Cab)) {
+      // The pass that granted the release measured the speed of the frame before.
+      const FrameRecord& measured = Frames[span.EndFrame - 1];
+      EXPECT_LE(SpeedSeen(measured), measured.Cab.LimitKmh - 0.625)
+          << "service brake let go at " << after.TimeS << " s";
+    }
+  }
+}
+
+TEST_F(DriveExamples, ApproachOvershootsByAtMostTwoFramesAndStopsUnderTheServiceBrake) {
+  ASSERT_NO_FATAL_FAILURE(Play("approach", true));
+  // Measured over in one frame, braked from the next: the speed can rise for
+  // two frames at most, at no more than the train's full-power acceleration.
+  const double bound = 2 * Setup.Train.AccelerationKmhps * Record.FrameS;
+  int steadyLimit = 0;
+  for (const InterventionSpan& span : Analysis.Interventions) {
+    if (span.StartFrame >= 2 &&
+        Frames[span.StartFrame - 2].Cab.LimitKmh == Frames[span.StartFrame].Cab.LimitKmh) {
+      EXPECT_EQ(span.Kind, Intervention::Service);
+      EXPECT_LE(span.PeakOverLimitKmh, bound) << "at " << Frames[span.StartFrame].TimeS << " s";
+      ++steadyLimit;
+    }
+  }
+  EXPECT_GE(steadyLimit, 3);
+  for (const char* step : {"75", "45", "25", "15", "0 km/h"}) {
+    // The cycle after the aspect decodes the new limit; the next one brakes.
+    EXPECT_EQ(Frames[FrameOf(step) + 1].Returned.Brake, AtcBrakeNotch) << step;
+  }
+  ASSERT_EQ(Analysis.Stops.size(), 1u);
+  EXPECT_EQ(Analysis.Stops[0].Under, Intervention::Service);
+  EXPECT_EQ(Frames.back().SpeedKmh, 0.0);
+  EXPECT_EQ(Frames.back().Cab.LimitKmh, 0);
+  EXPECT_EQ(Frames.back().Returned.Brake, AtcBrakeNotch);
+}
+
+TEST_F(DriveExamples, NoCodeAndZeroAspectStopUnderTheEmergencyBrakeUntilTheEmergencyPosition) {
+  ASSERT_NO_FATAL_FAILURE(Play("no_code", true));
+  // The latch is set by the very cycle that decodes the missing code.
+  const FrameRecord& lost = Frames[FrameOf("code lost")];
+  EXPECT_EQ(lost.Returned.Brake, Record.EmergencyNotch);
+  EXPECT_EQ(lost.Cab.EmergencyLamp, 1);
+  const FrameRecord& zero = Frames[FrameOf("aspect 36 (0 km/h)")];
+  EXPECT_EQ(zero.Cab.LimitKmh, 0);
+  EXPECT_EQ(zero.Acting, Intervention::Emergency);
+  ASSERT_EQ(Analysis.Stops.size(), 2u);
+  for (int stop = 1; stop <= 2; ++stop) {
+    EXPECT_EQ(Analysis.Stops[stop - 1].Under, Intervention::Emergency) << "stop " << stop;
+    // The driver acts in the frame the train comes to rest, under the brake.
+    const size_t position = FrameOf("emergency position", stop);
+    EXPECT_EQ(Frames[position - 1].Acting, Intervention::Emergency) << "stop " << stop;
+    EXPECT_EQ(Frames[position].SpeedKmh, 0.0) << "stop " << stop;
+    EXPECT_EQ(Frames[position].Cab.EmergencyLamp, 0) << "stop " << stop;
+  }
+}
+
+TEST_F(DriveExamples, RollbackPastFiveKmhLatchesTheEmergencyBrakeWhichHoldsTheTrainOnTheGrade) {
+  ASSERT_NO_FATAL_FAILURE(Play("rollback", false));
+  size_t rolling = 0;
+  while (rolling + 1 < Frames.size() && SpeedSeen(Frames[rolling]) >= -5.0) {
+    ++rolling;
+  }
+  ASSERT_LT(rolling + 1, Frames.size());
+  EXPECT_EQ(Frames[rolling].Acting, Intervention::None);
+  EXPECT_EQ(Frames[rolling + 1].Returned.Brake, Record.EmergencyNotch);
+  // Gravity on the grade is all that accelerates the train backwards.
+  EXPECT_GT(Analysis.MinSpeedKmh, -5.0 + 2 * GradientKmhps(35.0) * Record.FrameS);
+  ASSERT_EQ(Analysis.Stops.size(), 1u);
+  EXPECT_EQ(Analysis.Stops[0].Under, Intervention::Emergency);
+  for (size_t i = Analysis.Stops[0].Frame; i < FrameOf("climb away"); ++i) {
+    EXPECT_EQ(Frames[i].SpeedKmh, 0.0) << "at " << Frames[i].TimeS << " s";
+  }
+  EXPECT_GT(Frames.back().SpeedKmh, 20.0);
+  EXPECT_GT(Frames.back().PositionM, Setup.Start.PositionM);
+}
+
+TEST_F(DriveExamples, AtsPositionInAnAtcSectionEnforces25AndTheRestrictionSwitchLeavesWithout) {
+  ASSERT_NO_FATAL_FAILURE(Play("mode_change", true));
+  const size_t boundary = FrameOf("ATC section: 65");
+  // Before the boundary the ATS position leaves the train alone above 25 km/h.
+  for (size_t i = 0; i < boundary; ++i) {
+    EXPECT_EQ(Frames[i].Cab.ModeAts, 1);
+    EXPECT_NE(Frames[i].Acting, Intervention::Service) << "at " << Frames[i].TimeS << " s";
+  }
+  EXPECT_GT(Frames[boundary - 1].SpeedKmh, 25.0);
+  EXPECT_EQ(Frames[boundary].Sounds[1], SOUND_PLAY) << "the ATC bell at the boundary";
+  EXPECT_EQ(Frames[boundary + 1].Acting, Intervention::Service);
+  EXPECT_EQ(Frames[FrameOf("ATS -> ATC")].Cab.LimitKmh, 65);
+  EXPECT_EQ(Frames[FrameOf("restriction on")].Cab.Restrict, 1);
+  EXPECT_EQ(Frames[FrameOf("section ends")].Cab.AtcSignal, 0);
+  for (const InterventionSpan& span : Analysis.Interventions) {
+    EXPECT_NE(span.Kind, Intervention::Emergency);
+  }
+  EXPECT_EQ(Frames.back().Cab.AtsRunning, 1);
+  EXPECT_GT(Frames.back().SpeedKmh, 25.0) << "unsupervised again under ATS";
+}
+
+TEST_F(DriveExamples, ResetBeaconAtStandstillLatchesTheEmergencyBrakeAndIsIgnoredWhileMoving) {
+  ASSERT_NO_FATAL_FAILURE(Play("reset_beacon", false));
+  const size_t beacon = FrameOf("reset beacon");
+  EXPECT_EQ(Frames[beacon - 1].Cab.ModeRestricted, 1);
+  EXPECT_EQ(Frames[beacon].Cab.ModeAtc, 1);
+  EXPECT_EQ(Frames[beacon].Sounds[2], SOUND_STOP);
+  for (size_t i = beacon; i < FrameOf("emergency position"); ++i) {
+    EXPECT_EQ(Frames[i].Returned.Brake, Record.EmergencyNotch);
+  }
+  const size_t moving = FrameOf("reset beacon, moving");
+  EXPECT_GT(Frames[moving].SpeedKmh, 0.0);
+  for (size_t i = moving; i < Frames.size(); ++i) {
+    EXPECT_EQ(Frames[i].Acting, Intervention::None);
+    EXPECT_EQ(Frames[i].Cab.LimitKmh, 55);
+  }
+}
+
+TEST_F(DriveExamples, CutOutLetsTheTrainOverspeedAndReleasesALostCodesEmergencyBrake) {
+  ASSERT_NO_FATAL_FAILURE(Play("cut_out", true));
+  const size_t in = FrameOf("cut in");
+  double fastest = 0;
+  for (size_t i = FrameOf("cut out"); i < in; ++i) {
+    EXPECT_EQ(Frames[i].Cab.CutOut, 1);
+    fastest = std::max(fastest, Frames[i].SpeedKmh);
+  }
+  EXPECT_GT(fastest, 65.0 + 10.0);
+  // The first cycle cut in votes on the verdicts from before the cut-out and
+  // measures the overspeed; the next one brakes.
+  EXPECT_EQ(Frames[in].Acting, Intervention::None);
+  EXPECT_EQ(Frames[in + 1].Returned.Brake, AtcBrakeNotch);
+  const size_t out = FrameOf("cut out", 2);
+  EXPECT_EQ(Frames[FrameOf("code lost")].Acting, Intervention::Emergency);
+  EXPECT_EQ(Frames[out - 1].Acting, Intervention::Emergency);
+  EXPECT_EQ(Frames[out].Acting, Intervention::None);
+  EXPECT_GT(Frames.back().SpeedKmh, 0.0) << "runs on without the ATC";
+}
+
+TEST_F(DriveExamples, OpenLoopSpeedFollowsTheProfileWhateverTheAtcApplies) {
+  ASSERT_NO_FATAL_FAILURE(Play("open_loop", true));
+  for (const FrameRecord& row : Frames) {
+    EXPECT_NEAR(row.SpeedKmh, ProfileSpeedAt(Setup.Run.SpeedProfile, row.TimeS), 1e-9);
+  }
+  EXPECT_NEAR(Analysis.MaxOverLimitKmh, 72.0 - 65.0, 0.01);
+}
+
+}  // namespace
+}  // namespace drive
