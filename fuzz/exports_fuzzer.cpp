@@ -57,9 +57,7 @@ constexpr int StepOfAspect[] = {12, 1, 0, 2, 0, 3, 0, 0, 0,  4, 0,  5, 0, 6,
                                 0,  7, 0, 0, 8, 0, 9, 0, 10, 0, 10, 0, 11};
 constexpr double StepLimitKmh[] = {25, 0, 15, 25, 45, 55, 65, 75, 90, 100, 110, 0, 120};
 
-int StepOf(int32_t aspect) {
-  return aspect >= 10 && aspect <= 36 ? StepOfAspect[aspect - 10] : 0;
-}
+int StepOf(int32_t aspect) { return aspect >= 10 && aspect <= 36 ? StepOfAspect[aspect - 10] : 0; }
 bool IsAtcSpeedAspect(int32_t aspect) {
   const int step = StepOf(aspect);
   return step >= 1 && step <= 10;

@@ -38,9 +38,12 @@ bool SameName(Span name, const char* wanted) {
 }
 
 int DigitValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'z')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'Z')
+    return c - 'A' + 10;
   return 99;
 }
 
@@ -319,7 +322,8 @@ int32_t ProfileValueToInt(const char* text, size_t length) {
 
 // Anything that is not a readable regular file (missing, a directory, a FIFO,
 // no permission) gives the default, as a missing file does.
-int32_t ReadIniInt(const char* iniPath, const char* section, const char* key, int32_t defaultValue) {
+int32_t ReadIniInt(const char* iniPath, const char* section, const char* key,
+                   int32_t defaultValue) {
   const int fd = open(iniPath, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     return defaultValue;

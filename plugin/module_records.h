@@ -20,7 +20,7 @@ struct ModuleRecords {
   VehicleState CurrentState{};
   Handles OutputHandles{};
   int32_t EmergencyNotch = 0;
-  int32_t AtcBrakeNotch = 0;          // the notch the ATC service brake commands
+  int32_t AtcBrakeNotch = 0;        // the notch the ATC service brake commands
   char IniPath[IniPathCapacity]{};  // empty: no usable path, options take defaults
   AtcController Controller;
 };

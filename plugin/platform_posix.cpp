@@ -36,7 +36,8 @@ bool LocateIniPath(const void* moduleHandle, char (&iniPath)[IniPathCapacity]) {
     return false;
   }
   const char* lastSlash = std::strrchr(resolved, '/');
-  const size_t directoryLength = lastSlash != nullptr ? static_cast<size_t>(lastSlash - resolved) + 1 : 0;
+  const size_t directoryLength =
+      lastSlash != nullptr ? static_cast<size_t>(lastSlash - resolved) + 1 : 0;
   if (directoryLength >= static_cast<size_t>(DirectoryCapacity) ||
       directoryLength + sizeof IniFileName > static_cast<size_t>(IniPathCapacity)) {
     return false;

@@ -20,7 +20,8 @@ bool FitsFixedBuffers(const char* modulePath) {
       lastSeparatorEnd = i + 1;
     }
   }
-  const size_t directoryLength = lastSeparatorEnd > driveLength ? lastSeparatorEnd - driveLength : 0;
+  const size_t directoryLength =
+      lastSeparatorEnd > driveLength ? lastSeparatorEnd - driveLength : 0;
   return directoryLength < static_cast<size_t>(DirectoryCapacity) &&
          driveLength + directoryLength + sizeof IniFileName <= static_cast<size_t>(IniPathCapacity);
 }
@@ -32,7 +33,8 @@ bool LocateIniPath(const void* moduleHandle, char (&iniPath)[IniPathCapacity]) {
   const DWORD length = GetModuleFileNameA(static_cast<HMODULE>(const_cast<void*>(moduleHandle)),
                                           modulePath, ModulePathCapacity);
   // A path that filled the buffer was cut short: it names another file.
-  if (length == 0 || length >= static_cast<DWORD>(ModulePathCapacity) || !FitsFixedBuffers(modulePath)) {
+  if (length == 0 || length >= static_cast<DWORD>(ModulePathCapacity) ||
+      !FitsFixedBuffers(modulePath)) {
     return false;
   }
   char drive[DriveCapacity] = {};
@@ -44,7 +46,8 @@ bool LocateIniPath(const void* moduleHandle, char (&iniPath)[IniPathCapacity]) {
          strcat_s(iniPath, IniPathCapacity, IniFileName) == 0;
 }
 
-int32_t ReadIniInt(const char* iniPath, const char* section, const char* key, int32_t defaultValue) {
+int32_t ReadIniInt(const char* iniPath, const char* section, const char* key,
+                   int32_t defaultValue) {
   return static_cast<int32_t>(GetPrivateProfileIntA(section, key, defaultValue, iniPath));
 }
 

@@ -17,33 +17,33 @@ struct AspectRow {
 
 // Aspects 10 to 36. A row without a flag clears the ATC code (speed step 0).
 constexpr AspectRow AspectTable[] = {
-    {11, false},     // 10: 120 km/h (step 12)
-    {9, true},       // 11: 0 km/h (step 1)
+    {11, false},      // 10: 120 km/h (step 12)
+    {9, true},        // 11: 0 km/h (step 1)
     {NoFlag, false},  // 12
-    {8, true},       // 13: 15 km/h
+    {8, true},        // 13: 15 km/h
     {NoFlag, false},  // 14
-    {7, true},       // 15: 25 km/h
+    {7, true},        // 15: 25 km/h
     {NoFlag, false},  // 16
     {NoFlag, false},  // 17
     {NoFlag, false},  // 18
-    {6, true},       // 19: 45 km/h
+    {6, true},        // 19: 45 km/h
     {NoFlag, false},  // 20
-    {3, true},       // 21: 55 km/h
+    {3, true},        // 21: 55 km/h
     {NoFlag, false},  // 22
-    {5, true},       // 23: 65 km/h
+    {5, true},        // 23: 65 km/h
     {NoFlag, false},  // 24
-    {4, true},       // 25: 75 km/h
+    {4, true},        // 25: 75 km/h
     {NoFlag, false},  // 26
     {NoFlag, false},  // 27
-    {2, true},       // 28: 90 km/h
+    {2, true},        // 28: 90 km/h
     {NoFlag, false},  // 29
-    {1, true},       // 30: 100 km/h
+    {1, true},        // 30: 100 km/h
     {NoFlag, false},  // 31
-    {0, true},       // 32: 110 or 120 km/h
+    {0, true},        // 32: 110 or 120 km/h
     {NoFlag, false},  // 33
-    {0, true},       // 34: 110 or 120 km/h
+    {0, true},        // 34: 110 or 120 km/h
     {NoFlag, false},  // 35
-    {10, false},     // 36: 0 km/h stop (step 11)
+    {10, false},      // 36: 0 km/h stop (step 11)
 };
 static_assert(sizeof(AspectTable) / sizeof(AspectTable[0]) == LastAspect - FirstAspect + 1);
 

@@ -38,9 +38,7 @@ void* AllocateAligned(std::size_t size, std::align_val_t alignment) noexcept {
   return block;
 }
 
-void Release(void* block) noexcept {
-  std::free(block);
-}
+void Release(void* block) noexcept { std::free(block); }
 
 void ReleaseAligned(void* block) noexcept {
   if (block != nullptr) {
@@ -65,18 +63,10 @@ void* AllocateAlignedOrThrow(std::size_t size, std::align_val_t alignment) {
 }  // namespace
 
 // The replaceable global allocation functions, all of them.
-void* operator new(std::size_t size) {
-  return AllocateOrThrow(size);
-}
-void* operator new[](std::size_t size) {
-  return AllocateOrThrow(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return Allocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return Allocate(size);
-}
+void* operator new(std::size_t size) { return AllocateOrThrow(size); }
+void* operator new[](std::size_t size) { return AllocateOrThrow(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
 void* operator new(std::size_t size, std::align_val_t al) {
   return AllocateAlignedOrThrow(size, al);
 }
@@ -89,33 +79,15 @@ void* operator new(std::size_t size, std::align_val_t al, const std::nothrow_t&)
 void* operator new[](std::size_t size, std::align_val_t al, const std::nothrow_t&) noexcept {
   return AllocateAligned(size, al);
 }
-void operator delete(void* block) noexcept {
-  Release(block);
-}
-void operator delete[](void* block) noexcept {
-  Release(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-  Release(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-  Release(block);
-}
-void operator delete(void* block, const std::nothrow_t&) noexcept {
-  Release(block);
-}
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
-  Release(block);
-}
-void operator delete(void* block, std::align_val_t) noexcept {
-  ReleaseAligned(block);
-}
-void operator delete[](void* block, std::align_val_t) noexcept {
-  ReleaseAligned(block);
-}
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
-  ReleaseAligned(block);
-}
+void operator delete(void* block) noexcept { Release(block); }
+void operator delete[](void* block) noexcept { Release(block); }
+void operator delete(void* block, std::size_t) noexcept { Release(block); }
+void operator delete[](void* block, std::size_t) noexcept { Release(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { Release(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { Release(block); }
+void operator delete(void* block, std::align_val_t) noexcept { ReleaseAligned(block); }
+void operator delete[](void* block, std::align_val_t) noexcept { ReleaseAligned(block); }
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept { ReleaseAligned(block); }
 void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
   ReleaseAligned(block);
 }

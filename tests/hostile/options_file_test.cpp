@@ -125,9 +125,7 @@ TEST_P(OptionsFiles, GiveTheDefaultsOrTheValueTheReaderReads) {
   ExpectOptions(StartRun(), row.options);
 }
 
-std::string Name(const ::testing::TestParamInfo<FileRow>& info) {
-  return info.param.name;
-}
+std::string Name(const ::testing::TestParamInfo<FileRow>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(
     Hostile, OptionsFiles,
@@ -233,9 +231,7 @@ TEST_F(HostileOptions, DirectoryNamedLikeTheFileGivesTheDefaults) {
   ExpectOptions(StartRun(), Defaults);
 }
 
-TEST_F(HostileOptions, MissingFileGivesTheDefaults) {
-  ExpectOptions(StartRun(), Defaults);
-}
+TEST_F(HostileOptions, MissingFileGivesTheDefaults) { ExpectOptions(StartRun(), Defaults); }
 
 // Without read permission the reader finds no file and the defaults hold.
 // Root reads any file, and on Windows taking every permission only marks the

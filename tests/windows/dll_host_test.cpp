@@ -203,9 +203,7 @@ struct OptionsCase {
   Options Expected;
 };
 
-void PrintTo(const OptionsCase& c, std::ostream* os) {
-  *os << c.Name;
-}
+void PrintTo(const OptionsCase& c, std::ostream* os) { *os << c.Name; }
 
 class OptionsFile : public testing::TestWithParam<OptionsCase> {};
 

@@ -12,16 +12,6 @@
 #include "run_analysis.h"
 #include "scenario_parser.h"
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#endif
-
 namespace drive {
 namespace fs = std::filesystem;
 
@@ -117,24 +107,6 @@ bool WriteFile(const fs::path& path, Writer write, std::ostream& err) {
 }
 
 }  // namespace
-
-std::string DefaultPluginPath() {
-#ifdef _WIN32
-  char self[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) {
-    return "";
-  }
-  const fs::path program(self);
-#else
-  std::error_code failure;
-  const fs::path program = fs::read_symlink("/proc/self/exe", failure);
-  if (failure) {
-    return "";
-  }
-#endif
-  return (program.parent_path().parent_path() / "plugin" / PluginFileName()).string();
-}
 
 int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CommandLine line;

@@ -17,8 +17,4 @@ inline constexpr int ExitPluginFailed = 3;  // the library cannot be loaded or l
 // out, errors to err. Returns one of the exit statuses above.
 int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-// The library built beside this program: <program folder>/../plugin/KELVRIN.so
-// (KELVRIN.dll on Windows); empty when the program's own path is unknown.
-std::string DefaultPluginPath();
-
 }  // namespace drive

@@ -14,9 +14,7 @@ constexpr int SoundLength = 256;
 static_assert(PanelLength >= PANEL_ARRAY_MIN_LENGTH && SoundLength >= SOUND_ARRAY_MIN_LENGTH);
 
 // Half a frame of slack for clock comparisons on the frame grid.
-bool ClockReached(double nowS, double dueS, double frameS) {
-  return nowS + frameS / 2 >= dueS;
-}
+bool ClockReached(double nowS, double dueS, double frameS) { return nowS + frameS / 2 >= dueS; }
 
 // movedSinceFired: the train has moved since the event before this one fired,
 // so that "stopped" means coming to rest, not standing where it stood.

@@ -60,9 +60,7 @@ bool FindEntry(void* handle, const char* name, void* target) {
   return true;
 }
 
-void CloseLibrary(void* handle) {
-  FreeLibrary(static_cast<HMODULE>(handle));
-}
+void CloseLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
 
 #else
 
@@ -94,9 +92,7 @@ bool FindEntry(void* handle, const char* name, void* target) {
   return true;
 }
 
-void CloseLibrary(void* handle) {
-  dlclose(handle);
-}
+void CloseLibrary(void* handle) { dlclose(handle); }
 
 #endif
 
@@ -143,6 +139,24 @@ const char* PluginFileName() {
 #else
   return "KELVRIN.so";
 #endif
+}
+
+std::string DefaultPluginPath() {
+#ifdef _WIN32
+  char self[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    return "";
+  }
+  const fs::path program(self);
+#else
+  std::error_code failure;
+  const fs::path program = fs::read_symlink("/proc/self/exe", failure);
+  if (failure) {
+    return "";
+  }
+#endif
+  return (program.parent_path().parent_path() / "plugin" / PluginFileName()).string();
 }
 
 std::string ComposeIniText(const PluginOptions& options) {

@@ -25,9 +25,7 @@ struct TrainSpec {
 
 // Brake notch value that the scenario wrote as "emergency"; resolved against
 // the train's ServiceNotches when the file is read.
-inline int32_t EmergencyNotchOf(const TrainSpec& train) {
-  return train.ServiceNotches + 1;
-}
+inline int32_t EmergencyNotchOf(const TrainSpec& train) { return train.ServiceNotches + 1; }
 
 // The plug-in's options, written as KELVRIN.ini beside the temporary copy of
 // the library. Without any option the file is not written at all.

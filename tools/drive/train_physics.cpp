@@ -9,9 +9,7 @@ namespace {
 constexpr double GravityMps2 = 9.80665;
 constexpr double MpsToKmh = 3.6;
 
-double Sign(double value) {
-  return value > 0.0 ? 1.0 : (value < 0.0 ? -1.0 : 0.0);
-}
+double Sign(double value) { return value > 0.0 ? 1.0 : (value < 0.0 ? -1.0 : 0.0); }
 
 }  // namespace
 
@@ -41,9 +39,7 @@ double ResistanceKmhps(const TrainSpec& train, double speedKmh) {
   return train.RollingResistanceKmhps + train.AirResistanceAt100KmhKmhps * share * share;
 }
 
-double GradientKmhps(double permille) {
-  return -permille / 1000.0 * GravityMps2 * MpsToKmh;
-}
+double GradientKmhps(double permille) { return -permille / 1000.0 * GravityMps2 * MpsToKmh; }
 
 void StepTrain(const TrainSpec& train, const Handles& applied, double gradientPermille,
                double frameS, TrainMotion& motion) {
