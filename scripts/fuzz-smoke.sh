@@ -4,7 +4,6 @@
 # copy of its checked-in corpus for FUZZ_SECONDS (60 by default). New inputs
 # stay in the scratch copy; the repository is never written. A crash or a
 # broken invariant fails the run and leaves the input in build/fuzz/crashes/.
-# Then the thread-notification test under ThreadSanitizer (tsan-check.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
