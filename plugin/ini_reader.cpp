@@ -38,12 +38,15 @@ bool SameName(Span name, const char* wanted) {
 }
 
 int DigitValue(unsigned char c) {
-  if (c >= '0' && c <= '9')
+  if (c >= '0' && c <= '9') {
     return c - '0';
-  if (c >= 'a' && c <= 'z')
+  }
+  if (c >= 'a' && c <= 'z') {
     return c - 'a' + 10;
-  if (c >= 'A' && c <= 'Z')
+  }
+  if (c >= 'A' && c <= 'Z') {
     return c - 'A' + 10;
+  }
   return 99;
 }
 
@@ -94,9 +97,12 @@ struct Field {
   // A NUL is no blank, so it always lies within the trimmed part.
   size_t Length() const { return nul < trimmed ? nul : trimmed; }
   char Last() const { return nul < trimmed ? beforeNul : lastNonBlank; }
-  bool Is(const char* wanted) const {
-    return Length() <= FieldCapacity && SameName({head, Length()}, wanted);
+  // Whether its first length characters are the wanted name; a name longer
+  // than what is kept of it is none that a lookup wants.
+  bool PrefixIs(size_t length, const char* wanted) const {
+    return length <= FieldCapacity && SameName({head, length}, wanted);
   }
+  bool Is(const char* wanted) const { return PrefixIs(Length(), wanted); }
 };
 
 // One line as the reader splits it. A line whose first non-blank character is
@@ -172,8 +178,7 @@ void ParseLine(Lookup& lookup, const LineFields& line) {
       lookup.result = lookup.defaultValue;
       return;
     }
-    const bool match = line.headerLength <= FieldCapacity &&
-                       SameName({line.name.head, line.headerLength}, lookup.section);
+    const bool match = line.name.PrefixIs(line.headerLength, lookup.section);
     lookup.inSection = match && !lookup.sectionSeen;
     lookup.sectionSeen = lookup.sectionSeen || match;
     return;
