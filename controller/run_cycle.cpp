@@ -24,15 +24,14 @@ void ClearCommandsAndLamps(AtcController& atc) {
 // supervision does not run, and the limit, step, mode, channel verdicts, health
 // and permits stay as they were, to be voted again when the ATC is cut back in.
 void RunCutOutCycle(AtcController& atc) {
-  // 1. Only the first cut-out frame after running announces the change.
+  // Only the first cut-out frame after running announces the change.
   if (atc.Active == 1) {
     RequestChangeSound(atc);
   }
-  // 2.
   ClearCommandsAndLamps(atc);
 }
 
-// 2. The first normal cycle after power-on or a cut-out restores every
+// The first normal cycle after power-on or a cut-out restores every
 // channel's health; any later cycle carries the health latches forward.
 std::array<uint8_t, ChannelCount> HealthBeforeTest(AtcController& atc) {
   if (atc.Active == 0) {
@@ -43,7 +42,7 @@ std::array<uint8_t, ChannelCount> HealthBeforeTest(AtcController& atc) {
   return atc.ChannelHealthy;
 }
 
-// 3. A channel stays healthy while its previous vote agrees with at least one
+// A channel stays healthy while its previous vote agrees with at least one
 // sibling's. A channel that loses its health keeps it lost until the next
 // first cycle or beacon reset.
 void JudgeChannelHealth(AtcController& atc, const std::array<uint8_t, ChannelCount>& wasHealthy) {
@@ -56,7 +55,7 @@ void JudgeChannelHealth(AtcController& atc, const std::array<uint8_t, ChannelCou
   atc.ChannelHealthy[ChannelC] = wasHealthy[ChannelC] && agrees(ChannelC, ChannelA, ChannelB);
 }
 
-// 5. The verdicts voted are those of the previous frame's supervision pass:
+// The verdicts voted are those of the previous frame's supervision pass:
 // this cycle's pass runs only after the limit of this frame is known.
 void CastVotes(AtcController& atc) {
   for (int ch = 0; ch < ChannelCount; ++ch) {
@@ -64,13 +63,13 @@ void CastVotes(AtcController& atc) {
   }
 }
 
-// 6. Two copies of the permit, evaluated alike; the service brake is released
+// Two copies of the permit, evaluated alike; the service brake is released
 // only while both hold.
 uint8_t EvaluatePermit(const AtcController& atc) {
   return atc.PoweredUp && atc.MajorityHealthy && CountSet(atc.ChannelVote) >= 2;
 }
 
-// 10.-13. The limit of the decoded step, capped in the restricted and ATS
+// The limit of the decoded step, capped in the restricted and ATS
 // positions (0 and 15 km/h stay), and forced to 25 km/h by the restriction
 // switch in every position and at every step.
 void SetLimitAndStepLamps(AtcController& atc) {
@@ -87,7 +86,7 @@ void SetLimitAndStepLamps(AtcController& atc) {
   }
 }
 
-// 15. The emergency brake latches on: no ATC code or the 0 km/h stop aspect in
+// The emergency brake latches on: no ATC code or the 0 km/h stop aspect in
 // ATC without the restriction switch; a lost healthy majority; or a rollback
 // seen by both detector entries in the previous pass.
 void LatchEmergencyOnTrigger(AtcController& atc) {
@@ -102,7 +101,7 @@ void LatchEmergencyOnTrigger(AtcController& atc) {
   }
 }
 
-// 16. The driver's brake at the emergency notch releases the latch. It runs
+// The driver's brake at the emergency notch releases the latch. It runs
 // after the trigger, so while the handle is held there the latch ends every
 // cycle clear, even with the trigger holding.
 void ReleaseEmergencyByDriver(AtcController& atc) {
@@ -114,7 +113,7 @@ void ReleaseEmergencyByDriver(AtcController& atc) {
   }
 }
 
-// 17. In the ATS position outside an ATC section the ATC's service brake and
+// In the ATS position outside an ATC section the ATC's service brake and
 // lamps stay off; the emergency latch keeps its value and still brakes the
 // train. Elsewhere the brake lamp follows the command one cycle late.
 void CommandServiceBrake(AtcController& atc) {
@@ -130,33 +129,27 @@ void CommandServiceBrake(AtcController& atc) {
 }
 
 void RunNormalCycle(AtcController& atc) {
-  // 1.
   const uint8_t permitOnEntry = atc.PermitA;
-  // 2.-4.
   const auto wasHealthy = HealthBeforeTest(atc);
   JudgeChannelHealth(atc, wasHealthy);
   atc.MajorityHealthy = CountSet(atc.ChannelHealthy) >= 2;
-  // 5.-6.
   CastVotes(atc);
   atc.PermitA = EvaluatePermit(atc);
   atc.PermitB = EvaluatePermit(atc);
-  // 7.-8. Sampled before this cycle's supervision pass overwrites them.
+  // Sampled before this cycle's supervision pass overwrites them.
   atc.RollbackSeen = atc.RollbackBits;
   atc.RestrictApplied = atc.RestrictSwitch;
-  // 9.-13.
   atc.SpeedStep = DecodeSpeedStep(atc.StepFlags);
   SetLimitAndStepLamps(atc);
-  // 14. Verdicts for the next cycle; nothing below reads them.
+  // Verdicts for the next cycle; nothing below reads them.
   SuperviseSpeed(atc);
-  // 15.-17.
   LatchEmergencyOnTrigger(atc);
   ReleaseEmergencyByDriver(atc);
   CommandServiceBrake(atc);
-  // 18. Granting and losing the permit are both announced.
+  // Granting and losing the permit are both announced.
   if (atc.PermitA != permitOnEntry) {
     RequestChangeSound(atc);
   }
-  // 19.
   atc.Active = 1;
   atc.RestrictLamp = atc.RestrictApplied;
   atc.AtcSignalLamp = atc.InAtcSection ? 1 : 0;

@@ -74,17 +74,14 @@ void ApplyAspect(AtcController& atc, int32_t aspect) {
 
 void OnSignal(int32_t aspect) {
   AtcController& atc = Module.Controller;
-  // 1.
   atc.StepFlags.fill(0);
   atc.InAtcSection = 0;
-  // 2.
   ApplyAspect(atc, aspect);
-  // 3. Any change of aspect that involves an ATC-range aspect is announced; a
+  // Any change of aspect that involves an ATC-range aspect is announced; a
   // pending request stays pending otherwise.
   if ((atc.LastSignal >= FirstAspect || aspect >= FirstAspect) && aspect != atc.LastSignal) {
     atc.SoundRequest[ChangeSoundSlot] = SOUND_PLAY;
   }
-  // 4.
   atc.LastSignal = aspect;
 }
 
