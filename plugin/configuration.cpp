@@ -14,6 +14,16 @@ int32_t ReadOption(const char* key, int32_t defaultValue) {
   return ReadIniInt(Module.IniPath, IniSection, key, defaultValue);
 }
 
+// The ATC brake notch defaults to one above the emergency notch, as the host's
+// vehicle data stood when the run started. A notch below 1 would release the
+// brakes the ATC means to apply: 0, a negative number and a value the reader
+// could not read (which it turns into 0) all count as absent.
+int32_t ReadAtcBrakeNotch() {
+  const int32_t fallback = NotchAbove(Module.EmergencyNotch);
+  const int32_t notch = ReadOption("ATCBrakeNotch", fallback);
+  return notch >= 1 ? notch : fallback;
+}
+
 }  // namespace
 
 // The path is built once, on the process attach: later thread notifications
@@ -27,12 +37,11 @@ void AttachModule(const void* moduleHandle, bool processAttach) {
 }
 
 // The reset comes after the options because it picks the starting selector
-// position from the ATS option. The ATC brake notch defaults to one above the
-// emergency notch, as the host's vehicle data stood when the run started.
+// position from the ATS option.
 void StartRun() {
   AtcController& atc = Module.Controller;
   atc.Use120Signal = ReadOption("Use120Signal", 0) != 0;
   atc.UseAts = ReadOption("UseATS", 0) != 0;
-  Module.AtcBrakeNotch = ReadOption("ATCBrakeNotch", NotchAbove(Module.EmergencyNotch));
+  Module.AtcBrakeNotch = ReadAtcBrakeNotch();
   Reset(atc, PowerOnReset);
 }

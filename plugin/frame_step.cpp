@@ -1,4 +1,6 @@
 // One frame: the controller's cycle, then its verdicts in the host's terms.
+#include <algorithm>
+
 #include "module_records.h"
 #include "plugin_module.h"
 
@@ -30,14 +32,23 @@ constexpr int SoundIndex[] = {5, 110, 111};
 static_assert(sizeof(SoundIndex) / sizeof(SoundIndex[0]) == SoundSlotCount);
 static_assert(111 < SOUND_ARRAY_MIN_LENGTH);
 
+// The ATC may add braking but never take it away: its service brake gives the
+// stronger of its own notch and the driver's, so a driver who has already gone
+// further, up to the emergency notch, keeps that application.
+int32_t ServiceBrakeNotch(int32_t driverBrake) {
+  return std::max(Module.AtcBrakeNotch, driverBrake);
+}
+
 // Each field by its own rule, all from the driver's handles as the host last
-// set them. The emergency notch overrides everything; the ATC service brake
-// replaces whatever the driver's notch is, the emergency notch included.
+// set them. The emergency latch overrides everything. The reverser rule looks
+// at the driver's own brake, not at the notch handed back.
 Handles ComposeHandles(const AtcController& atc, const DriverHandles& driver) {
   const bool service = atc.ServiceBrakeCommand;
   const bool emergency = atc.EmergencyLatch;
   Handles out;
-  out.Brake = emergency ? Module.EmergencyNotch : service ? Module.AtcBrakeNotch : driver.Brake;
+  out.Brake = emergency ? Module.EmergencyNotch
+              : service ? ServiceBrakeNotch(driver.Brake)
+                        : driver.Brake;
   out.Power = (service || emergency) ? 0 : driver.Power;
   out.Reverser = (service && driver.Brake == 0) ? 0 : driver.Reverser;
   out.AuxiliaryCommand = (service && emergency) ? 0 : 2;
@@ -86,26 +97,20 @@ void WriteSounds(const AtcController& atc, int32_t* sound) {
 // last; missing panel or sound arrays are simply not written.
 Handles RunFrame(const VehicleState* state, int32_t* panel, int32_t* sound) noexcept {
   AtcController& atc = Module.Controller;
-  // 1.
   if (state != nullptr) {
     Module.CurrentState = *state;
   }
-  // 2.
   RunCycle(atc);
-  // 3.
   const Handles output = ComposeHandles(atc, Module.DriverHandles);
   Module.OutputHandles = output;
-  // 4.-5.
   if (panel != nullptr) {
     WritePanel(atc, panel);
     if (atc.UseAts) {
       WriteAtsLamps(atc, panel);
     }
   }
-  // 6.
   if (sound != nullptr) {
     WriteSounds(atc, sound);
   }
-  // 7.
   return output;
 }
