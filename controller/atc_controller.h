@@ -49,7 +49,7 @@ inline constexpr double ChannelMarginKmh = 0.625;
 
 // Rolling back faster than this (strictly below it) with the reverser forward
 // is a rollback. Compared in single precision, as the host gives the speed.
-inline constexpr float RollbackSpeedKmh = -5.0f;
+inline constexpr float RollbackSpeedKmh = -5.0F;
 
 struct AtcController {
   int32_t SpeedStep = 0;

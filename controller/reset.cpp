@@ -9,10 +9,13 @@ namespace {
 // The two references close the record, so every field before them can be
 // reset in one copy that leaves them unwritten.
 static_assert(std::is_trivially_copyable_v<AtcController>);
+// The sizes taken are those of the two pointers themselves.
+// NOLINTBEGIN(bugprone-sizeof-expression)
 static_assert(offsetof(AtcController, HandlesRef) + sizeof(AtcController::HandlesRef) ==
               sizeof(AtcController));
 static_assert(offsetof(AtcController, StateRef) + sizeof(AtcController::StateRef) ==
               offsetof(AtcController, HandlesRef));
+// NOLINTEND(bugprone-sizeof-expression)
 
 // Everything back to its construction value except what the resets keep: the
 // last aspect, the configured options and the two references. The references

@@ -26,14 +26,14 @@ void StepModeDown(AtcController& atc) {
   }
 }
 
-// Stepping up has no conditions. Without the ATS position there are only two.
+// Stepping up has no conditions. Without the ATS position there are only two,
+// so ATC is the next position up from anywhere; with it, restricted steps to
+// ATS and ATS to ATC.
 void StepModeUp(AtcController& atc) {
-  if (!atc.UseAts) {
+  if (!atc.UseAts || atc.Mode == ModeAts) {
     atc.Mode = ModeAtc;
   } else if (atc.Mode == ModeRestricted) {
     atc.Mode = ModeAts;
-  } else if (atc.Mode == ModeAts) {
-    atc.Mode = ModeAtc;
   }
 }
 

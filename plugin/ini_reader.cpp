@@ -322,7 +322,7 @@ int32_t ProfileValueToInt(const char* text, size_t length) {
     }
     total = total * base + static_cast<uint32_t>(digit);
   }
-  return static_cast<int32_t>(negative ? 0u - total : total);
+  return static_cast<int32_t>(negative ? 0U - total : total);
 }
 
 // Anything that is not a readable regular file (missing, a directory, a FIFO,

@@ -92,7 +92,7 @@ void OnBeacon(const BeaconData* beacon) {
     return;
   }
   if (beacon->Type == ResetBeaconType && beacon->Parameter == ResetBeaconParameter &&
-      Module.CurrentState.Speed == 0.0f) {
+      Module.CurrentState.Speed == 0.0F) {
     Reset(Module.Controller, BeaconReset);
   }
 }
