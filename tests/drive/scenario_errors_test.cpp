@@ -1,9 +1,11 @@
-// A scenario that is not what the tool expects gives one message naming the
-// file, the line and what was expected, never a crash; the command exits with
-// 2 for bad input and 3 for a library that is not the plug-in. (The malformed
-// files in malformed/ are run through the program itself by CMakeLists.txt.)
+// The command as a user meets it: a scenario that is not what the tool
+// expects gives one message naming the file, the line and what was expected;
+// bad arguments and unreadable files exit with 2 and the system's reason, a
+// library that is not the plug-in with 3; options files are read as the
+// plug-in reads them; what the ATC will ignore is warned about.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -23,8 +25,12 @@ TEST(DriveScenario, MalformedScenarioGivesOneMessageWithItsFileAndLine) {
     int Line;
     const char* Expected;  // part of the message
   } cases[] = {
+      {"title = \"no train\"\n", 1, "missing [train]"},
       {"[train]\nservice_notches = 8\n", 1, "needs 'power_notches'"},
+      {"[train]\nservice_notches = 8\npower_notches = \"five\"\n", 3,
+       "'power_notches' must be a whole number, not a string"},
       {train + "[[event]]\ntime_s = 3\n", 4, "this event does nothing"},
+      {train + "[[event]]\ntime_s = 2\nwhistle = true\n", 6, "unknown key 'whistle' in [[event]]"},
       {train + "[[event]]\nsignal = 30\n", 4, "needs a trigger"},
       {train + "[[event]]\ntime_s = 1\nposition_m = 5\nsignal = 3\n", 6, "one trigger"},
       {train + "[event]\ntime_s = 0\nsignal = 3\n", 4, "under its own [[event]]"},
@@ -52,46 +58,110 @@ std::filesystem::path FreshFolder(const std::string& name) {
   return folder;
 }
 
-TEST(DriveCommand, BadInputExitsWithTwoAndALibraryThatIsNotThePluginWithThree) {
-  const std::filesystem::path folder = FreshFolder("bad_input");
-  const std::string scenario = (folder / "good.toml").string();
-  const std::string notLibrary = (folder / "not.so").string();
-  std::ofstream(scenario) << Train;
-  std::ofstream(notLibrary) << "plain text";
-  std::ostringstream out;
-  std::ostringstream err;
-  EXPECT_EQ(RunDriveCommand({(folder / "none.toml").string()}, out, err), ExitBadInput);
-  EXPECT_NE(err.str().find("cannot open"), std::string::npos) << err.str();
-  EXPECT_EQ(RunDriveCommand({scenario, "--axis", "speed"}, out, err), ExitBadInput);
-  EXPECT_EQ(RunDriveCommand({scenario, "--plugin", notLibrary}, out, err), ExitPluginFailed);
-  EXPECT_NE(err.str().find("cannot load"), std::string::npos) << err.str();
-  EXPECT_EQ(out.str(), "");
+std::string Write(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+  return path.string();
 }
 
-TEST(DriveCommand, RunWritesSummaryTraceAndChart) {
-  const std::filesystem::path folder = FreshFolder("run");
+std::string Read(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Runs the command in-process: its exit status, then what it printed, both streams.
+std::pair<int, std::string> RunCommand(const std::vector<std::string>& args) {
   std::ostringstream out;
   std::ostringstream err;
-  const std::string scenario = std::string(KELVRIN_EXAMPLES_DIR) + "/rollback.toml";
-  ASSERT_EQ(RunDriveCommand({scenario, "--plugin", KELVRIN_LIBRARY, "--out", folder.string(),
-                             "--frame-rate", "30"},
-                            out, err),
-            ExitOk)
-      << err.str();
-  EXPECT_NE(out.str().find("ATC interventions: 2"), std::string::npos) << out.str();
-  std::ifstream trace(folder / "trace.csv");
-  std::string row;
-  std::getline(trace, row);
-  EXPECT_EQ(row.rfind("time_s,position_m,speed_kmh,limit_kmh,", 0), 0u) << row;
-  int rows = 0;
-  for (; std::getline(trace, row); ++rows) {
+  const int status = RunDriveCommand(args, out, err);
+  return {status, out.str() + err.str()};
+}
+
+// Every part of expected, '|' between parts, is in text.
+void ExpectParts(const std::string& text, const std::string& expected) {
+  for (size_t from = 0; from < expected.size();) {
+    const size_t to = std::min(expected.find('|', from), expected.size());
+    EXPECT_NE(text.find(expected.substr(from, to - from)), std::string::npos) << text;
+    from = to + 1;
   }
-  EXPECT_EQ(rows, 40 * 30 + 1);  // 30 Hz for 40 s, both ends included
-  std::ifstream chart(folder / "chart.svg");
-  const std::string svg{std::istreambuf_iterator<char>(chart), std::istreambuf_iterator<char>()};
-  EXPECT_NE(svg.find("<svg xmlns=\"http://www.w3.org/2000/svg\""), std::string::npos);
-  EXPECT_NE(svg.find("Rollback on a rising grade"), std::string::npos);
-  EXPECT_NE(svg.rfind("</svg>"), std::string::npos);
+}
+
+// Each row: the arguments ("FILE" stands for a file holding the row's text,
+// if any: an options file or a scenario), the exit status and what must be
+// printed. A scenario's warnings go to stderr and into the summary.
+TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesAndWarns) {
+  const std::filesystem::path folder = FreshFolder("arguments");
+  const std::string scenario = Write(folder / "good.toml", Train);
+  const std::string notLibrary = Write(folder / "not.so", "plain text");
+  const std::string file = (folder / "KELVRIN.ini").string();
+  const std::vector<std::string> run = {"FILE", "--plugin", KELVRIN_LIBRARY, "--out",
+                                        folder.string()};
+  const std::vector<std::string> check = {"--check-ini", "FILE"};
+  const std::vector<std::string> check6 = {"--check-ini=FILE", "--service-notches=6"};
+  const std::string runs = std::string(Train) + "[run]\nduration_s = 2\n[[event]]\n";
+  const struct {
+    std::vector<std::string> Args;
+    std::string Text;
+    int Status;
+    std::string Expected;
+  } cases[] = {
+      {{folder.string()}, "", ExitBadInput, "cannot open the scenario file: Is a directory"},
+      {{scenario, "--frame-rate=0"}, "", ExitBadInput, "--frame-rate"},
+      {{scenario, "--plugin", notLibrary}, "", ExitPluginFailed, "cannot load"},
+      {{"--service-notches", "6"}, "", ExitBadInput, "--check-ini"},
+      {{"--check-ini=FILE"}, "", ExitBadInput, "KELVRIN.ini: No such file or directory"},
+      {check, "[Settings]\nUse120Signal=1\n; note\nATCBrakeNotch = 7", ExitOk,
+       "1 (on)    from the file, line 2|0 (off)   default: key missing|7         from the file, "
+       "line 4"},
+      {check, "[settings]\nUseATS=true\nATCBrakeNotch=four\nUse120Signal=1.5\nUseATC=1", 1,
+       "0 (off)   default: value unreadable, 'true' reads as 0|10        default: value unreadable|"
+       "line 4, '1.5' reads as 1|line 2: UseATS=true is not a plain integer|did you mean UseATS?"},
+      {check, "[Setting]\nUseATS=1\n", 1,
+       "0 (off)   default: section missing|no [Settings] section, but line 1: [Setting]"},
+      {check6, "[Settings]\nATCBrakeNotch=0", 1,
+       "8         default: value out of range, 0 is below 1, line 2|is outside 1 to 8"},
+      {check6, "[Settings]\nATCBrakeNotch=12", 1,
+       "12        from the file|hands notch 12 to the host"},
+      {run, runs + "time_s = 0\nsignal = 45\n", ExitOk,
+       "drive: warning: line 6: aspect 45 carries no ATC code|  line 6: aspect 45 carries"},
+      {run, runs + "time_s = 0\nbeacon = { type = 600 }\n", ExitOk,
+       "drive: warning: line 6: beacon type 600 without a parameter|  line 6: beacon type 600"},
+      {run, runs + "time_s = 1\nbeacon = { type = 600, parameter = 1 }\n[start]\nspeed_kmh = 30",
+       ExitOk,
+       "warning: line 6: reset beacon ignored: the train was moving|  line 6: reset beacon"},
+      {run, runs + "position_m = 500\nsignal = 30\n", ExitOk,
+       "warning: line 6: event never fired (at 500 m): signal 30|  line 6: event never fired"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.Args;
+    for (std::string& arg : args) {
+      arg = arg.substr(0, arg.find("FILE")) + (arg.find("FILE") == std::string::npos ? "" : file);
+    }
+    SCOPED_TRACE(args[0] + " " + c.Text);
+    std::filesystem::remove(file);
+    if (!c.Text.empty()) {
+      Write(file, c.Text);
+    }
+    const auto [status, printed] = RunCommand(args);
+    EXPECT_EQ(status, c.Status);
+    ExpectParts(printed, c.Expected);
+  }
+}
+
+TEST(DriveCommand, RunWritesSummaryTraceWithCausesAndChart) {
+  const std::filesystem::path folder = FreshFolder("run");
+  const std::string scenario = std::string(KELVRIN_EXAMPLES_DIR) + "/rollback.toml";
+  const auto [status, printed] =
+      RunCommand({scenario, "--plugin=" KELVRIN_LIBRARY, "--out=" + folder.string(),
+                  "--frame-rate=30", "--trace-rate=10", "--axis=distance"});
+  ASSERT_EQ(status, ExitOk) << printed;
+  ExpectParts(printed, "closed loop at 30 Hz|emergency  EB  |rollback: 5.");
+  const std::string trace = Read(folder / "trace.csv");
+  EXPECT_LT(trace.find(",intervention,cause,mode,"), trace.find('\n'));  // in the header
+  EXPECT_NE(trace.find(",emergency,\"rollback: "), std::string::npos);
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 1 + 40 * 10 + 1);  // 10 rows a second
+  ExpectParts(Read(folder / "chart.svg"),
+              "<svg xmlns=\"http://www.w3.org/2000/svg\"|position (m)|>rollback</text>|>mode "
+              "restricted</text>|>EB</text>|</svg>");
 }
 
 }  // namespace

@@ -20,7 +20,6 @@ TEST(TrainPhysics, EmergencyNotchBrakesHardestAndPowerFadesAboveTheConstantPower
   const TrainSpec train{.ServiceNotches = 8, .PowerNotches = 5};
   EXPECT_DOUBLE_EQ(BrakeKmhps(train, 4), train.ServiceDecelerationKmhps / 2);
   EXPECT_DOUBLE_EQ(BrakeKmhps(train, 9), train.EmergencyDecelerationKmhps);
-  EXPECT_GT(train.EmergencyDecelerationKmhps, train.ServiceDecelerationKmhps);
   EXPECT_DOUBLE_EQ(TractionKmhps(train, 5, 2 * train.ConstantPowerFromKmh),
                    train.AccelerationKmhps / 2);
 }

@@ -1,4 +1,6 @@
-// The trace: one CSV row per frame, everything the host handed over and got back.
+// The trace: one CSV row per frame (or per slot of --trace-rate), everything
+// the host handed over and got back, and the cause of any intervention.
+#include <cmath>
 #include <cstdio>
 
 #include "reports.h"
@@ -17,11 +19,11 @@ std::string Quoted(const std::string& text) {
   return quoted + "\"";
 }
 
-std::string FiredText(const RunContext& run, const FrameRecord& row) {
+std::string FiredText(const Scenario& setup, const RunRecord& record, const FrameRecord& row) {
   std::string text;
   for (size_t i = 0; i < row.FiredEventCount; ++i) {
-    const FiredEvent& fired = run.Record.Fired[row.FirstFiredEvent + i];
-    const ScenarioEvent& event = run.Setup.Events[fired.EventIndex];
+    const FiredEvent& fired = record.Fired[row.FirstFiredEvent + i];
+    const ScenarioEvent& event = setup.Events[fired.EventIndex];
     if (!text.empty()) {
       text += " | ";
     }
@@ -47,34 +49,48 @@ const char* InterventionColumn(Intervention kind) {
 
 }  // namespace
 
-void WriteCsvTrace(std::ostream& out, const RunContext& run) {
-  out << "time_s,position_m,speed_kmh,limit_kmh,gradient_permille,"
+TraceWriter::TraceWriter(std::ostream& out, const Scenario& setup, double rowsPerSecond)
+    : Out(out), Setup(setup), RowsPerSecond(rowsPerSecond) {
+  Out << "time_s,position_m,speed_kmh,limit_kmh,gradient_permille,"
          "driver_brake,driver_power,driver_reverser,brake,power,reverser,aux_command,"
-         "intervention,mode,atc_active,atc_signal,restrict_lamp,brake_lamp,emergency_lamp,"
+         "intervention,cause,mode,atc_active,atc_signal,restrict_lamp,brake_lamp,emergency_lamp,"
          "cut_out,step_lamp,ats_247,ats_249,sound_5,sound_110,sound_111,events\n";
-  char numbers[160];
-  for (const FrameRecord& row : run.Record.Frames) {
-    std::snprintf(numbers, sizeof numbers, "%.4f,%.3f,%.3f,%d,%g,", row.TimeS, row.PositionM,
-                  row.SpeedKmh, row.Cab.LimitKmh, row.GradientPermille);
-    out << numbers << row.Driver.Brake << ',' << row.Driver.Power << ',' << row.Driver.Reverser
-        << ',' << row.Returned.Brake << ',' << row.Returned.Power << ',' << row.Returned.Reverser
-        << ',' << row.Returned.AuxiliaryCommand << ',' << InterventionColumn(row.Acting) << ','
-        << ModeName(row.Cab) << ',' << row.Cab.AtcActive << ',' << row.Cab.AtcSignal << ','
-        << row.Cab.Restrict << ',' << row.Cab.BrakeLamp << ',' << row.Cab.EmergencyLamp << ','
-        << row.Cab.CutOut << ',';
-    for (int step = 0; step < 11; ++step) {
-      if (row.Cab.StepLamps[step]) {
-        out << StepLampPanelIndex[step];
-        break;
-      }
-    }
-    out << ',' << row.Cab.AtsRunning << ',' << row.Cab.AtsReady << ',' << row.Sounds[0] << ','
-        << row.Sounds[1] << ',' << row.Sounds[2] << ',';
-    if (row.FiredEventCount > 0) {
-      out << Quoted(FiredText(run, row));
-    }
-    out << '\n';
+}
+
+void TraceWriter::Add(const FrameRecord& row, const RunRecord& record, const std::string& cause) {
+  const std::string fired = FiredText(Setup, record, row);
+  if (!fired.empty()) {
+    PendingEvents += (PendingEvents.empty() ? "" : " | ") + fired;
   }
+  if (RowsPerSecond > 0.0) {
+    const long long slot = static_cast<long long>(std::floor(row.TimeS * RowsPerSecond + 1e-6));
+    if (slot == LastSlot) {
+      return;
+    }
+    LastSlot = slot;
+  }
+  char numbers[160];
+  std::snprintf(numbers, sizeof numbers, "%.4f,%.3f,%.3f,%d,%g,", row.TimeS, row.PositionM,
+                row.SpeedKmh, row.Cab.LimitKmh, row.GradientPermille);
+  Out << numbers << row.Driver.Brake << ',' << row.Driver.Power << ',' << row.Driver.Reverser << ','
+      << row.Returned.Brake << ',' << row.Returned.Power << ',' << row.Returned.Reverser << ','
+      << row.Returned.AuxiliaryCommand << ',' << InterventionColumn(row.Acting) << ','
+      << (cause.empty() ? "" : Quoted(cause)) << ',' << ModeName(row.Cab) << ','
+      << row.Cab.AtcActive << ',' << row.Cab.AtcSignal << ',' << row.Cab.Restrict << ','
+      << row.Cab.BrakeLamp << ',' << row.Cab.EmergencyLamp << ',' << row.Cab.CutOut << ',';
+  for (int step = 0; step < 11; ++step) {
+    if (row.Cab.StepLamps[step]) {
+      Out << StepLampPanelIndex[step];
+      break;
+    }
+  }
+  Out << ',' << row.Cab.AtsRunning << ',' << row.Cab.AtsReady << ',' << row.Sounds[0] << ','
+      << row.Sounds[1] << ',' << row.Sounds[2] << ',';
+  if (!PendingEvents.empty()) {
+    Out << Quoted(PendingEvents);
+    PendingEvents.clear();
+  }
+  Out << '\n';
 }
 
 }  // namespace drive

@@ -1,12 +1,17 @@
 // The command line: read the scenario, load a private copy of the plug-in,
-// play the run, then write the summary, the trace and the chart.
+// play the run with the trace written as it goes, then write the summary and
+// the chart. Or, with --check-ini, show how the plug-in reads an options file.
 #include "drive_command.h"
 
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "host_loop.h"
+#include "ini_check.h"
 #include "plugin_library.h"
 #include "reports.h"
 #include "run_analysis.h"
@@ -17,14 +22,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const Usage =
-    "usage: drive SCENARIO.toml [--plugin LIBRARY] [--out DIR] [--axis time|distance]\n"
-    "             [--frame-rate HZ] [--quiet]\n"
-    "  Plays the scenario against the plug-in library as a host would and writes\n"
-    "  summary.txt, trace.csv and chart.svg to DIR (default drive-out/<scenario name>).\n"
-    "  LIBRARY defaults to the KELVRIN library built beside this program.\n"
-    "  Exit status: 0 done, 1 outputs not written, 2 bad scenario or arguments,\n"
-    "  3 plug-in not loadable.\n";
+#ifndef KELVRIN_VERSION
+#error "KELVRIN_VERSION comes from the project's version in CMake"
+#endif
+
+constexpr double ProgressAfterS = 2.0;
+constexpr double ProgressEveryS = 0.5;
 
 struct CommandLine {
   std::string ScenarioPath;
@@ -32,66 +35,124 @@ struct CommandLine {
   std::string OutDir;
   std::string Axis;
   double FrameRateHz = 0.0;
+  double TraceRateHz = 0.0;  // 0: every frame
   bool Quiet = false;
+  std::string CheckIni;
+  int32_t ServiceNotches = 8;
 };
 
-bool ParseArguments(const std::vector<std::string>& args, CommandLine& line, std::string& error) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&](std::string& target) {
-      if (i + 1 >= args.size()) {
-        error = arg + " needs a value";
-        return false;
-      }
-      target = args[++i];
-      return true;
-    };
-    if (arg == "--plugin") {
-      if (!value(line.PluginPath)) {
-        return false;
-      }
-    } else if (arg == "--out") {
-      if (!value(line.OutDir)) {
-        return false;
-      }
-    } else if (arg == "--axis") {
-      if (!value(line.Axis)) {
-        return false;
-      }
-      if (line.Axis != "time" && line.Axis != "distance") {
-        error = "--axis must be time or distance, not " + line.Axis;
-        return false;
-      }
-    } else if (arg == "--frame-rate") {
-      std::string text;
-      if (!value(text)) {
-        return false;
-      }
-      char* end = nullptr;
-      line.FrameRateHz = std::strtod(text.c_str(), &end);
-      if (end == text.c_str() || *end != '\0' || !(line.FrameRateHz >= 1.0) ||
-          line.FrameRateHz > 1000.0) {
-        error = "--frame-rate must be a number from 1 to 1000, not " + text;
-        return false;
-      }
-    } else if (arg == "--quiet") {
-      line.Quiet = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      error = "unknown option " + arg;
-      return false;
-    } else if (line.ScenarioPath.empty()) {
-      line.ScenarioPath = arg;
-    } else {
-      error = "only one scenario at a time (got " + line.ScenarioPath + " and " + arg + ")";
-      return false;
+// A number from low to high, said plainly when it is not.
+CLI::Validator Between(double low, double high) {
+  return CLI::Validator(
+      [low, high](std::string& text) -> std::string {
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (end != text.c_str() && *end == '\0' && value >= low && value <= high) {
+          return "";
+        }
+        char reason[96];
+        std::snprintf(reason, sizeof reason, "must be a number from %g to %g, not ", low, high);
+        return reason + text;
+      },
+      "");
+}
+
+// Returns -1 when the run goes on, else the exit status.
+int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std::ostream& out,
+                   std::ostream& err) {
+  CLI::App app{
+      "Plays a scenario against the plug-in library as a host would and writes\n"
+      "summary.txt, trace.csv and chart.svg to DIR (default drive-out/<scenario name>).",
+      "drive"};
+  app.footer(
+      "drive --check-ini FILE shows the three options as the plug-in reads them from FILE.\n"
+      "Exit status: 0 done, 1 outputs not written (--check-ini: warnings), 2 bad scenario,\n"
+      "arguments or options file, 3 plug-in not loadable.");
+  app.get_formatter()->column_width(26);
+  // A path is a path: on Windows the library would take "/folder/file" for an option.
+  app.allow_windows_style_options(false);
+  app.set_version_flag("--version", std::string("drive ") + KELVRIN_VERSION);
+  CLI::Option* scenario =
+      app.add_option("scenario", line.ScenarioPath, "the scenario file (TOML)")->type_name("FILE");
+  app.add_option("--plugin", line.PluginPath,
+                 "the plug-in library (default: the one built beside this program)")
+      ->type_name("LIBRARY");
+  app.add_option("--out", line.OutDir, "where the three files go")->type_name("DIR");
+  app.add_option("--axis", line.Axis, "the chart's horizontal axis (default: the scenario's)")
+      ->check(CLI::IsMember({"time", "distance"}).description(""))
+      ->type_name("time|distance");
+  app.add_option("--frame-rate", line.FrameRateHz, "frames per second, 1 to 1000")
+      ->check(Between(1, 1000))
+      ->type_name("HZ");
+  app.add_option("--trace-rate", line.TraceRateHz,
+                 "trace rows per simulated second (default: every frame)")
+      ->check(Between(0.001, 1000))
+      ->type_name("HZ");
+  app.add_flag("--quiet", line.Quiet, "print only where the files went");
+  CLI::Option* checkIni =
+      app.add_option("--check-ini", line.CheckIni, "show the options as the plug-in reads FILE")
+          ->type_name("FILE")
+          ->excludes(scenario);
+  app.add_option("--service-notches", line.ServiceNotches,
+                 "the train's service notches, for --check-ini (default 8)")
+      ->check(Between(1, 64))
+      ->type_name("N")
+      ->needs(checkIni);
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    if (error.get_exit_code() == 0) {
+      return app.exit(error, out, err);
+    }
+    err << "drive: " << error.what() << "\nRun drive --help for the usage.\n";
+    return ExitBadInput;
+  }
+  if (line.ScenarioPath.empty() && line.CheckIni.empty()) {
+    err << "drive: no scenario given\nRun drive --help for the usage.\n";
+    return ExitBadInput;
+  }
+  return -1;
+}
+
+// A line on a terminal's stderr, rewritten in place, once a run has taken a while.
+class Progress {
+ public:
+  Progress(std::ostream& err, bool enabled, double durationS)
+      : Err(err), Enabled(enabled), DurationS(durationS) {}
+
+  void Frame(const FrameRecord& row) {
+    if (!Enabled || (row.Frame & 1023) != 0) {
+      return;
+    }
+    const double elapsed = Seconds(Clock::now() - Began);
+    if (elapsed < ProgressAfterS || elapsed < LastShownS + ProgressEveryS) {
+      return;
+    }
+    LastShownS = elapsed;
+    char line[96];
+    std::snprintf(line, sizeof line, "\rdrive: %.0f of %.0f s simulated (%.0f%%) ", row.TimeS,
+                  DurationS, 100.0 * row.TimeS / DurationS);
+    Err << line << std::flush;
+    Shown = true;
+  }
+
+  ~Progress() {
+    if (Shown) {
+      Err << "\r" << std::string(48, ' ') << "\r" << std::flush;
     }
   }
-  if (line.ScenarioPath.empty()) {
-    error = "no scenario given";
-    return false;
-  }
-  return true;
-}
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+  std::ostream& Err;
+  bool Enabled;
+  double DurationS;
+  Clock::time_point Began = Clock::now();
+  double LastShownS = 0.0;
+  bool Shown = false;
+};
 
 template <typename Writer>
 bool WriteFile(const fs::path& path, Writer write, std::ostream& err) {
@@ -108,12 +169,15 @@ bool WriteFile(const fs::path& path, Writer write, std::ostream& err) {
 
 }  // namespace
 
-int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                    bool showProgress) {
   CommandLine line;
-  std::string error;
-  if (!ParseArguments(args, line, error)) {
-    err << "drive: " << error << "\n" << Usage;
-    return ExitBadInput;
+  const int status = ParseArguments(args, line, out, err);
+  if (status >= 0) {
+    return status;
+  }
+  if (!line.CheckIni.empty()) {
+    return RunCheckIni(line.CheckIni, line.ServiceNotches, out, err);
   }
   ParsedScenario parsed = ParseScenarioFile(line.ScenarioPath);
   if (!parsed.Value) {
@@ -134,38 +198,82 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
       return ExitBadInput;
     }
   }
-
   LoadedPlugin plugin;
   const PluginLoadResult loaded = LoadPlugin(line.PluginPath, scenario.Options, plugin);
   if (!loaded.Ok) {
     err << "drive: " << loaded.Error << "\n";
     return ExitPluginFailed;
   }
-  const RunRecord record = RunScenario(scenario, plugin.Api);
-  const std::string iniText = plugin.IniText;
-  UnloadPlugin(plugin);
-
-  const RunAnalysis analysis = AnalyseRun(record);
-  const RunContext context{scenario, record, analysis, line.ScenarioPath, line.PluginPath, iniText};
   const fs::path outDir =
       line.OutDir.empty() ? fs::path("drive-out") / scenario.Name : fs::path(line.OutDir);
   std::error_code failure;
   fs::create_directories(outDir, failure);
   if (failure) {
     err << "drive: cannot create " << outDir.string() << ": " << failure.message() << "\n";
+    UnloadPlugin(plugin);
     return ExitOutputFailed;
   }
   const fs::path summaryPath = outDir / "summary.txt";
   const fs::path tracePath = outDir / "trace.csv";
   const fs::path chartPath = outDir / "chart.svg";
-  const bool written =
+  std::ofstream traceFile(tracePath, std::ios::binary);
+  if (!traceFile) {
+    err << "drive: cannot write " << tracePath.string() << "\n";
+    UnloadPlugin(plugin);
+    return ExitOutputFailed;
+  }
+
+  const IniReport options =
+      plugin.IniText.empty() ? NoIniFile(scenario.Train.ServiceNotches)
+                             : CheckIniFile((fs::path(plugin.WorkFolder) / "KELVRIN.ini").string(),
+                                            scenario.Train.ServiceNotches);
+  RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
+  TraceWriter trace(traceFile, scenario, line.TraceRateHz);
+  ChartFrames chartFrames;
+  RunRecord record;
+  {
+    Progress progress(err, showProgress, scenario.Run.DurationS);
+    record = RunScenario(scenario, plugin.Api, [&](const FrameRecord& row, const RunRecord& sofar) {
+      analyser.Add(row, sofar);
+      trace.Add(row, sofar, analyser.CurrentCause());
+      chartFrames.Add(row);
+      progress.Frame(row);
+    });
+  }
+  UnloadPlugin(plugin);
+  traceFile.close();
+  bool written = static_cast<bool>(traceFile);
+  if (!written) {
+    err << "drive: cannot write " << tracePath.string() << "\n";
+  }
+
+  RunAnalysis analysis = analyser.Finish(record);
+  for (size_t i = 0; i < options.Warnings.size(); ++i) {
+    analysis.Warnings.insert(analysis.Warnings.begin() + static_cast<std::ptrdiff_t>(i),
+                             "KELVRIN.ini: " + options.Warnings[i]);
+  }
+  const std::string optionsFrom = plugin.IniText.empty() ? "no KELVRIN.ini"
+                                  : scenario.Options.IniText
+                                      ? "KELVRIN.ini as given in the scenario"
+                                      : "KELVRIN.ini written from the scenario's [options]";
+  const RunContext context{scenario,
+                           record,
+                           analysis,
+                           line.ScenarioPath,
+                           line.PluginPath,
+                           optionsFrom,
+                           OptionLines(options)};
+  const std::vector<FrameRecord> drawn = chartFrames.Frames();
+  written =
+      written &&
       WriteFile(
           summaryPath, [&](std::ostream& file) { WriteSummary(file, context); }, err) &&
       WriteFile(
-          tracePath, [&](std::ostream& file) { WriteCsvTrace(file, context); }, err) &&
-      WriteFile(
-          chartPath, [&](std::ostream& file) { WriteSvgChart(file, context, scenario.Run.Axis); },
-          err);
+          chartPath,
+          [&](std::ostream& file) { WriteSvgChart(file, context, drawn, scenario.Run.Axis); }, err);
+  for (const std::string& warning : analysis.Warnings) {
+    err << "drive: warning: " << warning << "\n";
+  }
   if (!line.Quiet) {
     WriteSummary(out, context);
     out << "\n";

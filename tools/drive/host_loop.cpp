@@ -1,5 +1,6 @@
 #include "host_loop.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -58,7 +59,7 @@ void Apply(const EventActions& actions, const PluginEntryPoints& api, DriverHand
     BeaconData beacon{};
     beacon.Type = actions.Beacon->Type;
     beacon.Parameter = actions.Beacon->Parameter;
-    api.SetBeaconData(&beacon);
+    api.SetBeaconData(PassRecord(beacon));
   }
   for (const KeyPress& key : actions.Keys) {
     api.KeyDown(key.Index);
@@ -106,10 +107,12 @@ Intervention ClassifyIntervention(const DriverHandles& driver, const Handles& re
       returned.Reverser == driver.Reverser) {
     return Intervention::None;
   }
-  return returned.Brake == emergencyNotch ? Intervention::Emergency : Intervention::Service;
+  return returned.Brake == emergencyNotch && driver.Brake < emergencyNotch ? Intervention::Emergency
+                                                                           : Intervention::Service;
 }
 
-RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api) {
+RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api,
+                      const FrameSink& sink) {
   RunRecord record;
   const TrainSpec& train = scenario.Train;
   record.FrameS = 1.0 / scenario.Run.FrameRateHz;
@@ -121,7 +124,7 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api) {
   HostVehicleSpec spec;
   spec.ServiceNotches = train.ServiceNotches;
   spec.PowerNotches = train.PowerNotches;
-  api.SetVehicleSpec(&spec);
+  api.SetVehicleSpec(PassRecord(std::bit_cast<VehicleSpecRecord>(spec)));
   api.Initialize(0);
   DriverHandles driver{scenario.Start.Brake, scenario.Start.Power, scenario.Start.Reverser};
   api.SetReverser(driver.Reverser);
@@ -136,7 +139,6 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api) {
   }
   const int64_t lastFrame =
       static_cast<int64_t>(std::ceil(scenario.Run.DurationS * scenario.Run.FrameRateHz - 1e-9));
-  record.Frames.reserve(static_cast<size_t>(lastFrame + 1));
   record.EndReason = "time";
   size_t nextEvent = 0;
   double lastFiredS = 0.0;
@@ -159,7 +161,7 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api) {
     row.FiredEventCount = record.Fired.size() - row.FirstFiredEvent;
 
     const VehicleState state = ComposeState(motion, nowS);
-    const Handles returned = api.Elapse(&state, panel, sound);
+    const Handles returned = api.Elapse(PassRecord(state), panel, sound);
 
     row.Frame = frame;
     row.TimeS = nowS;
@@ -173,7 +175,8 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api) {
     for (int slot = 0; slot < 3; ++slot) {
       row.Sounds[slot] = sound[SoundSlotIndex[slot]];
     }
-    record.Frames.push_back(row);
+    ++record.FrameCount;
+    sink(row, record);
 
     if (scenario.Run.EndPositionM && motion.PositionM >= *scenario.Run.EndPositionM) {
       record.EndReason = "position";

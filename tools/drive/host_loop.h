@@ -3,6 +3,8 @@
 // panel and sound arrays, and the train moved by the handles that come back.
 #pragma once
 
+#include <functional>
+
 #include "plugin_library.h"
 #include "run_record.h"
 #include "scenario.h"
@@ -17,9 +19,14 @@ struct HostVehicleSpec {
   int32_t OtherHostFields[3] = {};
 };
 
+// Receives each frame as soon as it has run, with the record so far (its
+// events fired up to and including this frame).
+using FrameSink = std::function<void(const FrameRecord& row, const RunRecord& record)>;
+
 // Plays the scenario against loaded entry points: Load, SetVehicleSpec,
 // Initialize, the driver's starting handles, then frame after frame until the
 // scenario's duration or end position is reached, and Dispose.
-RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api);
+RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api,
+                      const FrameSink& sink);
 
 }  // namespace drive

@@ -1,9 +1,12 @@
-// The three outputs of a run: the terminal summary (summary.cpp), the
-// per-frame CSV trace (csv_trace.cpp) and the SVG chart (svg_chart.cpp).
+// The three outputs of a run: the terminal summary (summary.cpp), the CSV
+// trace written as the run goes (csv_trace.cpp) and the SVG chart
+// (svg_chart.cpp), drawn from a bounded choice of the frames.
 #pragma once
 
+#include <array>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "run_analysis.h"
 #include "run_record.h"
@@ -17,13 +20,48 @@ struct RunContext {
   const RunAnalysis& Analysis;
   std::string ScenarioPath;
   std::string LibraryPath;
-  std::string IniText;  // as written beside the library copy; empty: none
+  std::string OptionsFrom;               // where the options came from, e.g. "no KELVRIN.ini"
+  std::vector<std::string> OptionLines;  // each option as the plug-in read it
 };
 
 void WriteSummary(std::ostream& out, const RunContext& run);
 
-void WriteCsvTrace(std::ostream& out, const RunContext& run);
+// Writes the trace's rows as the frames come: every frame, or rowsPerSecond
+// rows per simulated second (the events of the frames left out go into the
+// next row written).
+class TraceWriter {
+ public:
+  TraceWriter(std::ostream& out, const Scenario& setup, double rowsPerSecond);
+  void Add(const FrameRecord& row, const RunRecord& record, const std::string& cause);
 
-void WriteSvgChart(std::ostream& out, const RunContext& run, ChartAxis axis);
+ private:
+  std::ostream& Out;
+  const Scenario& Setup;
+  double RowsPerSecond;
+  long long LastSlot = -1;
+  std::string PendingEvents;
+};
+
+// The frames the chart draws, whatever the run's length: the frames fall into
+// at most a couple of thousand runs of equal length, and of each run the chart
+// keeps the first and last frame and those with the lowest and highest speed
+// and brake notch.
+class ChartFrames {
+ public:
+  void Add(const FrameRecord& row);
+  std::vector<FrameRecord> Frames() const;  // in the order of the run
+
+ private:
+  struct Bucket {
+    size_t Count = 0;
+    std::array<FrameRecord, 6> Picks;  // first, last, min and max speed, min and max brake
+  };
+  static void Merge(Bucket& into, const Bucket& next);
+  std::vector<Bucket> Buckets;
+  size_t FramesPerBucket = 1;
+};
+
+void WriteSvgChart(std::ostream& out, const RunContext& run, const std::vector<FrameRecord>& frames,
+                   ChartAxis axis);
 
 }  // namespace drive

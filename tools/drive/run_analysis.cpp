@@ -1,13 +1,52 @@
 #include "run_analysis.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace drive {
 namespace {
 
-// Frames before an intervention that may hold the overspeed that caused it:
-// the ATC measures in one frame and brakes in the next.
+// Frames before an intervention that may hold what caused it: the ATC
+// measures in one frame and brakes in the next.
 constexpr size_t LeadFrames = 2;
+
+constexpr size_t CabChangesKept = 2000;
+constexpr size_t SoundTimesKept = 8;
+
+constexpr int32_t ResetBeaconType = 600;
+constexpr int32_t ResetBeaconParameter = 1;
+constexpr int32_t StopAspect = 36;
+
+// The speed as the plug-in sees it: the host hands it over as a float.
+double SpeedSeen(const FrameRecord& row) {
+  return static_cast<double>(static_cast<float>(row.SpeedKmh));
+}
+
+std::string Format(const char* format, double a, double b = 0.0, double c = 0.0) {
+  char text[128];
+  std::snprintf(text, sizeof text, format, a, b, c);
+  return text;
+}
+
+Moment MomentOf(const FrameRecord& row) {
+  return Moment{row.TimeS, row.PositionM, row.SpeedKmh, row.Cab.LimitKmh};
+}
+
+int LitStep(const CabIndication& cab) {
+  for (int step = 0; step < 11; ++step) {
+    if (cab.StepLamps[step]) {
+      return step;
+    }
+  }
+  return -1;
+}
+
+// In ATC without the restriction switch and without a speed code the limit
+// shown is not what the ATC brakes for: the emergency brake is.
+bool CodeMissing(const CabIndication& cab) {
+  const int step = LitStep(cab);
+  return cab.ModeAtc && !cab.Restrict && (step == 0 || (step < 0 && cab.LimitKmh == 0));
+}
 
 std::string ReleaseCause(const FrameRecord& after, Intervention kind, int32_t emergencyNotch) {
   if (after.Cab.CutOut) {
@@ -22,83 +61,11 @@ std::string ReleaseCause(const FrameRecord& after, Intervention kind, int32_t em
   return "the ATC";
 }
 
-void FindInterventions(const RunRecord& record, RunAnalysis& analysis) {
-  const std::vector<FrameRecord>& frames = record.Frames;
-  for (size_t i = 0; i < frames.size();) {
-    const Intervention kind = frames[i].Acting;
-    if (kind == Intervention::None) {
-      ++i;
-      continue;
-    }
-    InterventionSpan span;
-    span.Kind = kind;
-    span.StartFrame = i;
-    while (i < frames.size() && frames[i].Acting == kind) {
-      ++i;
-    }
-    span.EndFrame = i;
-    span.Released = i < frames.size();
-    if (span.Released) {
-      span.ReleasedBy =
-          frames[i].Acting == Intervention::None
-              ? ReleaseCause(frames[i], kind, record.EmergencyNotch)
-              : std::string("giving way to the ") + InterventionName(frames[i].Acting);
-    }
-    const size_t from = span.StartFrame >= LeadFrames ? span.StartFrame - LeadFrames : 0;
-    for (size_t f = from; f < span.EndFrame; ++f) {
-      span.PeakOverLimitKmh =
-          std::max(span.PeakOverLimitKmh, frames[f].SpeedKmh - frames[f].Cab.LimitKmh);
-    }
-    analysis.Interventions.push_back(span);
+void Tally(SoundTally& tally, double timeS) {
+  if (tally.FirstTimesS.size() < SoundTimesKept) {
+    tally.FirstTimesS.push_back(timeS);
   }
-}
-
-void AddChange(RunAnalysis& analysis, size_t frame, std::string what, bool brakeLamp = false) {
-  analysis.CabChanges.push_back(CabChange{frame, std::move(what), brakeLamp});
-}
-
-void CompareLamp(RunAnalysis& analysis, size_t frame, int32_t before, int32_t now, const char* name,
-                 bool brakeLamp = false) {
-  if (before != now) {
-    AddChange(analysis, frame, std::string(name) + (now ? " on" : " off"), brakeLamp);
-  }
-}
-
-int LitStep(const CabIndication& cab) {
-  for (int step = 0; step < 11; ++step) {
-    if (cab.StepLamps[step]) {
-      return step;
-    }
-  }
-  return -1;
-}
-
-void FindCabChanges(const RunRecord& record, RunAnalysis& analysis) {
-  CabIndication before;  // a dark panel before the first frame
-  for (size_t i = 0; i < record.Frames.size(); ++i) {
-    const CabIndication& now = record.Frames[i].Cab;
-    if (std::string(ModeName(now)) != ModeName(before)) {
-      AddChange(analysis, i, std::string("mode ") + ModeName(now));
-    }
-    CompareLamp(analysis, i, before.AtcActive, now.AtcActive, "ATC active lamp");
-    CompareLamp(analysis, i, before.AtcSignal, now.AtcSignal, "ATC signal lamp");
-    CompareLamp(analysis, i, before.Restrict, now.Restrict, "restriction lamp");
-    CompareLamp(analysis, i, before.BrakeLamp, now.BrakeLamp, "ATC brake lamp", true);
-    CompareLamp(analysis, i, before.EmergencyLamp, now.EmergencyLamp, "emergency lamp");
-    CompareLamp(analysis, i, before.CutOut, now.CutOut, "cut-out lamp");
-    CompareLamp(analysis, i, before.AtsRunning, now.AtsRunning, "ATS lamp (247)");
-    CompareLamp(analysis, i, before.AtsReady, now.AtsReady, "ATS ready lamp (249)");
-    const int step = LitStep(now);
-    if (step != LitStep(before)) {
-      AddChange(analysis, i,
-                step < 0 ? std::string("step lamps dark")
-                         : std::string("step lamp ") + StepLampName[step]);
-    }
-    if (now.LimitKmh != before.LimitKmh || i == 0) {
-      AddChange(analysis, i, "limit " + std::to_string(now.LimitKmh) + " km/h");
-    }
-    before = now;
-  }
+  ++tally.Count;
 }
 
 }  // namespace
@@ -132,30 +99,305 @@ const char* InterventionName(Intervention kind) {
   return "none";
 }
 
-RunAnalysis AnalyseRun(const RunRecord& record) {
-  RunAnalysis analysis;
-  const std::vector<FrameRecord>& frames = record.Frames;
-  FindInterventions(record, analysis);
-  FindCabChanges(record, analysis);
-  for (size_t i = 0; i < frames.size(); ++i) {
-    const FrameRecord& row = frames[i];
-    analysis.MaxSpeedKmh = std::max(analysis.MaxSpeedKmh, row.SpeedKmh);
-    analysis.MinSpeedKmh = std::min(analysis.MinSpeedKmh, row.SpeedKmh);
-    const double over = row.SpeedKmh - row.Cab.LimitKmh;
-    if (Supervised(row.Cab) && over > analysis.MaxOverLimitKmh) {
-      analysis.MaxOverLimitKmh = over;
-      analysis.MaxOverLimitFrame = i;
-    }
-    if (i > 0 && row.SpeedKmh == 0.0 && frames[i - 1].SpeedKmh != 0.0) {
-      analysis.Stops.push_back(StopRecord{i, frames[i - 1].Acting, frames[i - 1].Returned.Brake});
-    }
-    for (int slot = 0; slot < 3; ++slot) {
-      if (row.Sounds[slot] == SOUND_PLAY || row.Sounds[slot] == SOUND_STOP) {
-        analysis.Sounds.push_back(SoundCommand{i, slot, row.Sounds[slot]});
-      }
+std::string NotchName(int32_t notch, int32_t emergencyNotch) {
+  char text[24];
+  if (notch <= 0) {
+    return "0";
+  }
+  if (notch < emergencyNotch) {
+    std::snprintf(text, sizeof text, "B%d", notch);
+  } else if (notch == emergencyNotch) {
+    return "EB";
+  } else {
+    std::snprintf(text, sizeof text, "EB+%d", notch - emergencyNotch);
+  }
+  return text;
+}
+
+bool IsAtcCode(int32_t aspect) {
+  for (int32_t code : {10, 11, 13, 15, 19, 21, 23, 25, 28, 30, 32, 34, StopAspect}) {
+    if (aspect == code) {
+      return true;
     }
   }
-  return analysis;
+  return false;
+}
+
+std::vector<std::string> ScenarioWarnings(const Scenario& scenario) {
+  std::vector<std::string> warnings;
+  for (const ScenarioEvent& event : scenario.Events) {
+    const std::string line = "line " + std::to_string(event.Line) + ": ";
+    const EventActions& a = event.Actions;
+    if (a.Signal && !IsAtcCode(*a.Signal)) {
+      warnings.push_back(line + "aspect " + std::to_string(*a.Signal) +
+                         " carries no ATC code: in ATC the ATC takes it as no code and applies "
+                         "the emergency brake (unless the restriction switch is on); elsewhere "
+                         "the limit is 25 km/h");
+    }
+    if (a.Beacon && a.Beacon->Type == ResetBeaconType && !a.Beacon->ParameterGiven) {
+      warnings.push_back(line +
+                         "beacon type 600 without a parameter is passed with parameter 0, "
+                         "which never resets the ATC; the reset beacon is parameter = 1");
+    }
+  }
+  return warnings;
+}
+
+RunAnalyser::RunAnalyser(const Scenario& scenario, int32_t emergencyNotch)
+    : Setup(scenario), EmergencyNotch(emergencyNotch) {
+  Result.Warnings = ScenarioWarnings(scenario);
+}
+
+const FrameRecord* RunAnalyser::Before(size_t back) const {
+  return back < Seen && back < Recent.size() ? &Recent[(Seen - 1 - back) % Recent.size()] : nullptr;
+}
+
+const std::string& RunAnalyser::CurrentCause() const {
+  return OpenSpan ? OpenSpan->CauseText : NoCause;
+}
+
+void RunAnalyser::Add(const FrameRecord& row, const RunRecord& record) {
+  Recent[Seen % Recent.size()] = row;
+  ++Seen;
+  NoteEvents(row, record);
+  TrackInterventions(row);
+  TrackCab(row);
+  if (Seen == 1) {
+    Result.First = MomentOf(row);
+  }
+  Result.MaxSpeedKmh = std::max(Result.MaxSpeedKmh, row.SpeedKmh);
+  Result.MinSpeedKmh = std::min(Result.MinSpeedKmh, row.SpeedKmh);
+  const double over = row.SpeedKmh - row.Cab.LimitKmh;
+  if (Supervised(row.Cab) && !CodeMissing(row.Cab) && over > Result.MaxOverLimitKmh) {
+    Result.MaxOverLimitKmh = over;
+    Result.MaxOverLimit = MomentOf(row);
+  }
+  const FrameRecord* previous = Before(1);
+  if (previous != nullptr && row.SpeedKmh == 0.0 && previous->SpeedKmh != 0.0) {
+    Result.Stops.push_back(StopRecord{MomentOf(row), previous->Acting, previous->Returned.Brake,
+                                      previous->Driver.Brake});
+  }
+  for (int slot = 0; slot < 3; ++slot) {
+    if (row.Sounds[slot] == SOUND_PLAY) {
+      Tally(Result.SoundPlays[slot], row.TimeS);
+    } else if (row.Sounds[slot] == SOUND_STOP) {
+      Tally(Result.SoundStops[slot], row.TimeS);
+    }
+  }
+  Result.Last = row;
+}
+
+// The aspect in force and the reset beacon, as the host sent them. The
+// plug-in tests the standstill against the speed of the frame before.
+void RunAnalyser::NoteEvents(const FrameRecord& row, const RunRecord& record) {
+  const FrameRecord* previous = Before(1);
+  const double speedBefore = previous != nullptr ? SpeedSeen(*previous) : 0.0;
+  for (size_t i = 0; i < row.FiredEventCount; ++i) {
+    const ScenarioEvent& event = Setup.Events[record.Fired[row.FirstFiredEvent + i].EventIndex];
+    std::string note;
+    if (event.Actions.Signal) {
+      LastAspect = *event.Actions.Signal;
+      CodeForgotten = false;
+    }
+    const std::optional<BeaconPass>& beacon = event.Actions.Beacon;
+    if (beacon && beacon->Type == ResetBeaconType && beacon->Parameter == ResetBeaconParameter) {
+      if (speedBefore != 0.0) {
+        note = "ignored: the train was moving";
+        Result.Warnings.push_back("line " + std::to_string(event.Line) +
+                                  ": reset beacon ignored: the train was moving (" +
+                                  Format("%.1f", speedBefore) + " km/h)");
+      } else {
+        LastAspect.reset();
+        CodeForgotten = true;
+        ResetFrame = static_cast<size_t>(row.Frame);
+      }
+    }
+    Result.FiredNotes.push_back(note);
+  }
+}
+
+void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
+  auto set = [&span](Cause why, std::string text, std::string label) {
+    span.Why = why;
+    span.CauseText = std::move(text);
+    span.CauseLabel = std::move(label);
+  };
+  if (row.Frame == 0) {
+    return set(Cause::StartOfRun, "start of run (no permit yet)", "start");
+  }
+  if (ResetFrame && static_cast<size_t>(row.Frame) - *ResetFrame <= 1) {
+    return set(Cause::ResetBeacon, "reset beacon at standstill", "reset beacon");
+  }
+  for (size_t back = 1; back <= LeadFrames; ++back) {
+    const FrameRecord* lead = Before(back);
+    if (lead != nullptr && SpeedSeen(*lead) < -5.0 && lead->Driver.Reverser == 1) {
+      return set(Cause::Rollback, Format("rollback: %.2f km/h backwards", -lead->SpeedKmh),
+                 "rollback");
+    }
+  }
+  if ((span.Kind == Intervention::Emergency || row.Cab.EmergencyLamp) && row.Cab.ModeAtc &&
+      !row.Cab.Restrict) {
+    if (LastAspect == StopAspect) {
+      return set(Cause::StopCode, "stop code (aspect 36)", "stop code");
+    }
+    if (!LastAspect || !IsAtcCode(*LastAspect)) {
+      const std::string which = LastAspect      ? "aspect " + std::to_string(*LastAspect)
+                                : CodeForgotten ? "none since the reset beacon"
+                                                : "no aspect yet";
+      return set(Cause::NoCode, "no ATC code (" + which + ")", "no code");
+    }
+  }
+  // A lower limit measured in the frame before, and what lowered it.
+  for (size_t back = 1; back <= LeadFrames; ++back) {
+    const FrameRecord* lead = Before(back);
+    const FrameRecord* earlier = Before(back + 1);
+    if (lead == nullptr || earlier == nullptr || lead->Cab.LimitKmh >= earlier->Cab.LimitKmh ||
+        SpeedSeen(*lead) <= lead->Cab.LimitKmh) {
+      continue;
+    }
+    const std::string at = Format(" at %.1f km/h", lead->SpeedKmh);
+    if (lead->Cab.Restrict && !earlier->Cab.Restrict) {
+      return set(Cause::RestrictionSwitch, "restriction switch: limit forced to 25" + at,
+                 "restriction switch");
+    }
+    if (std::string(ModeName(lead->Cab)) != ModeName(earlier->Cab)) {
+      return set(Cause::SelectorChange,
+                 std::string("selector to ") + ModeName(lead->Cab) + ": limit " +
+                     std::to_string(lead->Cab.LimitKmh) + at,
+                 "selector");
+    }
+  }
+  const FrameRecord* worst = nullptr;
+  for (size_t back = 1; back <= LeadFrames; ++back) {
+    const FrameRecord* lead = Before(back);
+    if (lead != nullptr && SpeedSeen(*lead) > lead->Cab.LimitKmh &&
+        (worst == nullptr ||
+         SpeedSeen(*lead) - lead->Cab.LimitKmh > SpeedSeen(*worst) - worst->Cab.LimitKmh)) {
+      worst = lead;
+    }
+  }
+  if (worst != nullptr) {
+    const double over = worst->SpeedKmh - worst->Cab.LimitKmh;
+    return set(Cause::Overspeed,
+               Format(over < 0.01 ? "overspeed: %.2f km/h, limit %.0f km/h, less than 0.01 over"
+                                  : "overspeed: %.2f km/h, limit %.0f km/h, %.2f over",
+                      worst->SpeedKmh, worst->Cab.LimitKmh, over),
+               over < 0.1 ? std::string("overspeed") : Format("overspeed +%.1f", over));
+  }
+  set(Cause::Unseen, "not seen from outside", "?");
+}
+
+void RunAnalyser::Open(const FrameRecord& row) {
+  InterventionSpan span;
+  span.Kind = row.Acting;
+  span.StartFrame = static_cast<size_t>(row.Frame);
+  span.Start = MomentOf(row);
+  span.Notch = row.Returned.Brake;
+  span.LowestPositionM = span.HighestPositionM = row.PositionM;
+  for (size_t back = 1; back <= LeadFrames; ++back) {
+    if (const FrameRecord* lead = Before(back)) {
+      span.PeakOverLimitKmh = std::max(span.PeakOverLimitKmh, lead->SpeedKmh - lead->Cab.LimitKmh);
+    }
+  }
+  Infer(row, span);
+  OpenSpan = std::move(span);
+}
+
+void RunAnalyser::Close(const FrameRecord& after, std::string releasedBy) {
+  OpenSpan->EndFrame = static_cast<size_t>(after.Frame);
+  OpenSpan->End = MomentOf(after);
+  OpenSpan->Released = true;
+  OpenSpan->ReleasedBy = std::move(releasedBy);
+  Result.Interventions.push_back(std::move(*OpenSpan));
+  OpenSpan.reset();
+}
+
+// A span ends when the handles come back or the kind changes, and a service
+// brake span also when a new, lower limit takes over from the one it braked for.
+void RunAnalyser::TrackInterventions(const FrameRecord& row) {
+  if (OpenSpan && row.Acting != OpenSpan->Kind) {
+    Close(row, row.Acting == Intervention::None
+                   ? ReleaseCause(row, OpenSpan->Kind, EmergencyNotch)
+                   : std::string("giving way to the ") + InterventionName(row.Acting));
+  }
+  const FrameRecord* lead = Before(1);
+  const FrameRecord* earlier = Before(2);
+  if (OpenSpan && OpenSpan->Kind == Intervention::Service && lead != nullptr &&
+      earlier != nullptr && lead->Cab.LimitKmh < earlier->Cab.LimitKmh &&
+      SpeedSeen(*lead) > lead->Cab.LimitKmh) {
+    Close(row, "a lower limit");
+  }
+  if (row.Acting == Intervention::None) {
+    return;
+  }
+  if (!OpenSpan) {
+    Open(row);
+  }
+  InterventionSpan& span = *OpenSpan;
+  span.PeakOverLimitKmh = std::max(span.PeakOverLimitKmh, row.SpeedKmh - row.Cab.LimitKmh);
+  span.LowestPositionM = std::min(span.LowestPositionM, row.PositionM);
+  span.HighestPositionM = std::max(span.HighestPositionM, row.PositionM);
+}
+
+void RunAnalyser::AddChange(const FrameRecord& row, std::string what, bool brakeLamp) {
+  if (Result.CabChanges.size() >= CabChangesKept) {
+    ++Result.CabChangesDropped;
+    return;
+  }
+  Result.CabChanges.push_back(
+      CabChange{static_cast<size_t>(row.Frame), MomentOf(row), std::move(what), brakeLamp});
+}
+
+void RunAnalyser::TrackCab(const FrameRecord& row) {
+  const FrameRecord* previous = Before(1);
+  const CabIndication before = previous != nullptr ? previous->Cab : CabIndication{};
+  const CabIndication& now = row.Cab;
+  auto lamp = [&](int32_t was, int32_t is, const char* name, bool brakeLamp = false) {
+    if (was != is) {
+      AddChange(row, std::string(name) + (is ? " on" : " off"), brakeLamp);
+    }
+  };
+  if (std::string(ModeName(now)) != ModeName(before)) {
+    AddChange(row, std::string("mode ") + ModeName(now));
+  }
+  lamp(before.AtcActive, now.AtcActive, "ATC active lamp");
+  lamp(before.AtcSignal, now.AtcSignal, "ATC signal lamp");
+  lamp(before.Restrict, now.Restrict, "restriction lamp");
+  lamp(before.BrakeLamp, now.BrakeLamp, "ATC brake lamp", true);
+  lamp(before.EmergencyLamp, now.EmergencyLamp, "emergency lamp");
+  lamp(before.CutOut, now.CutOut, "cut-out lamp");
+  lamp(before.AtsRunning, now.AtsRunning, "ATS lamp (247)");
+  lamp(before.AtsReady, now.AtsReady, "ATS ready lamp (249)");
+  const int step = LitStep(now);
+  if (step != LitStep(before)) {
+    AddChange(row, step < 0 ? std::string("step lamps dark")
+                            : std::string("step lamp ") + StepLampName[step]);
+  }
+  if (now.LimitKmh != before.LimitKmh || previous == nullptr) {
+    AddChange(row, "limit " + std::to_string(now.LimitKmh) + " km/h");
+  }
+}
+
+RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
+  if (OpenSpan) {
+    OpenSpan->EndFrame = Seen;
+    Result.Interventions.push_back(std::move(*OpenSpan));
+    OpenSpan.reset();
+  }
+  Result.FrameCount = Seen;
+  std::vector<bool> fired(Setup.Events.size(), false);
+  for (const FiredEvent& event : record.Fired) {
+    fired[event.EventIndex] = true;
+  }
+  for (size_t i = 0; i < Setup.Events.size(); ++i) {
+    if (!fired[i]) {
+      const ScenarioEvent& event = Setup.Events[i];
+      Result.Warnings.push_back("line " + std::to_string(event.Line) + ": event never fired (" +
+                                DescribeTrigger(event.When) +
+                                "): " + DescribeActions(event.Actions));
+    }
+  }
+  return std::move(Result);
 }
 
 }  // namespace drive

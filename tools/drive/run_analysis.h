@@ -1,9 +1,14 @@
-// Reading a run's frames for what matters to a driver or a train author: when
-// the ATC took over and let go, how far the speed went over the limit, where
-// the train stopped, and what the cab showed and sounded.
+// Reading a run's frames, as they come, for what matters to a driver or a
+// train author: when the ATC took over and why, when it let go, where the
+// train stopped, what the cab showed and sounded, and what in the scenario
+// did nothing. The plug-in stays a black box: every cause is read off what
+// the host sees, the frames before an intervention, the events that fired,
+// the step lamps, the speed and the reverser.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,44 +17,82 @@
 
 namespace drive {
 
-// A stretch of frames in which the ATC overrode the driver in one way.
+// Why the ATC took over, as far as the host can tell.
+enum class Cause {
+  StartOfRun,         // the first frame: the ATC grants no permit before it has run once
+  Overspeed,          // measured over the limit in the frame before
+  NoCode,             // in ATC without an ATC code
+  StopCode,           // the stop code, aspect 36
+  Rollback,           // rolling back faster than 5 km/h with the reverser forward
+  ResetBeacon,        // the reset beacon at standstill
+  RestrictionSwitch,  // the switch forced the limit down to 25 km/h
+  SelectorChange,     // the selector moved to a lower limit
+  Unseen,             // nothing the host saw explains it
+};
+
+// A frame's place and speed, kept where the whole frame is not.
+struct Moment {
+  double TimeS = 0.0;
+  double PositionM = 0.0;
+  double SpeedKmh = 0.0;
+  int32_t LimitKmh = 0;
+};
+
+// A stretch of frames in which the ATC overrode the driver in one way, for one cause.
 struct InterventionSpan {
   Intervention Kind = Intervention::None;
+  Cause Why = Cause::Unseen;
+  std::string CauseText;   // e.g. "overspeed: 101.3 km/h over 100 by 1.3"
+  std::string CauseLabel;  // short, for the chart: "overspeed +1.3"
+  int32_t Notch = 0;       // the brake notch handed back as it began
   size_t StartFrame = 0;
-  size_t EndFrame = 0;  // first frame without it; Frames.size() if it lasted to the end
+  size_t EndFrame = 0;  // first frame without it; the frame count if it lasted to the end
+  Moment Start;
+  Moment End;  // the first frame without it, when released
+  double LowestPositionM = 0.0;
+  double HighestPositionM = 0.0;
   bool Released = false;
   double PeakOverLimitKmh = 0.0;  // highest speed above the limit from just before it until its end
   std::string ReleasedBy;         // e.g. "speed under the limit", "cut-out switch"
 };
 
 struct StopRecord {
-  size_t Frame = 0;  // first frame at rest
+  Moment At;  // first frame at rest
   Intervention Under = Intervention::None;
   int32_t AppliedBrake = 0;  // returned brake notch in the frame before
+  int32_t DriverBrake = 0;   // the driver's, in the frame before
 };
 
 // A change of what the cab shows, e.g. "mode ATC", "emergency lamp on".
 struct CabChange {
   size_t Frame = 0;
+  Moment At;
   std::string What;
   bool BrakeLamp = false;  // the brake lamp follows every intervention; summaries skip it
 };
 
-struct SoundCommand {
-  size_t Frame = 0;
-  int Slot = 0;  // 0, 1, 2 for host sounds 5, 110, 111
-  int32_t Command = 0;
+// How often the plug-in played or stopped a sound, and the first times.
+struct SoundTally {
+  size_t Count = 0;
+  std::vector<double> FirstTimesS;
 };
 
 struct RunAnalysis {
   std::vector<InterventionSpan> Interventions;
   std::vector<StopRecord> Stops;
-  std::vector<CabChange> CabChanges;
-  std::vector<SoundCommand> Sounds;  // every SOUND_PLAY and SOUND_STOP
+  std::vector<CabChange> CabChanges;  // the first ones; CabChangesDropped more
+  size_t CabChangesDropped = 0;
+  SoundTally SoundPlays[3];  // host sounds 5, 110, 111
+  SoundTally SoundStops[3];
+  std::vector<std::string> FiredNotes;  // per fired event: what the ATC made of it, or empty
+  std::vector<std::string> Warnings;
+  size_t FrameCount = 0;
+  Moment First;
+  FrameRecord Last;
   double MaxSpeedKmh = 0.0;
   double MinSpeedKmh = 0.0;
-  double MaxOverLimitKmh = 0.0;  // over supervised frames only; 0 if never over
-  size_t MaxOverLimitFrame = 0;
+  double MaxOverLimitKmh = 0.0;  // over supervised frames with a code only; 0 if never over
+  Moment MaxOverLimit;
 };
 
 // True while the ATC supervises the speed: active, not cut out, and not in the
@@ -61,6 +104,49 @@ const char* ModeName(const CabIndication& cab);
 
 const char* InterventionName(Intervention kind);
 
-RunAnalysis AnalyseRun(const RunRecord& record);
+// "B3", "EB", "EB+1" for a brake notch of a train with this emergency notch.
+std::string NotchName(int32_t notch, int32_t emergencyNotch);
+
+// The aspects that carry an ATC code, the stop code 36 included.
+bool IsAtcCode(int32_t aspect);
+
+// What in the scenario the ATC will ignore or misread, found before the run:
+// aspects without an ATC code, type-600 beacons without a parameter.
+std::vector<std::string> ScenarioWarnings(const Scenario& scenario);
+
+// Takes the frames one by one, keeping only the few latest.
+class RunAnalyser {
+ public:
+  RunAnalyser(const Scenario& scenario, int32_t emergencyNotch);
+
+  void Add(const FrameRecord& row, const RunRecord& record);
+
+  // The cause of the intervention in the latest frame; empty without one.
+  const std::string& CurrentCause() const;
+
+  // Closes the last intervention and adds the run's warnings.
+  RunAnalysis Finish(const RunRecord& record);
+
+ private:
+  void NoteEvents(const FrameRecord& row, const RunRecord& record);
+  void TrackInterventions(const FrameRecord& row);
+  void Open(const FrameRecord& row);
+  void Close(const FrameRecord& after, std::string releasedBy);
+  void Infer(const FrameRecord& row, InterventionSpan& span) const;
+  void TrackCab(const FrameRecord& row);
+  void AddChange(const FrameRecord& row, std::string what, bool brakeLamp = false);
+  const FrameRecord* Before(size_t back) const;  // 1: the frame before the latest
+
+  const Scenario& Setup;
+  int32_t EmergencyNotch;
+  RunAnalysis Result;
+  std::array<FrameRecord, 4> Recent{};  // a ring of the latest frames
+  size_t Seen = 0;
+  std::optional<InterventionSpan> OpenSpan;
+  std::optional<int32_t> LastAspect;  // as the host last sent it; cleared by the reset beacon
+  bool CodeForgotten = false;
+  std::optional<size_t> ResetFrame;
+  std::string NoCause;
+};
 
 }  // namespace drive

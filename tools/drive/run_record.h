@@ -1,5 +1,6 @@
-// What a run leaves behind: one record per frame, as the host saw it, and the
-// events that fired. The summary, the CSV trace and the chart all read these.
+// What a run leaves behind: one record per frame, as the host saw it, handed
+// on as the run goes (a long run is never held whole), and the events that
+// fired. The analysis, the CSV trace and the chart all read these.
 #pragma once
 
 #include <cstddef>
@@ -71,14 +72,15 @@ struct RunRecord {
   int32_t PluginVersion = 0;
   int32_t EmergencyNotch = 0;
   double FrameS = 0.0;
-  std::vector<FrameRecord> Frames;
+  size_t FrameCount = 0;
   std::vector<FiredEvent> Fired;
   std::string EndReason;  // "time", "position"
 };
 
 // Classifies a frame: the emergency notch returned where the driver had less
 // is an emergency intervention; any other difference in brake, power or
-// reverser is the service brake's.
+// reverser is the service brake's (which hands back the stronger of its own
+// notch and the driver's, so a driver at the emergency notch keeps it).
 Intervention ClassifyIntervention(const DriverHandles& driver, const Handles& returned,
                                   int32_t emergencyNotch);
 

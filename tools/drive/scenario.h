@@ -93,6 +93,7 @@ struct KeyPress {
 struct BeaconPass {
   int32_t Type = 0;
   int32_t Parameter = 0;
+  bool ParameterGiven = false;  // the file wrote a parameter; without one the host passes 0
 };
 
 // What an event does, applied between two frames in this order: reverser,

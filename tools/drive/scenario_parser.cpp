@@ -5,7 +5,10 @@
 #define TOML_EXCEPTIONS 0
 #include <toml++/toml.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -463,6 +466,7 @@ ScenarioEvent ReadEvent(const toml::table& table, const TrainSpec& train) {
     BeaconPass pass{Integer(*type, "type", Int32Lowest, Int32Highest), 0};
     if (const toml::node* parameter = beacon.get("parameter")) {
       pass.Parameter = Integer(*parameter, "parameter", Int32Lowest, Int32Highest);
+      pass.ParameterGiven = true;
     }
     actions.Beacon = pass;
   }
@@ -579,11 +583,26 @@ ParsedScenario ParseScenarioText(std::string_view text, const std::string& fileN
   return parsed;
 }
 
+std::string WhyUnreadable(const std::string& path) {
+  std::error_code failure;
+  if (std::filesystem::is_directory(path, failure)) {
+    return std::make_error_code(std::errc::is_a_directory).message();
+  }
+  errno = 0;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    return std::strerror(errno != 0 ? errno : ENOENT);
+  }
+  std::fclose(file);
+  return "";
+}
+
 ParsedScenario ParseScenarioFile(const std::string& path) {
+  const std::string problem = WhyUnreadable(path);
   std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  if (!problem.empty() || !file) {
     ParsedScenario failed;
-    failed.Error = ScenarioError{path, 0, 0, "cannot open the scenario file"};
+    failed.Error = ScenarioError{path, 0, 0, "cannot open the scenario file: " + problem};
     return failed;
   }
   std::ostringstream text;

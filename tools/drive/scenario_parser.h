@@ -25,6 +25,10 @@ struct ParsedScenario {
 // Parses scenario text; fileName is used for the scenario's name and in errors.
 ParsedScenario ParseScenarioText(std::string_view text, const std::string& fileName);
 
+// Why a file cannot be read, in the system's words ("No such file or
+// directory", "Is a directory"); empty when it can.
+std::string WhyUnreadable(const std::string& path);
+
 // Reads and parses a scenario file.
 ParsedScenario ParseScenarioFile(const std::string& path);
 

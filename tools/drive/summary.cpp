@@ -1,7 +1,7 @@
 // The terminal summary: a few short sections, each line starting with the time
 // and position so that it can be found in the trace and on the chart.
 #include <cstdio>
-#include <map>
+#include <utility>
 
 #include "reports.h"
 
@@ -10,7 +10,6 @@ namespace {
 
 constexpr size_t CabLinesShown = 24;
 constexpr size_t InterventionLinesShown = 16;
-constexpr size_t SoundTimesShown = 8;
 
 std::string Format(const char* format, double a) {
   char text[96];
@@ -18,37 +17,15 @@ std::string Format(const char* format, double a) {
   return text;
 }
 
-// "  12.35 s   612.4 m" for a frame.
-std::string Where(const FrameRecord& row) {
+// "  12.35 s   612.4 m" for a moment of the run.
+std::string Where(const Moment& at) {
   char text[64];
-  std::snprintf(text, sizeof text, "%8.2f s %8.1f m", row.TimeS, row.PositionM);
+  std::snprintf(text, sizeof text, "%8.2f s %8.1f m", at.TimeS, at.PositionM);
   return text;
-}
-
-std::string OptionsLine(const RunContext& run) {
-  if (run.IniText.empty()) {
-    return "defaults (no KELVRIN.ini)";
-  }
-  if (run.Setup.Options.IniText) {
-    return "KELVRIN.ini as given in the scenario";
-  }
-  std::string line;
-  const PluginOptions& options = run.Setup.Options;
-  if (options.Use120Signal) {
-    line += std::string("Use120Signal=") + (*options.Use120Signal ? "1 " : "0 ");
-  }
-  if (options.UseAts) {
-    line += std::string("UseATS=") + (*options.UseAts ? "1 " : "0 ");
-  }
-  if (options.AtcBrakeNotch) {
-    line += "ATCBrakeNotch=" + std::to_string(*options.AtcBrakeNotch) + " ";
-  }
-  return line + "(others at their defaults)";
 }
 
 void WriteHeader(std::ostream& out, const RunContext& run, const RunAnalysis& analysis) {
   const Scenario& s = run.Setup;
-  const std::vector<FrameRecord>& frames = run.Record.Frames;
   out << s.Title << "\n";
   if (!s.Description.empty()) {
     out << "  " << s.Description << "\n";
@@ -57,30 +34,33 @@ void WriteHeader(std::ostream& out, const RunContext& run, const RunAnalysis& an
   char line[256];
   std::snprintf(line, sizeof line, "  plug-in   %s (interface version 0x%X)\n",
                 run.LibraryPath.c_str(), static_cast<unsigned>(run.Record.PluginVersion));
-  out << line << "  options   " << OptionsLine(run) << "\n";
+  out << line << "  options   as the plug-in read them (" << run.OptionsFrom << ")\n";
+  for (const std::string& option : run.OptionLines) {
+    out << "    " << option << "\n";
+  }
   std::snprintf(line, sizeof line,
                 "  train     %d service notches (emergency %d), %d power notches; %s loop at %g "
                 "Hz\n",
                 s.Train.ServiceNotches, run.Record.EmergencyNotch, s.Train.PowerNotches,
                 s.Run.Loop == LoopKind::Closed ? "closed" : "open", s.Run.FrameRateHz);
   out << line;
-  if (!frames.empty()) {
-    const FrameRecord& last = frames.back();
+  if (analysis.FrameCount > 0) {
+    const FrameRecord& last = analysis.Last;
     std::snprintf(
         line, sizeof line,
         "  run       %.2f s, %.1f m to %.1f m, top speed %.1f km/h; ended by %s\n", last.TimeS,
-        frames.front().PositionM, last.PositionM, analysis.MaxSpeedKmh,
+        analysis.First.PositionM, last.PositionM, analysis.MaxSpeedKmh,
         run.Record.EndReason == "position" ? "reaching the end position" : "the end of its time");
     out << line;
   }
 }
 
 void WriteInterventions(std::ostream& out, const RunContext& run, const RunAnalysis& analysis) {
-  const std::vector<FrameRecord>& frames = run.Record.Frames;
+  const int32_t emergency = run.Record.EmergencyNotch;
   out << "\nATC interventions: " << analysis.Interventions.size() << "\n";
   if (!analysis.Interventions.empty()) {
-    out << "      from s   from m  brake        km/h  limit   over     to s     to m   km/h  "
-           "released by\n";
+    out << "      from s   from m  brake      notch    km/h  limit     to s     to m    km/h  "
+           "released by                      cause\n";
   }
   size_t shown = 0;
   for (const InterventionSpan& span : analysis.Interventions) {
@@ -89,32 +69,29 @@ void WriteInterventions(std::ostream& out, const RunContext& run, const RunAnaly
           << " more in the trace\n";
       break;
     }
-    const FrameRecord& start = frames[span.StartFrame];
     char line[256];
-    const std::string over =
-        span.PeakOverLimitKmh > 0.0 ? Format("%6.2f", span.PeakOverLimitKmh) : "     -";
-    std::snprintf(line, sizeof line, "  %10.2f %8.1f  %-9s  %6.1f  %5d %s", start.TimeS,
-                  start.PositionM, span.Kind == Intervention::Emergency ? "emergency" : "service",
-                  start.SpeedKmh, start.Cab.LimitKmh, over.c_str());
+    std::snprintf(
+        line, sizeof line, "  %10.2f %8.1f  %-9s  %-5s  %6.1f  %5d", span.Start.TimeS,
+        span.Start.PositionM, span.Kind == Intervention::Emergency ? "emergency" : "service",
+        NotchName(span.Notch, emergency).c_str(), span.Start.SpeedKmh, span.Start.LimitKmh);
     out << line;
     if (span.Released) {
-      const FrameRecord& end = frames[span.EndFrame];
-      std::snprintf(line, sizeof line, " %8.2f %8.1f %6.1f  %s", end.TimeS, end.PositionM,
-                    end.SpeedKmh, span.ReleasedBy.c_str());
+      std::snprintf(line, sizeof line, " %8.2f %8.1f  %6.1f  %-31s", span.End.TimeS,
+                    span.End.PositionM, span.End.SpeedKmh, span.ReleasedBy.c_str());
       out << line;
     } else {
-      out << "        -        -      -  still applied at the end";
+      out << "        -        -       -  still applied at the end        ";
     }
-    out << "\n";
+    out << "  " << span.CauseText << "\n";
   }
   if (analysis.MaxOverLimitKmh > 0.0) {
-    const FrameRecord& worst = frames[analysis.MaxOverLimitFrame];
+    const Moment& worst = analysis.MaxOverLimit;
     char line[200];
     std::snprintf(line, sizeof line,
                   "  highest speed over the limit while supervised: %.2f km/h, at %.2f s, %.1f m "
                   "(%.1f km/h, limit %d)\n",
                   analysis.MaxOverLimitKmh, worst.TimeS, worst.PositionM, worst.SpeedKmh,
-                  worst.Cab.LimitKmh);
+                  worst.LimitKmh);
     out << line;
   } else {
     out << "  never over the limit while supervised\n";
@@ -122,36 +99,36 @@ void WriteInterventions(std::ostream& out, const RunContext& run, const RunAnaly
 }
 
 void WriteStops(std::ostream& out, const RunContext& run, const RunAnalysis& analysis) {
-  const std::vector<FrameRecord>& frames = run.Record.Frames;
   out << "\nStops: " << analysis.Stops.size() << "\n";
   for (const StopRecord& stop : analysis.Stops) {
-    const FrameRecord& row = frames[stop.Frame];
-    out << "  " << Where(row) << "  ";
+    out << "  " << Where(stop.At) << "  ";
     if (run.Setup.Run.Loop == LoopKind::Open) {
       out << "as the speed profile gives";
     } else if (stop.Under == Intervention::None) {
-      out << "by the driver (brake notch " << frames[stop.Frame - 1].Driver.Brake << ")";
+      out << "by the driver (brake notch " << stop.DriverBrake << ")";
     } else {
-      out << "under the ATC " << InterventionName(stop.Under) << " (notch " << stop.AppliedBrake
-          << ")";
+      out << "under the ATC " << InterventionName(stop.Under) << " (notch "
+          << NotchName(stop.AppliedBrake, run.Record.EmergencyNotch) << ")";
     }
-    out << ", limit " << row.Cab.LimitKmh << " km/h\n";
+    out << ", limit " << stop.At.LimitKmh << " km/h\n";
   }
   if (analysis.MinSpeedKmh < 0.0) {
     out << Format("  rolled back: lowest speed %.2f km/h\n", analysis.MinSpeedKmh);
   }
-  if (!frames.empty()) {
-    const FrameRecord& last = frames.back();
+  if (analysis.FrameCount > 0) {
+    const FrameRecord& last = analysis.Last;
     out << "  at the end: " << Format("%.1f km/h", last.SpeedKmh) << ", mode " << ModeName(last.Cab)
-        << ", limit " << last.Cab.LimitKmh << " km/h, returned brake " << last.Returned.Brake
-        << ", power " << last.Returned.Power << "\n";
+        << ", limit " << last.Cab.LimitKmh << " km/h, returned brake "
+        << NotchName(last.Returned.Brake, run.Record.EmergencyNotch) << ", power "
+        << last.Returned.Power << "\n";
   }
 }
 
 void WriteEvents(std::ostream& out, const RunContext& run) {
   const Scenario& s = run.Setup;
   out << "\nEvents: " << run.Record.Fired.size() << " of " << s.Events.size() << " fired\n";
-  for (const FiredEvent& fired : run.Record.Fired) {
+  for (size_t i = 0; i < run.Record.Fired.size(); ++i) {
+    const FiredEvent& fired = run.Record.Fired[i];
     const ScenarioEvent& event = s.Events[fired.EventIndex];
     char line[96];
     std::snprintf(line, sizeof line, "  %8.2f s %8.1f m %6.1f km/h  ", fired.TimeS, fired.PositionM,
@@ -159,6 +136,9 @@ void WriteEvents(std::ostream& out, const RunContext& run) {
     out << line << DescribeActions(event.Actions);
     if (!event.Label.empty()) {
       out << "  \"" << event.Label << "\"";
+    }
+    if (i < run.Analysis.FiredNotes.size() && !run.Analysis.FiredNotes[i].empty()) {
+      out << "  (" << run.Analysis.FiredNotes[i] << ")";
     }
     out << "\n";
   }
@@ -168,50 +148,56 @@ void WriteEvents(std::ostream& out, const RunContext& run) {
   }
 }
 
-void WriteCab(std::ostream& out, const RunContext& run, const RunAnalysis& analysis) {
+void WriteCab(std::ostream& out, const RunAnalysis& analysis) {
   // One line per frame with changes; the brake lamp follows each intervention
   // and is left to the trace.
-  std::vector<std::pair<size_t, std::string>> lines;
+  std::vector<std::pair<const CabChange*, std::string>> lines;
   for (const CabChange& change : analysis.CabChanges) {
     if (change.BrakeLamp) {
       continue;
     }
-    if (lines.empty() || lines.back().first != change.Frame) {
-      lines.emplace_back(change.Frame, change.What);
+    if (lines.empty() || lines.back().first->Frame != change.Frame) {
+      lines.emplace_back(&change, change.What);
     } else {
       lines.back().second += "; " + change.What;
     }
   }
-  out << "\nCab lamps and limit: " << lines.size() << " changes\n";
+  out << "\nCab lamps and limit: " << lines.size() << " changes"
+      << (analysis.CabChangesDropped > 0 ? " and more" : "") << "\n";
   for (size_t i = 0; i < lines.size() && i < CabLinesShown; ++i) {
-    out << "  " << Where(run.Record.Frames[lines[i].first]) << "  " << lines[i].second << "\n";
+    out << "  " << Where(lines[i].first->At) << "  " << lines[i].second << "\n";
   }
   if (lines.size() > CabLinesShown) {
     out << "  ... " << lines.size() - CabLinesShown << " more in the trace\n";
   }
 }
 
-void WriteSounds(std::ostream& out, const RunContext& run, const RunAnalysis& analysis) {
+void WriteSounds(std::ostream& out, const RunAnalysis& analysis) {
   out << "\nSounds (host sound index: commands)\n";
   for (int slot = 0; slot < 3; ++slot) {
-    std::map<int32_t, std::vector<double>> byCommand;
-    for (const SoundCommand& sound : analysis.Sounds) {
-      if (sound.Slot == slot) {
-        byCommand[sound.Command].push_back(run.Record.Frames[sound.Frame].TimeS);
-      }
-    }
     out << "  sound " << SoundSlotIndex[slot] << ":";
-    if (byCommand.empty()) {
+    if (analysis.SoundPlays[slot].Count + analysis.SoundStops[slot].Count == 0) {
       out << " none";
     }
-    for (const auto& [command, times] : byCommand) {
-      out << (command == SOUND_PLAY ? "  play x" : "  stop x") << times.size() << " at";
-      for (size_t i = 0; i < times.size() && i < SoundTimesShown; ++i) {
-        out << Format(" %.2f", times[i]);
+    for (const auto& [word, tally] : {std::pair{"  play x", &analysis.SoundPlays[slot]},
+                                      std::pair{"  stop x", &analysis.SoundStops[slot]}}) {
+      if (tally->Count == 0) {
+        continue;
       }
-      out << (times.size() > SoundTimesShown ? " ... s" : " s");
+      out << word << tally->Count << " at";
+      for (double timeS : tally->FirstTimesS) {
+        out << Format(" %.2f", timeS);
+      }
+      out << (tally->Count > tally->FirstTimesS.size() ? " ... s" : " s");
     }
     out << "\n";
+  }
+}
+
+void WriteWarnings(std::ostream& out, const RunAnalysis& analysis) {
+  out << "\nWarnings: " << analysis.Warnings.size() << "\n";
+  for (const std::string& warning : analysis.Warnings) {
+    out << "  " << warning << "\n";
   }
 }
 
@@ -222,8 +208,9 @@ void WriteSummary(std::ostream& out, const RunContext& run) {
   WriteInterventions(out, run, run.Analysis);
   WriteStops(out, run, run.Analysis);
   WriteEvents(out, run);
-  WriteCab(out, run, run.Analysis);
-  WriteSounds(out, run, run.Analysis);
+  WriteCab(out, run.Analysis);
+  WriteSounds(out, run.Analysis);
+  WriteWarnings(out, run.Analysis);
 }
 
 }  // namespace drive

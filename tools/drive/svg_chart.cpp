@@ -1,6 +1,8 @@
 // The chart: speed and limit above, the selector's mode as a ribbon, the
 // driver's and the returned notches beneath (power up, brake down), all against
-// time or distance, with the ATC's interventions shaded across both panels.
+// time or distance, with the ATC's interventions shaded across both panels and
+// labelled with their causes. However long the run, the chart draws a bounded
+// choice of its frames (ChartFrames), so its size stays bounded too.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -14,7 +16,7 @@ namespace {
 
 // Page layout, in SVG pixels.
 constexpr double PageWidth = 1200;
-constexpr double PageHeight = 836;
+constexpr double PageHeight = 858;
 constexpr double PlotLeft = 84;
 constexpr double PlotRight = PageWidth - 36;
 constexpr double SpeedTop = 96;
@@ -25,9 +27,10 @@ constexpr double NotchTop = 520;
 constexpr double NotchBottom = 700;
 constexpr double AxisLabelY = 748;
 constexpr double MinimumBandPx = 2.0;
-constexpr double PathStepPx = 0.75;
-constexpr double LegendCharPx = 6.4;  // average advance of the legend's 12 px text  // a speed
-                                      // point closer than this to the last one is skipped
+constexpr double PathStepPx = 0.75;     // a speed point closer than this to the last one is skipped
+constexpr double LegendCharPx = 6.4;    // average advance of the legend's 12 px text
+constexpr double CauseLabelGapPx = 13;  // cause labels closer than this to the last are left out
+constexpr size_t MostBuckets = 2048;
 
 const char* const Font = "DejaVu Sans, Helvetica, Arial, sans-serif";
 const char* const SpeedColour = "#1d4ed8";
@@ -95,6 +98,7 @@ struct Scale {
 struct Chart {
   std::ostream& Out;
   const RunContext& Run;
+  const std::vector<FrameRecord>& Frames;
   ChartAxis Axis;
   Scale X{0, 1, PlotLeft, PlotRight};
   Scale SpeedY{0, 1, SpeedBottom, SpeedTop};
@@ -106,8 +110,12 @@ struct Chart {
   }
 };
 
+// The mode ribbon's positions and colours, also in its legend.
+constexpr std::pair<const char*, const char*> ModeColours[] = {
+    {"ATC", "#2563eb"}, {"ATS", "#16a34a"}, {"restricted", "#d97706"}, {"cut out", "#9ca3af"}};
+
 void ChooseScales(Chart& chart) {
-  const std::vector<FrameRecord>& frames = chart.Run.Record.Frames;
+  const std::vector<FrameRecord>& frames = chart.Frames;
   double low = 0;
   double high = 1;
   if (chart.Axis == ChartAxis::Time) {
@@ -210,48 +218,81 @@ void DrawGrid(Chart& chart) {
   Text(chart, PlotLeft - 50, (NotchTop + NotchBottom) / 2, "notch", rotated);
 }
 
-// Shaded bands for the interventions, across the speed and notch panels.
+// Shaded bands for the interventions, across the speed and notch panels, each
+// with an edge of its own so that back-to-back interventions stay apart, and
+// a label naming its cause where there is room. Bands under a pixel wide that
+// touch one of the same kind are drawn as one.
 void DrawBands(Chart& chart) {
-  const std::vector<FrameRecord>& frames = chart.Run.Record.Frames;
-  std::ostream& out = chart.Out;
+  struct Band {
+    double Left, Right;
+    bool Emergency;
+    std::string Label;
+  };
+  std::vector<Band> bands;
+  const double endX = chart.XOf(chart.Frames.back());
   for (const InterventionSpan& span : chart.Run.Analysis.Interventions) {
-    double left = chart.XOf(frames[span.StartFrame]);
-    double right = chart.XOf(frames[std::min(span.EndFrame, frames.size() - 1)]);
-    for (size_t f = span.StartFrame; f < span.EndFrame; ++f) {
-      left = std::min(left, chart.XOf(frames[f]));
-      right = std::max(right, chart.XOf(frames[f]));
+    double left = 0;
+    double right = 0;
+    if (chart.Axis == ChartAxis::Time) {
+      left = chart.X(span.Start.TimeS);
+      right = span.Released ? chart.X(span.End.TimeS) : endX;
+    } else {
+      left = chart.X(span.LowestPositionM);
+      right = chart.X(std::max(span.HighestPositionM, span.Released ? span.End.PositionM : 0.0));
     }
-    const double width = std::max(right - left, MinimumBandPx);
     const bool emergency = span.Kind == Intervention::Emergency;
-    const char* colour = emergency ? EmergencyColour : ServiceColour;
-    const char* opacity = emergency ? "0.16" : "0.22";
+    if (!bands.empty() && bands.back().Emergency == emergency && right - left < 1.0 &&
+        left - bands.back().Right < 1.0) {
+      bands.back().Right = std::max(bands.back().Right, right);
+      continue;
+    }
+    bands.push_back(Band{left, right, emergency, span.CauseLabel});
+  }
+  std::ostream& out = chart.Out;
+  // Labels read upwards from the foot of the speed panel, in two tiers.
+  constexpr double LabelFoot[2] = {SpeedBottom - 4, SpeedBottom - 120};
+  double lastLabel[2] = {-1e9, -1e9};
+  for (const Band& band : bands) {
+    const double width = std::max(band.Right - band.Left, MinimumBandPx);
+    const char* colour = band.Emergency ? EmergencyColour : ServiceColour;
+    const char* opacity = band.Emergency ? "0.16" : "0.22";
     for (const auto& [top, bottom] :
          {std::pair{SpeedTop, SpeedBottom}, std::pair{NotchTop, NotchBottom}}) {
-      out << "<rect x=\"" << Num(left) << "\" y=\"" << top << "\" width=\"" << Num(width)
+      out << "<rect x=\"" << Num(band.Left) << "\" y=\"" << top << "\" width=\"" << Num(width)
           << "\" height=\"" << bottom - top << "\" fill=\"" << colour << "\" fill-opacity=\""
           << opacity << "\"/>\n";
+      out << "<line x1=\"" << Num(band.Left) << "\" y1=\"" << top << "\" x2=\"" << Num(band.Left)
+          << "\" y2=\"" << bottom << "\" stroke=\"" << colour << "\" stroke-opacity=\"0.7\"/>\n";
+    }
+    for (int tier = 0; tier < 2; ++tier) {
+      if (band.Left - lastLabel[tier] < CauseLabelGapPx) {
+        continue;
+      }
+      lastLabel[tier] = band.Left;
+      char style[200];
+      std::snprintf(style, sizeof style,
+                    "font-size=\"10\" fill=\"%s\" transform=\"rotate(-90 %.1f %.1f)\"",
+                    band.Emergency ? "#991b1b" : "#92400e", band.Left + 10, LabelFoot[tier]);
+      Text(chart, band.Left + 10, LabelFoot[tier], band.Label, style);
+      break;
     }
   }
 }
 
 // The mode ribbon: one coloured stretch per selector position, grey while cut out.
 void DrawModeRibbon(Chart& chart) {
-  const std::vector<FrameRecord>& frames = chart.Run.Record.Frames;
+  const std::vector<FrameRecord>& frames = chart.Frames;
   std::ostream& out = chart.Out;
   auto label = [](const CabIndication& cab) {
     return cab.CutOut ? std::string("cut out") : std::string(ModeName(cab));
   };
   auto colour = [](const std::string& mode) {
-    if (mode == "ATC") {
-      return "#2563eb";
+    for (const auto& [name, shade] : ModeColours) {
+      if (mode == name) {
+        return shade;
+      }
     }
-    if (mode == "ATS") {
-      return "#16a34a";
-    }
-    if (mode == "restricted") {
-      return "#d97706";
-    }
-    return "#9ca3af";
+    return "#d1d5db";
   };
   size_t start = 0;
   for (size_t i = 1; i <= frames.size(); ++i) {
@@ -282,7 +323,7 @@ void DrawModeRibbon(Chart& chart) {
 // A stepped line of an integer-valued series, drawn only where `shown` holds.
 template <typename Value, typename Shown>
 void DrawSteps(Chart& chart, const Scale& y, Value value, Shown shown, const std::string& style) {
-  const std::vector<FrameRecord>& frames = chart.Run.Record.Frames;
+  const std::vector<FrameRecord>& frames = chart.Frames;
   std::string path;
   bool open = false;
   double lastValue = 0;
@@ -313,7 +354,7 @@ void DrawSteps(Chart& chart, const Scale& y, Value value, Shown shown, const std
 }
 
 void DrawSpeed(Chart& chart) {
-  const std::vector<FrameRecord>& frames = chart.Run.Record.Frames;
+  const std::vector<FrameRecord>& frames = chart.Frames;
   auto limit = [](const FrameRecord& row) { return static_cast<double>(row.Cab.LimitKmh); };
   DrawSteps(
       chart, chart.SpeedY, limit, [](const FrameRecord& row) { return !Supervised(row.Cab); },
@@ -348,20 +389,25 @@ void DrawSpeed(Chart& chart) {
 void DrawNotches(Chart& chart) {
   std::ostream& out = chart.Out;
   const TrainSpec& train = chart.Run.Setup.Train;
-  // Grid and labels: power notches upwards, brake notches downwards.
-  const int deepest = static_cast<int>(-chart.NotchY.DataLow);
-  const int brakeStep = deepest > 12 ? 4 : 2;
-  std::vector<int> ticks = {train.PowerNotches};
-  for (int n = 0; n <= deepest; n += brakeStep) {
+  // Grid and labels from the train's own notches: power upwards from the
+  // highest, brake downwards from the emergency notch, spaced to stay legible.
+  const int emergency = chart.Run.Record.EmergencyNotch;
+  const double notchPx = chart.NotchY(0) - chart.NotchY(1);
+  const int every = std::max(1, static_cast<int>(std::ceil(14.0 / notchPx)));
+  std::vector<int> ticks = {0};
+  for (int n = train.PowerNotches; n > 0; n -= every) {
+    ticks.push_back(n);
+  }
+  for (int n = emergency; n > 0; n -= every) {
     ticks.push_back(-n);
   }
-  const int emergency = chart.Run.Record.EmergencyNotch;
   for (int n : ticks) {
     const std::string py = Num(chart.NotchY(n));
     out << "<line x1=\"" << PlotLeft << "\" y1=\"" << py << "\" x2=\"" << PlotRight << "\" y2=\""
         << py << "\" stroke=\"" << (n == 0 ? "#9ca3af" : GridColour) << "\"/>\n";
-    std::string label = n > 0 ? "P" : (n == 0 ? "" : "B");
-    label.append(std::to_string(n < 0 ? -n : n));
+    const std::string label = n > 0    ? std::string("P").append(std::to_string(n))
+                              : n == 0 ? std::string("0")
+                                       : NotchName(-n, emergency);
     Text(chart, PlotLeft - 8, chart.NotchY(n) + 4, label,
          "font-size=\"12\" fill=\"#374151\" text-anchor=\"end\"");
   }
@@ -476,6 +522,10 @@ void DrawLegends(Chart& chart) {
     std::string Text;
   };
   // Beneath the axis label: the speed panel's entries, then the notch panel's.
+  std::vector<Entry> modes;
+  for (const auto& [name, shade] : ModeColours) {
+    modes.push_back({BandSwatch(shade, "1"), std::string("mode ") + name});
+  }
   const std::vector<Entry> rows[] = {
       {{LineSwatch(SpeedColour), "speed"},
        {LineSwatch(LimitColour), "limit"},
@@ -487,10 +537,11 @@ void DrawLegends(Chart& chart) {
        {LineSwatch(ReturnedBrakeColour), "applied brake"},
        {LineSwatch(PowerColour, "stroke-dasharray=\"5 3\""), "driver's power"},
        {LineSwatch(PowerColour), "applied power"}},
+      modes,
   };
   const double top = AxisLabelY + 14;
   chart.Out << "<rect x=\"" << PlotLeft << "\" y=\"" << top << "\" width=\"" << PlotRight - PlotLeft
-            << "\" height=\"52\" rx=\"4\" fill=\"#f9fafb\" "
+            << "\" height=\"74\" rx=\"4\" fill=\"#f9fafb\" "
             << "stroke=\"#e5e7eb\"/>\n";
   double y = top + 16;
   for (const std::vector<Entry>& row : rows) {
@@ -514,14 +565,73 @@ void DrawBorders(Chart& chart) {
 
 }  // namespace
 
-void WriteSvgChart(std::ostream& out, const RunContext& run, ChartAxis axis) {
+void ChartFrames::Merge(Bucket& into, const Bucket& next) {
+  const std::array<FrameRecord, 6>& n = next.Picks;
+  std::array<FrameRecord, 6>& p = into.Picks;
+  p[1] = n[1];
+  if (n[2].SpeedKmh < p[2].SpeedKmh) {
+    p[2] = n[2];
+  }
+  if (n[3].SpeedKmh > p[3].SpeedKmh) {
+    p[3] = n[3];
+  }
+  if (n[4].Returned.Brake < p[4].Returned.Brake) {
+    p[4] = n[4];
+  }
+  if (n[5].Returned.Brake > p[5].Returned.Brake) {
+    p[5] = n[5];
+  }
+  into.Count += next.Count;
+}
+
+void ChartFrames::Add(const FrameRecord& row) {
+  if (Buckets.empty() || Buckets.back().Count >= FramesPerBucket) {
+    if (Buckets.size() == MostBuckets) {
+      for (size_t i = 0; i < MostBuckets / 2; ++i) {
+        Buckets[i] = Buckets[2 * i];
+        Merge(Buckets[i], Buckets[2 * i + 1]);
+      }
+      Buckets.resize(MostBuckets / 2);
+      FramesPerBucket *= 2;
+    }
+  }
+  if (Buckets.empty() || Buckets.back().Count >= FramesPerBucket) {
+    Bucket fresh;
+    fresh.Count = 1;
+    fresh.Picks.fill(row);
+    Buckets.push_back(fresh);
+    return;
+  }
+  Bucket single;
+  single.Count = 1;
+  single.Picks.fill(row);
+  Merge(Buckets.back(), single);
+}
+
+std::vector<FrameRecord> ChartFrames::Frames() const {
+  std::vector<FrameRecord> frames;
+  for (const Bucket& bucket : Buckets) {
+    std::array<FrameRecord, 6> picks = bucket.Picks;
+    std::sort(picks.begin(), picks.end(),
+              [](const FrameRecord& a, const FrameRecord& b) { return a.Frame < b.Frame; });
+    for (const FrameRecord& pick : picks) {
+      if (frames.empty() || frames.back().Frame != pick.Frame) {
+        frames.push_back(pick);
+      }
+    }
+  }
+  return frames;
+}
+
+void WriteSvgChart(std::ostream& out, const RunContext& run, const std::vector<FrameRecord>& frames,
+                   ChartAxis axis) {
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << PageWidth << "\" height=\""
       << PageHeight << "\" viewBox=\"0 0 " << PageWidth << " " << PageHeight << "\" font-family=\""
       << Font << "\">\n"
       << "<title>" << Escape(run.Setup.Title) << "</title>\n";
-  Chart chart{out, run, axis};
-  if (run.Record.Frames.empty()) {
+  Chart chart{out, run, frames, axis};
+  if (frames.empty()) {
     out << "</svg>\n";
     return;
   }

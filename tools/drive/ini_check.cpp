@@ -1,0 +1,313 @@
+#include "ini_check.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <optional>
+
+#include "scenario_parser.h"
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include "platform.h"
+#endif
+
+namespace drive {
+namespace {
+
+constexpr const char* Section = "Settings";
+constexpr const char* Keys[3] = {"Use120Signal", "UseATS", "ATCBrakeNotch"};
+constexpr int BrakeNotchKey = 2;
+
+int32_t ReadInt(const std::string& path, const char* key, int32_t fallback) {
+#ifdef _WIN32
+  // As the plug-in does: the wide profile reader, with a full path (it looks
+  // for a bare file name in the Windows folder).
+  const std::wstring full = std::filesystem::absolute(path).wstring();
+  const std::string name = key;
+  return static_cast<int32_t>(GetPrivateProfileIntW(
+      L"Settings", std::wstring(name.begin(), name.end()).c_str(), fallback, full.c_str()));
+#else
+  return ReadIniInt(path.c_str(), Section, key, fallback);
+#endif
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return text;
+}
+
+std::string Trim(const std::string& text) {
+  const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  const auto first = std::find_if_not(text.begin(), text.end(), blank);
+  const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
+  return first < last ? std::string(first, last) : std::string();
+}
+
+size_t Distance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) {
+    row[j] = j;
+  }
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// A name within a few typing slips of the wanted one, letter case aside.
+bool NearMiss(const std::string& name, const std::string& wanted) {
+  std::string squeezed;
+  for (char c : Lower(name)) {
+    if (!std::isspace(static_cast<unsigned char>(c)) && c != '[' && c != ']') {
+      squeezed += c;
+    }
+  }
+  return Distance(squeezed, Lower(wanted)) <= 2;
+}
+
+bool PlainInteger(const std::string& text) {
+  size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
+  if (i == text.size()) {
+    return false;
+  }
+  for (; i < text.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The file's lines as text: a UTF-8 mark dropped, UTF-16 with a mark narrowed.
+std::vector<std::string> Lines(const std::string& bytes) {
+  std::string text;
+  const bool little = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+  const bool big = bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF';
+  if (little || big) {
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      const unsigned high = static_cast<unsigned char>(bytes[little ? i + 1 : i]);
+      const unsigned low = static_cast<unsigned char>(bytes[little ? i : i + 1]);
+      text += high == 0 && low < 0x80 ? static_cast<char>(low) : '?';
+    }
+  } else {
+    text = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes;
+  }
+  std::vector<std::string> lines(1);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+        ++i;
+      }
+      lines.emplace_back();
+    } else {
+      lines.back() += text[i];
+    }
+  }
+  return lines;
+}
+
+// Where the first [Settings] section gives each option, as the lines show it.
+struct KeyLine {
+  int Line = 0;
+  bool HasValue = false;
+  std::string Value;  // trimmed, quotes taken off
+};
+
+struct FileLook {
+  bool SectionSeen = false;
+  std::optional<KeyLine> Found[3];
+};
+
+FileLook LookAt(const std::vector<std::string>& lines, std::vector<std::string>& warnings) {
+  FileLook look;
+  std::vector<std::string> nearSections;
+  bool inSection = false;
+  for (size_t n = 0; n < lines.size(); ++n) {
+    const std::string line = Trim(lines[n]);
+    const std::string where = "line " + std::to_string(n + 1) + ": ";
+    const size_t close = line.rfind(']');
+    if (!line.empty() && line[0] == '[' && close != std::string::npos) {
+      const std::string name = Trim(line.substr(1, close - 1));
+      const bool match = Lower(name) == Lower(Section);
+      inSection = match && !look.SectionSeen;
+      if (match && look.SectionSeen) {
+        warnings.push_back(where + "a second [Settings] section: the plug-in reads only the first");
+      }
+      look.SectionSeen = look.SectionSeen || match;
+      if (!match && NearMiss(name, Section)) {
+        nearSections.push_back(where + "[" + name + "]");
+      }
+      continue;
+    }
+    if (!inSection || line.empty() || line[0] == ';') {
+      continue;
+    }
+    const size_t equals = line.find('=');
+    const std::string name = Trim(line.substr(0, equals));
+    int known = -1;
+    for (int k = 0; k < 3; ++k) {
+      known = Lower(name) == Lower(Keys[k]) ? k : known;
+    }
+    if (known < 0) {
+      std::string hint;
+      for (const char* key : Keys) {
+        hint = NearMiss(name, key) ? std::string("; did you mean ") + key + "?" : hint;
+      }
+      warnings.push_back(where + "'" + name + "' is not an option of the plug-in" +
+                         (hint.empty() ? " (Use120Signal, UseATS, ATCBrakeNotch)" : hint));
+      continue;
+    }
+    if (look.Found[known]) {
+      warnings.push_back(where + Keys[known] + " again: only the first, on line " +
+                         std::to_string(look.Found[known]->Line) + ", counts");
+      continue;
+    }
+    KeyLine found{static_cast<int>(n + 1), equals != std::string::npos, ""};
+    if (found.HasValue) {
+      found.Value = Trim(line.substr(equals + 1));
+      const size_t size = found.Value.size();
+      if (size >= 2 && (found.Value[0] == '"' || found.Value[0] == '\'') &&
+          found.Value[size - 1] == found.Value[0]) {
+        found.Value = found.Value.substr(1, size - 2);
+      }
+    }
+    look.Found[known] = found;
+  }
+  if (!look.SectionSeen) {
+    warnings.push_back(nearSections.empty()
+                           ? "no [Settings] section: every option takes its default"
+                           : "no [Settings] section, but " + nearSections.front() +
+                                 ": the plug-in looks only for [Settings], so every option "
+                                 "takes its default");
+  }
+  return look;
+}
+
+IniReport Defaults(int32_t serviceNotches, const std::string& why) {
+  IniReport report;
+  for (const char* key : Keys) {
+    report.Options.push_back(OptionAsRead{key, 0, false, "default: " + why});
+  }
+  report.Options[BrakeNotchKey].Value = serviceNotches + 2;
+  return report;
+}
+
+}  // namespace
+
+IniReport NoIniFile(int32_t serviceNotches) { return Defaults(serviceNotches, "no KELVRIN.ini"); }
+
+IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
+  const std::string problem = WhyUnreadable(path);
+  if (!problem.empty()) {
+    IniReport report = Defaults(serviceNotches, "file unreadable");
+    report.Problem = problem;
+    return report;
+  }
+  std::ifstream file(path, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  IniReport report = Defaults(serviceNotches, "");
+  const FileLook look = LookAt(Lines(bytes), report.Warnings);
+  const int32_t emergency = serviceNotches + 1;
+  for (int k = 0; k < 3; ++k) {
+    OptionAsRead& option = report.Options[k];
+    const int32_t low = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::min());
+    const int32_t high = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::max());
+    const std::optional<KeyLine>& found = look.Found[k];
+    const std::string line = found ? ", line " + std::to_string(found->Line) : "";
+    if (low != high) {
+      // The reader gave its default: nothing usable in the file.
+      option.Source = !look.SectionSeen ? "default: section missing"
+                      : !found          ? "default: key missing"
+                                        : "default: value unreadable (none given)" + line;
+      continue;
+    }
+    const std::string text = found ? found->Value : std::to_string(low);
+    const std::string readAs = "'" + text + "' reads as " + std::to_string(low);
+    const bool plain = PlainInteger(text);
+    if (!plain) {
+      report.Warnings.push_back("line " + std::to_string(found ? found->Line : 0) + ": " + Keys[k] +
+                                "=" + text + " is not a plain integer: " + readAs);
+    }
+    option.Value = low;
+    option.FromFile = true;
+    option.Source = "from the file" + line + (plain ? "" : ", " + readAs);
+    if (!plain && low == 0) {
+      option.Source = "default: value unreadable, " + readAs + line;
+      option.FromFile = false;
+    }
+    if (k != BrakeNotchKey || (low >= 1 && low <= emergency + 1)) {
+      continue;
+    }
+    const std::string range = Keys[k] + std::string("=") + std::to_string(low) +
+                              " is outside 1 to " + std::to_string(emergency + 1) +
+                              " (the emergency notch + 1)";
+    if (low < 1) {
+      option.Value = emergency + 1;
+      option.FromFile = false;
+      option.Source =
+          plain ? "default: value out of range, " + std::to_string(low) + " is below 1" + line
+                : option.Source;
+      report.Warnings.push_back(range + ": the plug-in uses the default, " +
+                                std::to_string(emergency + 1));
+    } else {
+      report.Warnings.push_back(range + ": the plug-in hands notch " + std::to_string(low) +
+                                " to the host, beyond the emergency notch " +
+                                std::to_string(emergency));
+    }
+  }
+  return report;
+}
+
+std::vector<std::string> OptionLines(const IniReport& report) {
+  std::vector<std::string> lines;
+  for (size_t k = 0; k < report.Options.size(); ++k) {
+    const OptionAsRead& option = report.Options[k];
+    std::string value = std::to_string(option.Value);
+    if (static_cast<int>(k) != BrakeNotchKey) {
+      value += option.Value != 0 ? " (on)" : " (off)";
+    }
+    std::string line = option.Key;
+    line.resize(15, ' ');
+    value.resize(10, ' ');
+    lines.push_back(line + value + option.Source);
+  }
+  return lines;
+}
+
+int RunCheckIni(const std::string& path, int32_t serviceNotches, std::ostream& out,
+                std::ostream& err) {
+  const IniReport report = CheckIniFile(path, serviceNotches);
+  if (!report.Problem.empty()) {
+    err << "drive: cannot read " << path << ": " << report.Problem << "\n";
+    return 2;
+  }
+  out << path << ", as the plug-in reads it (" << serviceNotches << " service notches):\n";
+  for (const std::string& line : OptionLines(report)) {
+    out << "  " << line << "\n";
+  }
+  for (const std::string& warning : report.Warnings) {
+    out << "warning: " << warning << "\n";
+  }
+  return report.Warnings.empty() ? 0 : 1;
+}
+
+}  // namespace drive
