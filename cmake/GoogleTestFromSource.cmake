@@ -23,5 +23,5 @@ if(NOT TARGET GTest::GTest)
 endif()
 
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
-  message(WARNING "No wine64 found (Debian package wine64): the Windows tests build but cannot run")
+  message(WARNING "No wine found (Debian packages wine64, wine32:i386): the Windows tests build but cannot run")
 endif()

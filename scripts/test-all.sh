@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every suite:
-# the native suite, the Windows DLL's suite under wine, the sanitizer suite, the
-# thread-notification race check and a short fuzz run. Exits non-zero on the first failure.
+# the native suite, clang-tidy, the suites of both Windows DLLs (x64 and x86)
+# under wine, the sanitizer suite, the thread-notification race check and a short fuzz run.
+# Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,8 +11,12 @@ bash scripts/install-deps.sh
 echo "== native suite"
 cmake --workflow --preset default
 
-echo "== Windows DLL suite under wine"
-bash scripts/with-wine.sh cmake --workflow --preset windows
+echo "== clang-tidy"
+bash scripts/clang-tidy.sh
+
+echo "== Windows DLL suites under wine: x64, then x86"
+bash scripts/with-wine.sh bash -c \
+  'cmake --workflow --preset windows && cmake --workflow --preset windows32'
 
 echo "== sanitizer suite"
 cmake --workflow --preset sanitize

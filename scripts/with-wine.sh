@@ -32,6 +32,9 @@ wine=$(find_wine_tool wine64 || find_wine_tool wine) || {
   echo "with-wine: no wine64 found (Debian package wine64)" >&2
   exit 127
 }
+# Debian's 32-bit loader (wine32:i386) is /usr/lib/wine/wine; wine64 hands
+# 32-bit programs on to it. Without it only 64-bit programs run.
+wine32=$(find_wine_tool wine) || wine32=""
 wineserver=$(find_wine_tool wineserver) || {
   echo "with-wine: no wineserver found (Debian package wine64)" >&2
   exit 127
@@ -61,6 +64,13 @@ echo "with-wine: setting up $WINEPREFIX"
 if ! { "$wine" wineboot --init && "$wineserver" -w; } >"$boot_log" 2>&1; then
   cat "$boot_log" >&2
   echo "with-wine: wineboot failed" >&2
+  exit 1
+fi
+
+# A prefix made without wine32 (or before it was installed) has no 32-bit
+# system and fails 32-bit programs with "could not load kernel32.dll".
+if [ -n "$wine32" ] && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+  echo "with-wine: the prefix has no 32-bit system despite $wine32" >&2
   exit 1
 fi
 

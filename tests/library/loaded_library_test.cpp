@@ -1,195 +1,198 @@
-// The built library loaded as the host loads it: a copy in a fresh folder,
-// opened by path, its sixteen entry points looked up by name. Each copy is a
-// new load, so each test starts from a freshly loaded module.
-#include <dlfcn.h>
+// The library this build made (KELVRIN.so natively, KELVRIN.dll for x64 or x86
+// under wine) as the host loads it: a copy in a train's folder of its own,
+// options beside it or not, called through the addresses its names resolve to.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <optional>
-#include <random>
+#include <functional>
 #include <set>
-#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
 
-#include "exports.h"
+#include "host_records.h"
+#include "loaded_plugin.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::array<const char*, 16> EntryPointNames = {
-    "Load",     "Dispose",   "GetPluginVersion", "SetVehicleSpec", "Initialize", "Elapse",
-    "SetPower", "SetBrake",  "SetReverser",      "KeyDown",        "KeyUp",      "HornBlow",
-    "DoorOpen", "DoorClose", "SetSignal",        "SetBeaconData"};
-
+constexpr int32_t ServiceNotches = 8;  // emergency notch 9
+constexpr int32_t KeyModeUp = 6;
+constexpr int32_t TopStepAspect = 32;   // 110 km/h, 120 km/h with Use120Signal
+constexpr float OverspeedKmh = 130.0f;  // above the top step either way
 constexpr int32_t Unwritten = -777777;
+constexpr int PanelAtsLamp = 33;
+constexpr int PanelRestrictedLamp = 35;
+constexpr int PanelLimitKmh = 72;
 
-struct RowName {
-  template <typename Row>
-  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
-    return row.param.name;
-  }
+const fs::path Library = BuildPath(KELVRIN_LIBRARY_FILE);
+
+struct Frame {
+  std::array<int32_t, 4> Output;  // brake, power, reverser, auxiliary command
+  std::array<int32_t, PANEL_ARRAY_MIN_LENGTH> Panel;
+  std::array<int32_t, SOUND_ARRAY_MIN_LENGTH> Sound;
+  bool operator==(const Frame&) const = default;
 };
+using Trace = std::vector<Frame>;
 
-class LoadedLibrary : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("kelvrin_lib_") + info->name();
-    std::replace(name.begin(), name.end(), '/', '_');
-    folder_ = fs::canonical(fs::temp_directory_path()) /
-              (name + "_" + std::to_string(std::random_device{}()));
-    fs::create_directories(folder_);
+// Two runs of one load, as the host drives them: every name looked up, then
+// start-up, a frame at a stand, the top step in the ATC position, and three
+// frames far above its limit. `betweenCalls` runs after each Initialize and
+// again before the overspeed.
+Trace DriveTwoRuns(const LoadedPlugin& plugin, const std::function<void()>& betweenCalls) {
+  for (const char* name : ENTRY_POINT_NAMES) {
+    EXPECT_NE(plugin.Address(name), nullptr) << name;
   }
-
-  void TearDown() override {
-    if (handle_ != nullptr) {
-      EXPECT_EQ(dlclose(handle_), 0);
-    }
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-
-  // Copies the library into the folder, with the given options beside it.
-  fs::path Install(const fs::path& folder, const std::optional<std::string>& ini) {
-    fs::create_directories(folder);
-    const fs::path library = folder / fs::path(KELVRIN_LIBRARY_FILE).filename();
-    fs::copy_file(KELVRIN_LIBRARY_FILE, library);
-    if (ini) {
-      std::ofstream(folder / "KELVRIN.ini", std::ios::binary) << *ini;
-    }
-    return library;
-  }
-
-  template <typename Function>
-  void Resolve(const char* name, Function*& entry) {
-    entry = reinterpret_cast<Function*>(dlsym(handle_, name));
-    ASSERT_NE(entry, nullptr) << name << ": " << dlerror();
-  }
-
-  void Open(const fs::path& library) {
-    handle_ = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(handle_, nullptr) << dlerror();
-    Resolve("Load", load_);
-    Resolve("GetPluginVersion", getPluginVersion_);
-    Resolve("SetVehicleSpec", setVehicleSpec_);
-    Resolve("Initialize", initialize_);
-    Resolve("Elapse", elapse_);
-    for (const char* name : EntryPointNames) {
-      EXPECT_NE(dlsym(handle_, name), nullptr) << name;
-    }
-  }
-
-  // Load, SetVehicleSpec with 8 service notches, Initialize.
-  void StartRun() {
-    ASSERT_EQ(getPluginVersion_(), 0x20000);
-    const VehicleSpec spec{8};
-    load_();
-    setVehicleSpec_(&spec);
-    initialize_(0);
-  }
-
-  Handles Frame(float speedKmh = 0.0f) {
-    panel_.fill(Unwritten);
-    sound_.fill(Unwritten);
+  EXPECT_EQ(plugin.Get<GetPluginVersionEntryPoint>("GetPluginVersion")(), 0x20000);
+  const auto elapse = plugin.Get<ElapseEntryPoint>("Elapse");
+  const auto keyDown = plugin.Get<KeyDownEntryPoint>("KeyDown");
+  Trace trace;
+  Frame frame{};
+  frame.Panel.fill(Unwritten);
+  frame.Sound.fill(Unwritten);
+  const auto runFrame = [&](float speedKmh) {
     VehicleState state{};
     state.Speed = speedKmh;
-    return elapse_(&state, panel_.data(), sound_.data());
+    const Handles h = elapse(PassRecord(state), frame.Panel.data(), frame.Sound.data());
+    frame.Output = {h.Brake, h.Power, h.Reverser, h.AuxiliaryCommand};
+    trace.push_back(frame);
+  };
+
+  plugin.Get<SetVehicleSpecEntryPoint>("SetVehicleSpec")(PassRecord(VehicleSpec{ServiceNotches}));
+  for (int run = 0; run < 2; ++run) {
+    plugin.Get<InitializeEntryPoint>("Initialize")(0);
+    betweenCalls();
+    plugin.Get<SetBrakeEntryPoint>("SetBrake")(0);
+    runFrame(0.0f);
+    plugin.Get<SetSignalEntryPoint>("SetSignal")(TopStepAspect);
+    keyDown(KeyModeUp);  // ATS to ATC, or restricted straight to ATC
+    keyDown(KeyModeUp);
+    runFrame(0.0f);
+    betweenCalls();
+    for (int i = 0; i < 3; ++i) {
+      runFrame(OverspeedKmh);
+    }
   }
-
-  fs::path folder_;
-  void* handle_ = nullptr;
-  decltype(&::Load) load_ = nullptr;
-  decltype(&::GetPluginVersion) getPluginVersion_ = nullptr;
-  decltype(&::SetVehicleSpec) setVehicleSpec_ = nullptr;
-  decltype(&::Initialize) initialize_ = nullptr;
-  decltype(&::Elapse) elapse_ = nullptr;
-  std::array<int32_t, 256> panel_{};
-  std::array<int32_t, 128> sound_{};
-};
-
-struct OptionsRow {
-  const char* name;
-  std::optional<std::string> ini;
-  bool atsMode;
-  int32_t firstFrameBrake;  // the driver's 9, or the ATC brake notch
-};
-
-class OptionsBesideTheCopy : public LoadedLibrary,
-                             public ::testing::WithParamInterface<OptionsRow> {};
-
-TEST_P(OptionsBesideTheCopy, TakeEffect) {
-  const OptionsRow& row = GetParam();
-  Open(Install(folder_, row.ini));
-  StartRun();
-  const Handles first = Frame();
-  EXPECT_EQ(first.Brake, row.firstFrameBrake);
-  EXPECT_EQ(panel_[33], row.atsMode);
-  EXPECT_EQ(panel_[35], !row.atsMode);
-  EXPECT_EQ(panel_[247], row.atsMode ? 1 : Unwritten);
-  EXPECT_EQ(panel_[249], Unwritten);
-  EXPECT_EQ(sound_[5], SOUND_PLAY);
+  return trace;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, OptionsBesideTheCopy,
-                         ::testing::Values(OptionsRow{"NoFile", std::nullopt, false, 10},
-                                           OptionsRow{"UseAts", "[Settings]\nUseATS=1\n", true, 9},
-                                           OptionsRow{"AtcBrakeNotch",
-                                                      "[Settings]\nATCBrakeNotch=7\n", false, 7}),
-                         RowName{});
+// What the host sees of the options: the ATS position, the top step's limit
+// (km/h) and the ATC brake notch.
+using Options = std::tuple<bool, int32_t, int32_t>;
 
-// Library paths around the fixed 260-byte buffers, with UseATS=1 beside the
-// copy: a path whose options file name fits is read, a longer one gives the
-// defaults and nothing else.
-class LongPath : public LoadedLibrary, public ::testing::WithParamInterface<size_t> {};
+// The options as the five frames of the run from `first` show them.
+Options ObservedOptions(const Trace& trace, size_t first) {
+  const Frame& start = trace.at(first);
+  const bool ats = start.Panel[PanelAtsLamp] == 1;
+  const int32_t atcBrake = trace.at(first + 4).Output[0];
+  EXPECT_NE(start.Panel[PanelAtsLamp], start.Panel[PanelRestrictedLamp]);
+  // The first frame after Initialize brakes, except in the ATS position.
+  EXPECT_EQ(start.Output[0], ats ? 0 : atcBrake);
+  return {ats, trace.at(first + 1).Panel[PanelLimitKmh], atcBrake};
+}
+
+void NoCall() {}
+void StartAndJoinThread() {
+  std::thread([] {}).join();
+}
+
+struct OptionsCase {
+  const char* Name;
+  std::optional<std::string> IniText;  // none: no options file beside the library
+  Options Expected;
+};
+
+class OptionsFile : public testing::TestWithParam<OptionsCase> {};
+
+TEST_P(OptionsFile, ReadFromBesideTheLibraryAtInitialize) {
+  TrainFolder folder(Library, GetParam().IniText);
+  LoadedPlugin plugin(folder.Library());
+  ASSERT_TRUE(plugin.Loaded()) << plugin.Error();
+  EXPECT_EQ(ObservedOptions(DriveTwoRuns(plugin, NoCall), 0), GetParam().Expected);
+}
+
+constexpr char Configured[] = "[Settings]\nUse120Signal=1\nUseATS=1\nATCBrakeNotch=7\n";
+constexpr Options Defaults(false, 110, ServiceNotches + 2);
+
+INSTANTIATE_TEST_SUITE_P(
+    LoadedLibrary, OptionsFile,
+    testing::Values(OptionsCase{"NoFileGivesDefaults", std::nullopt, Defaults},
+                    OptionsCase{"EmptySectionGivesDefaults", "[Settings]\n", Defaults},
+                    OptionsCase{"ConfiguredValues", Configured, Options(true, 120, 7)},
+                    OptionsCase{"NamesInAnyLetterCase",
+                                "[settings]\nuse120SIGNAL=5\nUseAts=1\natcbrakenotch=7\n",
+                                Options(true, 120, 7)},
+                    OptionsCase{"ZeroMeansOff", "[SETTINGS]\nUSE120SIGNAL=0\nUSEATS=0\n", Defaults},
+                    OptionsCase{"NotchBelowOneMeansDefault", "[Settings]\nATCBrakeNotch=0\n",
+                                Defaults}),
+    [](const testing::TestParamInfo<OptionsCase>& param) { return param.param.Name; });
+
+// Under Windows the loader notifies the library of every thread that starts
+// or ends while it is loaded. The notifications must leave the options file's
+// path, the options and the controller as they were: a run with threads gives
+// the host exactly what a run without them gives, and the second run's
+// Initialize still finds the file.
+TEST(LoadedLibrary, ThreadNotificationsChangeNothingTheHostSees) {
+  TrainFolder folder(Library, Configured);
+  Trace runs[2];
+  for (const bool threads : {false, true}) {
+    LoadedPlugin plugin(folder.Library());
+    ASSERT_TRUE(plugin.Loaded()) << plugin.Error();
+    runs[threads] = DriveTwoRuns(plugin, threads ? StartAndJoinThread : NoCall);
+  }
+  EXPECT_EQ(ObservedOptions(runs[1], 0), Options(true, 120, 7));
+  EXPECT_EQ(ObservedOptions(runs[1], runs[1].size() / 2), Options(true, 120, 7));
+  EXPECT_TRUE(runs[1] == runs[0]);
+}
+
+#ifndef _WIN32
+// Library paths around the stand-in's fixed 260-byte buffers, UseATS=1 beside
+// the copy: a path whose options file name fits is read, a longer one gives
+// the defaults and nothing else.
+class LongPath : public testing::TestWithParam<size_t> {};
 
 TEST_P(LongPath, TooLongForTheBuffersGivesTheDefaults) {
-  const size_t libraryPathLength = GetParam();
-  const size_t fileNameLength = fs::path(KELVRIN_LIBRARY_FILE).filename().string().size();
-  fs::path folder = folder_;
+  const size_t length = GetParam();
+  const size_t fileLength = Library.filename().string().size();
+  TrainFolder base(Library, std::nullopt);
   // Each level is a slash and a name; no name longer than the file system allows.
-  size_t missing = libraryPathLength - folder.string().size() - 1 - fileNameLength;
-  ASSERT_GE(missing, 2u);
-  while (missing > 0) {
+  fs::path folder = base.Folder();
+  for (size_t missing = length - folder.string().size() - 1 - fileLength; missing > 0;) {
     const size_t nameLength = missing > 250 ? 150 : missing - 1;
     folder /= std::string(nameLength, 'd');
     missing -= nameLength + 1;
   }
-  const fs::path library = Install(folder, "[Settings]\nUseATS=1\n");
-  ASSERT_EQ(library.string().size(), libraryPathLength);
+  fs::create_directories(folder);
+  fs::copy_file(Library, folder / Library.filename());
+  std::ofstream(folder / "KELVRIN.ini") << "[Settings]\nUseATS=1\n";
+  ASSERT_EQ((folder / Library.filename()).string().size(), length);
 
-  Open(library);
-  StartRun();
-  Frame();
-  Frame();
+  LoadedPlugin plugin(folder / Library.filename());
+  ASSERT_TRUE(plugin.Loaded()) << plugin.Error();
   // The module path, the folder and the options file's path each within their
   // buffers, the terminating zero included.
-  const size_t folderLength = libraryPathLength - fileNameLength;
-  const bool optionsRead = libraryPathLength < 260 && folderLength < 256 &&
-                           folderLength + std::strlen("KELVRIN.ini") < 260;
-  EXPECT_EQ(panel_[33], optionsRead);
-  EXPECT_EQ(panel_[35], !optionsRead);
+  const size_t folderLength = length - fileLength;
+  const bool read =
+      length < 260 && folderLength < 256 && folderLength + sizeof "KELVRIN.ini" <= 260;
+  EXPECT_EQ(std::get<0>(ObservedOptions(DriveTwoRuns(plugin, NoCall), 0)), read);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, LongPath, ::testing::Values(258u, 259u, 260u, 300u, 600u));
+INSTANTIATE_TEST_SUITE_P(Lengths, LongPath, testing::Values(258u, 259u, 260u, 300u, 600u));
 
-TEST(LibraryExports, DynamicSymbolTableHoldsExactlyTheSixteenEntryPoints) {
+TEST(LoadedLibrary, DynamicSymbolTableHoldsExactlyTheSixteenEntryPoints) {
   const std::string command =
-      std::string(KELVRIN_NM) + " -D --defined-only --format=posix '" KELVRIN_LIBRARY_FILE "'";
+      KELVRIN_NM " -D --defined-only --format=posix '" + Library.string() + "'";
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::set<std::string> names;
-  char line[512];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    const std::string text(line);
-    names.insert(text.substr(0, text.find(' ')));
+  for (char line[512]; std::fgets(line, sizeof line, pipe) != nullptr;) {
+    names.insert(std::string(line).substr(0, std::string(line).find(' ')));
   }
   ASSERT_EQ(pclose(pipe), 0) << command;
-  EXPECT_EQ(names, std::set<std::string>(EntryPointNames.begin(), EntryPointNames.end()));
+  EXPECT_EQ(names, std::set<std::string>(ENTRY_POINT_NAMES.begin(), ENTRY_POINT_NAMES.end()));
 }
+#endif
 
 }  // namespace

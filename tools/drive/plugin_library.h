@@ -7,29 +7,30 @@
 #include <cstdint>
 #include <string>
 
+#include "entry_points.h"
 #include "host_records.h"
 #include "scenario.h"
 
 namespace drive {
 
-// The sixteen entry points, with the platform's standard calling convention.
+// The sixteen entry points, in the host's calling convention.
 struct PluginEntryPoints {
-  void (*Load)() = nullptr;
-  void (*Dispose)() = nullptr;
-  int32_t (*GetPluginVersion)() = nullptr;
-  void (*SetVehicleSpec)(const void* spec) = nullptr;
-  void (*Initialize)(int32_t initialState) = nullptr;
-  Handles (*Elapse)(const VehicleState* state, int32_t* panel, int32_t* sound) = nullptr;
-  void (*SetPower)(int32_t notch) = nullptr;
-  void (*SetBrake)(int32_t notch) = nullptr;
-  void (*SetReverser)(int32_t position) = nullptr;
-  void (*KeyDown)(int32_t key) = nullptr;
-  void (*KeyUp)(int32_t key) = nullptr;
-  void (*HornBlow)(int32_t horn) = nullptr;
-  void (*DoorOpen)() = nullptr;
-  void (*DoorClose)() = nullptr;
-  void (*SetSignal)(int32_t aspect) = nullptr;
-  void (*SetBeaconData)(const BeaconData* beacon) = nullptr;
+  LoadEntryPoint Load = nullptr;
+  DisposeEntryPoint Dispose = nullptr;
+  GetPluginVersionEntryPoint GetPluginVersion = nullptr;
+  SetVehicleSpecEntryPoint SetVehicleSpec = nullptr;
+  InitializeEntryPoint Initialize = nullptr;
+  ElapseEntryPoint Elapse = nullptr;
+  SetPowerEntryPoint SetPower = nullptr;
+  SetBrakeEntryPoint SetBrake = nullptr;
+  SetReverserEntryPoint SetReverser = nullptr;
+  KeyDownEntryPoint KeyDown = nullptr;
+  KeyUpEntryPoint KeyUp = nullptr;
+  HornBlowEntryPoint HornBlow = nullptr;
+  DoorOpenEntryPoint DoorOpen = nullptr;
+  DoorCloseEntryPoint DoorClose = nullptr;
+  SetSignalEntryPoint SetSignal = nullptr;
+  SetBeaconDataEntryPoint SetBeaconData = nullptr;
 };
 
 struct LoadedPlugin {
