@@ -8,9 +8,9 @@
 #include "module_records.h"
 
 // Builds the path of the INI file beside the library the module was loaded
-// from. Returns false, leaving the buffer unspecified, when the path cannot be
-// had or does not fit the fixed buffers.
-bool LocateIniPath(const void* moduleHandle, char (&iniPath)[IniPathCapacity]);
+// from, in UTF-8. Returns false, leaving the buffer unspecified, when the path
+// cannot be had or does not fit the fixed buffers.
+bool LocateIniPath(const void* moduleHandle, char (&iniPath)[IniPathBytes]);
 
 // Reads an integer key of a section, as the platform's profile reader does;
 // the default when the file, the section or the key is missing or empty.

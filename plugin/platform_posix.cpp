@@ -8,7 +8,7 @@
 
 #include "platform.h"
 
-bool LocateIniPath(const void* moduleHandle, char (&iniPath)[IniPathCapacity]) {
+bool LocateIniPath(const void* moduleHandle, char (&iniPath)[IniPathBytes]) {
   Dl_info info{};
   if (dladdr(moduleHandle, &info) == 0 || info.dli_fname == nullptr) {
     return false;

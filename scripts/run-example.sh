@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The first thing to run: installs what is missing, builds the native plug-in
 # and the drive tool, drives the plug-in through an example scenario and says
-# where the trace and the chart are; then builds the Windows KELVRIN.dll.
+# where the trace and the chart are; then builds the release zip (both
+# Windows DLLs, the sample options, the guide) and prints its path.
 #
 #   bash scripts/run-example.sh [SCENARIO]     (default: examples/approach.toml)
 set -euo pipefail
@@ -25,8 +26,5 @@ echo "Trace: $(pwd)/drive-out/$name/trace.csv"
 echo "Chart: $(pwd)/drive-out/$name/chart.svg   (open it in a browser)"
 
 echo
-echo "== Windows build (build/windows)"
-cmake --preset windows
-cmake --build --preset windows --target KELVRIN
-echo
-echo "Windows plug-in: $(pwd)/build/windows/plugin/KELVRIN.dll (with KELVRIN.ini beside it)"
+echo "== release zip: KELVRIN.dll for x64 and x86, KELVRIN.ini, the guide"
+bash scripts/release.sh

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Builds both DLLs in Release and packs dist/KELVRIN-<version>-windows.zip:
+#
+#   x64/KELVRIN.dll, x64/KELVRIN.ini   for 64-bit hosts
+#   x86/KELVRIN.dll, x86/KELVRIN.ini   for 32-bit hosts
+#   guide/*.html, guide/charts/*.svg   the guide for train authors, offline
+#   README.txt
+#
+# A DLL that fails the export and import check is not packed. The packed zip
+# is then checked as a train author gets it: unpacked, both DLLs loaded under
+# wine from their folders, every link of the guide resolving.
+#
+#   bash scripts/release.sh      (prints the zip's path last)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+guide_pages=(guide cab atc troubleshooting)
+
+cache_value() {  # cache_value BUILD_DIR NAME
+  sed -n "s/^$2:[A-Z]*=//p" "$1/CMakeCache.txt"
+}
+
+# Both builds, tests and tools off: the DLL is all a release needs.
+declare -A preset=([x64]=windows [x86]=windows32) format=([x64]=pei-x86-64 [x86]=pei-i386)
+for arch in x64 x86; do
+  cmake --preset "${preset[$arch]}" -B "build/release-$arch" -DCMAKE_BUILD_TYPE=Release \
+    -DKELVRIN_BUILD_TESTS=OFF -DKELVRIN_BUILD_TOOLS=OFF >/dev/null
+done
+version=$(cache_value build/release-x64 CMAKE_PROJECT_VERSION)
+zip_path=$root/dist/KELVRIN-$version-windows.zip
+rm -f "$zip_path"  # a failed build or check leaves no zip behind
+
+for arch in x64 x86; do
+  dir=build/release-$arch
+  echo "== KELVRIN.dll, $arch, Release ($dir)"
+  cmake --build "$dir" -j2 --target KELVRIN
+  cmake -DOBJDUMP="$(cache_value "$dir" CMAKE_OBJDUMP)" -DDLL="$dir/plugin/KELVRIN.dll" \
+    -DDEF=plugin/exports.def -DFORMAT="${format[$arch]}" -P tests/windows/check_dll_tables.cmake
+done
+
+stage=build/release-stage
+rm -rf "$stage"
+mkdir -p "$stage/guide/charts"
+for arch in x64 x86; do
+  mkdir -p "$stage/$arch"
+  cp "build/release-$arch/plugin/KELVRIN.dll" plugin/KELVRIN.ini "$stage/$arch/"
+done
+cp docs/charts/*.svg "$stage/guide/charts/"
+
+# The guide's pages as HTML. Headings get the ids GitHub gives them, so that
+# links to a section work; links to another page of the guide point at its
+# HTML; a link to anything else that is not in the zip keeps only its text.
+for page in "${guide_pages[@]}"; do
+  cmark-gfm -e table "docs/$page.md" | GUIDE_DIR="$stage/guide" GUIDE_PAGES="${guide_pages[*]}" \
+    perl -0777 -ne '
+      my %pages = map { $_ => 1 } split / /, $ENV{GUIDE_PAGES};
+      sub text_of { my $t = shift; $t =~ s/<[^>]*>//g; $t =~ s/&amp;/&/g;
+                    $t =~ s/&lt;/</g; $t =~ s/&gt;/>/g; $t =~ s/&quot;/"/g; $t }
+      sub slug { my $s = lc text_of(shift); $s =~ s/[^\w\- ]//g; $s =~ s/ /-/g; $s }
+      s{<h([1-6])>(.*?)</h\1>}{"<h$1 id=\"" . slug($2) . "\">$2</h$1>"}ge;
+      s{<a href="([^"#]*)(#[^"]*)?">(.*?)</a>}{
+        my ($path, $fragment, $text) = ($1, $2 // "", $3);
+        if ($path =~ m{^([\w-]+)\.md$} && $pages{$1}) { "<a href=\"$1.html$fragment\">$text</a>" }
+        elsif ($path eq "" || $path =~ m{^[a-z]+:} || -f "$ENV{GUIDE_DIR}/$path") { $& }
+        else { $text }
+      }ge;
+      my ($title) = m{<h1[^>]*>(.*?)</h1>};
+      $title = text_of($title // "KELVRIN");
+      print "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n",
+            "<title>$title</title>\n<style>body{max-width:50em;margin:auto;padding:0 1em;",
+            "font-family:sans-serif;line-height:1.45}table{border-collapse:collapse}",
+            "th,td{border:1px solid #bbb;padding:.2em .5em}code{background:#f3f3f3}",
+            "img{max-width:100%}</style>\n</head>\n<body>\n$_</body>\n</html>\n";
+    ' >"$stage/guide/$page.html"
+done
+
+sed 's/$/\r/' >"$stage/README.txt" <<EOF
+KELVRIN $version - cab-signalling ATC plug-in for train simulators
+
+Which folder to use
+  x64\\   KELVRIN.dll for simulators that run as 64-bit programs
+  x86\\   KELVRIN.dll for simulators that run as 32-bit programs
+  64-bit Windows runs either kind of simulator: pick the folder that matches
+  the simulator, not Windows. A KELVRIN.dll's Properties, Details tab, shows
+  its version and whether it is the 64-bit or the 32-bit one.
+
+Installing
+  Copy KELVRIN.dll and KELVRIN.ini from that one folder into the train's
+  folder. Each KELVRIN.dll reads only the KELVRIN.ini that lies beside it.
+
+The guide
+  Open guide\\guide.html in a browser: installing, the options, wiring the cab,
+  how the ATC behaves, troubleshooting.
+EOF
+
+mkdir -p dist
+(cd "$stage" && zip -q -X -r "$zip_path" README.txt x64 x86 guide)
+
+echo "== checking the zip as a train author unpacks it"
+bash tests/release/check-release-zip.sh "$zip_path" || {
+  rm -f "$zip_path"
+  echo "release: the zip failed its check and was removed" >&2
+  exit 1
+}
+
+echo
+echo "Release: $zip_path"

@@ -1,0 +1,33 @@
+# Every local link and image of the guide's HTML pages resolves: the file is
+# there, and a link to a section finds a heading with that id.
+#
+#   cmake -DDIR=<folder of the HTML pages> -P check_guide_links.cmake
+cmake_minimum_required(VERSION 3.25)
+file(GLOB pages ${DIR}/*.html)
+set(problems "")
+foreach(page IN LISTS pages)
+  file(READ ${page} html)
+  string(REGEX MATCHALL "(href|src)=\"[^\":]*\"" links "${html}")  # no scheme: in the zip
+  foreach(link IN LISTS links)
+    string(REGEX REPLACE "^[a-z]+=\"([^#\"]*)#?([^\"]*)\"$" "\\1;\\2" parts "${link}")
+    list(GET parts 0 path)
+    list(GET parts 1 id)
+    set(file ${page})
+    if(path)
+      set(file ${DIR}/${path})
+    endif()
+    if(NOT EXISTS ${file} OR IS_DIRECTORY ${file})
+      list(APPEND problems "${page}: dangling ${link}")
+    elseif(id)
+      file(READ ${file} linked)
+      string(FIND "${linked}" " id=\"${id}\"" at)
+      if(at EQUAL -1)
+        list(APPEND problems "${page}: no section for ${link}")
+      endif()
+    endif()
+  endforeach()
+endforeach()
+if(problems)
+  list(JOIN problems "\n  " problem_text)
+  message(FATAL_ERROR "  ${problem_text}")
+endif()
