@@ -22,178 +22,100 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
-class ProfileModel {
- public:
-  explicit ProfileModel(std::string_view file) {
-    sections_.push_back({});  // keys before any header
-    for (const std::string& line : Lines(Decode(file))) {
-      Take(Trim(line));
-    }
+namespace ProfileModel {
+
+inline std::string Trim(std::string_view s) {
+  const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; };
+  while (!s.empty() && blank(s.front())) {
+    s.remove_prefix(1);
   }
-
-  int32_t ReadInt(std::string_view section, std::string_view key, int32_t defaultValue) const {
-    for (const Section& s : sections_) {
-      if (!s.header || !SameName(s.name, section)) {
-        continue;
-      }
-      for (const Key& k : s.keys) {
-        if (!SameName(k.name, key)) {
-          continue;
-        }
-        if (!k.hasValue) {
-          return defaultValue;
-        }
-        std::string value = k.value;
-        const bool quoted =
-            value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0];
-        if (quoted) {
-          const size_t inside = value.size() - 2;
-          value = value.substr(1, inside >= 30 ? 29 : std::min<size_t>(inside, 28));
-        } else {
-          value = value.substr(0, 29);
-        }
-        return value.empty() ? defaultValue : Convert(value);
-      }
-      return defaultValue;  // later sections of the same name are not searched
-    }
-    return defaultValue;
+  while (!s.empty() && blank(s.back())) {
+    s.remove_suffix(1);
   }
+  return std::string(s);
+}
 
-  // Leading characters up to blank, an optional sign, a 0x/0o/0b prefix, then
-  // digits of that base up to the first other character; wraps at 32 bits.
-  static int32_t Convert(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && static_cast<unsigned char>(text[i]) <= ' ') {
-      ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-      negative = text[i] == '-';
-      ++i;
-    }
-    uint32_t base = 10;
-    if (text.size() - i >= 2 && text[i] == '0') {
-      if (text[i + 1] == 'x') {
-        base = 16;
-      } else if (text[i + 1] == 'o') {
-        base = 8;
-      } else if (text[i + 1] == 'b') {
-        base = 2;
-      }
-      if (base != 10) {
-        i += 2;
-      }
-    }
-    uint32_t total = 0;
-    for (; i < text.size(); ++i) {
-      const char c = text[i];
-      uint32_t digit = 99;
-      if (c >= '0' && c <= '9') {
-        digit = static_cast<uint32_t>(c - '0');
-      } else if (c >= 'a' && c <= 'z') {
-        digit = static_cast<uint32_t>(c - 'a' + 10);
-      } else if (c >= 'A' && c <= 'Z') {
-        digit = static_cast<uint32_t>(c - 'A' + 10);
-      }
-      if (digit >= base) {
-        break;
-      }
-      total = total * base + digit;
-    }
-    return static_cast<int32_t>(negative ? 0u - total : total);
+inline std::string Name(std::string_view s) {
+  std::string name = Trim(s).substr(0, Trim(s).find('\0'));
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; });
+  return name;
+}
+
+// Blanks and control characters, an optional sign, a 0x, 0o or 0b prefix, then
+// digits of that base up to the first other character; wraps at 32 bits.
+inline int32_t Convert(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && static_cast<unsigned char>(text[i]) <= ' ') {
+    ++i;
   }
-
- private:
-  struct Key {
-    std::string name;
-    bool hasValue;
-    std::string value;
-  };
-  struct Section {
-    bool header = false;
-    std::string name;
-    std::vector<Key> keys;
-  };
-
-  static bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
-
-  static std::string Trim(std::string_view s) {
-    size_t b = 0;
-    size_t e = s.size();
-    while (b < e && IsBlank(s[b])) {
-      ++b;
-    }
-    while (e > b && IsBlank(s[e - 1])) {
-      --e;
-    }
-    return std::string(s.substr(b, e - b));
+  const bool negative = i < text.size() && text[i] == '-';
+  i += i < text.size() && (text[i] == '-' || text[i] == '+');
+  uint32_t base = 10;
+  if (text.size() - i >= 2 && text[i] == '0') {
+    const std::string_view prefixes = "xob", bases = "\x10\x08\x02";
+    const size_t prefix = prefixes.find(text[i + 1]);
+    base = prefix == std::string_view::npos ? 10 : static_cast<uint32_t>(bases[prefix]);
+    i += base == 10 ? 0 : 2;
   }
-
-  static std::string CutAtNul(std::string s) { return s.substr(0, s.find('\0')); }
-
-  static bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-      return false;
+  uint32_t total = 0;
+  for (; i < text.size(); ++i) {
+    const char c =
+        static_cast<char>(text[i] >= 'A' && text[i] <= 'Z' ? text[i] - 'A' + 'a' : text[i]);
+    const uint32_t digit = c >= '0' && c <= '9'   ? static_cast<uint32_t>(c - '0')
+                           : c >= 'a' && c <= 'z' ? static_cast<uint32_t>(c - 'a' + 10)
+                                                  : 99;
+    if (digit >= base) {
+      break;
     }
-    for (size_t i = 0; i < a.size(); ++i) {
-      const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
-      if (lower(a[i]) != lower(b[i])) {
-        return false;
-      }
-    }
-    return true;
+    total = total * base + digit;
   }
+  return static_cast<int32_t>(negative ? 0u - total : total);
+}
 
-  static std::string Decode(std::string_view file) {
-    const auto starts = [&](std::string_view mark) { return file.substr(0, mark.size()) == mark; };
-    if (starts("\xEF\xBB\xBF")) {
-      return std::string(file.substr(3));
-    }
-    const bool little = starts("\xFF\xFE");
-    if (!little && !starts("\xFE\xFF")) {
-      return std::string(file);
-    }
-    std::string text;
+inline int32_t ReadInt(std::string_view file, const std::string& section, const std::string& key,
+                       int32_t defaultValue) {
+  const auto starts = [&](std::string_view mark) { return file.substr(0, mark.size()) == mark; };
+  const bool little = starts("\xFF\xFE");
+  std::string text;
+  if (little || starts("\xFE\xFF")) {
     for (size_t i = 2; i + 1 < file.size(); i += 2) {
-      const unsigned lo = static_cast<unsigned char>(file[little ? i : i + 1]);
-      const unsigned hi = static_cast<unsigned char>(file[little ? i + 1 : i]);
-      const unsigned unit = lo | hi << 8;
+      const unsigned unit = static_cast<unsigned char>(file[little ? i : i + 1]) |
+                            static_cast<unsigned char>(file[little ? i + 1 : i]) << 8;
       text += unit < 0x80 ? static_cast<char>(unit) : '?';
     }
-    return text;
+  } else {
+    text = file.substr(starts("\xEF\xBB\xBF") ? 3 : 0);
   }
-
-  static std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines(1);
-    for (char c : text) {
-      if (c == '\r' || c == '\n') {
-        lines.emplace_back();
-      } else {
-        lines.back() += c;
-      }
-    }
-    return lines;
-  }
-
-  void Take(const std::string& line) {
-    if (line.empty()) {
-      return;
-    }
+  enum { Before, Inside, After } where = Before;
+  for (size_t begin = 0; begin <= text.size() && where != After;) {
+    const size_t end = std::min(text.find_first_of("\r\n", begin), text.size());
+    const std::string line = Trim(std::string_view(text).substr(begin, end - begin));
+    begin = end + 1;
     const size_t close = line.rfind(']');
-    if (line[0] == '[' && close != std::string::npos && close > 0) {
-      sections_.push_back({true, CutAtNul(Trim(line.substr(1, close - 1))), {}});
-      return;
-    }
-    const size_t equals = line.find('=');
-    if (equals == std::string::npos) {
-      sections_.back().keys.push_back({CutAtNul(line), false, {}});
-    } else {
-      sections_.back().keys.push_back(
-          {CutAtNul(Trim(line.substr(0, equals))), true, CutAtNul(Trim(line.substr(equals + 1)))});
+    if (line.starts_with('[') && close != std::string::npos && close > 0) {
+      const bool wanted = Name(line.substr(1, close - 1)) == Name(section);
+      where = where == Inside ? After : wanted ? Inside : Before;
+    } else if (where == Inside && !line.empty()) {
+      const size_t equals = line.find('=');
+      if (Name(line.substr(0, equals)) != Name(key)) {
+        continue;
+      }
+      if (equals == std::string::npos) {
+        return defaultValue;
+      }
+      std::string value = Trim(line.substr(equals + 1));
+      value = value.substr(0, value.find('\0'));
+      if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
+        const size_t inside = value.size() - 2;
+        value = value.substr(1, inside >= 30 ? 29 : std::min<size_t>(inside, 28));
+      }
+      value = value.substr(0, 29);
+      return value.empty() ? defaultValue : Convert(value);
     }
   }
+  return defaultValue;
+}
 
-  std::vector<Section> sections_;
-};
+}  // namespace ProfileModel
