@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "exports.h"
@@ -34,6 +35,7 @@ constexpr int StepOfAspect[] = {12, 1, 0, 2, 0, 3, 0, 0, 0,  4, 0,  5, 0, 6,
 constexpr int StepLimitKmh[] = {25, 0, 15, 25, 45, 55, 65, 75, 90, 100, 110, 0, 120};
 constexpr int StepLamp[] = {70, 71, 74, 76, 80, 82, 84, 86, 89, 91, 93};
 int32_t Above(int32_t notch) { return static_cast<int32_t>(static_cast<uint32_t>(notch) + 1u); }
+bool AtcSection(int step) { return step >= 1 && step <= 10; }
 
 [[noreturn]] void Broken(const char* what, int line) {
   std::fprintf(stderr, "invariant broken (line %d): %s\n", line, what);
@@ -57,23 +59,20 @@ struct HostView {
 void ApplyReset(HostView& host, bool beacon) {
   host.mode = beacon ? ModeAtc : host.useAts ? ModeAts : ModeRestricted;
   host.restrict = host.cutOut = host.brakeAtEmergency = host.brakeApplied = false;
-  host.step = 0;
-  host.limit = 0.0;
-  host.reset = true;
-  host.beaconReset = beacon;
-  host.sounds = {};
+  host.step = 0, host.limit = 0.0, host.reset = true, host.beaconReset = beacon, host.sounds = {};
 }
 
 void CheckFrame(HostView& host, const Handles& out, const int32_t* panel, const int32_t* sound) {
   const DriverHandles& d = host.driver;
-  const bool normal = !host.cutOut, section = host.step >= 1 && host.step <= 10;
+  const bool normal = !host.cutOut, section = AtcSection(host.step);
   const bool hidden = !normal || (host.mode == ModeAts && !section);
   const bool emergency = out.Brake == host.emergencyNotch && out.Power == 0;
+  const bool service = out.Brake == std::max(host.atcBrakeNotch, d.Brake);
   // The ATC's service brake never weakens the driver's; the latch gives the
   // emergency notch; power goes with either; the reverser goes to neutral
   // only under the service brake with the driver's brake released.
   EXPECT(Module.AtcBrakeNotch == host.atcBrakeNotch);
-  EXPECT(out.Brake == d.Brake || out.Brake == std::max(host.atcBrakeNotch, d.Brake) || emergency);
+  EXPECT(out.Brake == d.Brake || service || emergency);
   EXPECT(out.Power == d.Power || out.Power == 0);
   EXPECT(out.Brake == d.Brake || out.Power == 0);
   EXPECT(out.Reverser == d.Reverser || (out.Reverser == 0 && d.Brake == 0 && out.Power == 0));
@@ -84,7 +83,7 @@ void CheckFrame(HostView& host, const Handles& out, const int32_t* panel, const 
   EXPECT(!hidden || (out.AuxiliaryCommand == 2 && (out.Brake == d.Brake || emergency)));
   // The first cycle after Initialize votes on cleared channels.
   EXPECT(!(host.reset && !host.beaconReset && !hidden) ||
-         (out.Power == 0 && (out.Brake == std::max(host.atcBrakeNotch, d.Brake) || emergency)));
+         (out.Power == 0 && (service || emergency)));
   // The emergency notch held by the driver releases the latch every cycle;
   // without it, no code or the stop aspect in ATC, and the cycle after the
   // reset beacon, latch it.
@@ -119,15 +118,14 @@ void CheckFrame(HostView& host, const Handles& out, const int32_t* panel, const 
     EXPECT(std::equal(want.begin(), want.end(), panel));
   }
   if (sound != nullptr) {
-    // Each request for one frame; the three slots alone, "stop" only after a reset.
-    for (int i = 0; i < SoundLength; ++i) {
-      const int slot = i == 5 ? 0 : i == 110 ? 1 : i == 111 ? 2 : -1;
-      const int32_t idle = host.reset ? SOUND_STOP : SOUND_CONTINUE;
-      EXPECT(slot >= 0 || sound[i] == Untouched);
-      EXPECT(slot < 0 || (host.sounds[slot] ? sound[i] == SOUND_PLAY
-                          : slot == 0       ? sound[i] == SOUND_PLAY || sound[i] == idle
-                                            : sound[i] == idle));
-    }
+    // Each request for one frame, "stop" only after a reset; the three slots
+    // alone. The chime is the controller's to time.
+    std::array<int32_t, SoundLength> want;
+    want.fill(Untouched);
+    const int32_t idle = host.reset ? SOUND_STOP : SOUND_CONTINUE;
+    want[5] = host.sounds[0] || sound[5] == SOUND_PLAY ? SOUND_PLAY : idle;
+    want[110] = host.sounds[1] ? SOUND_PLAY : idle, want[111] = host.sounds[2] ? SOUND_PLAY : idle;
+    EXPECT(std::equal(want.begin(), want.end(), sound));
   }
   host.reset = host.beaconReset = false;
   host.sounds = {};
@@ -178,9 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           text +=
               std::string(keys[k]) + " = " + std::to_string(options[k]) + "\n" + keys[k] + "=7\n";
         }
-        FILE* file = std::fopen(g_iniPath.c_str(), "wb");
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::fclose(file);
+        std::ofstream(g_iniPath, std::ios::binary) << text;
         Initialize(value);
         host.use120 = options[0] != 0;
         host.useAts = options[1] != 0;
@@ -216,7 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 6: {  // cab keys
         const int32_t key = value % 10 + 5;
         KeyDown(key);
-        const bool mayLeaveAtc = !(host.step >= 1 && host.step <= 10) && host.brakeApplied;
+        const bool mayLeaveAtc = !AtcSection(host.step) && host.brakeApplied;
         if (key == 5 && host.useAts && host.mode == ModeAts) {
           host.mode = ModeRestricted;
         } else if (key == 5 && host.mode == ModeAtc && mayLeaveAtc) {
@@ -231,18 +227,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 7: {  // signal aspects
         SetSignal(value);
         host.step = value >= 10 && value <= 36 ? StepOfAspect[value - 10] : 0;
-        host.sounds[0] =
-            host.sounds[0] || ((host.lastSignal >= 10 || value >= 10) && value != host.lastSignal);
-        host.sounds[1] =
-            host.sounds[1] || (host.step >= 1 && host.step <= 10 && host.mode != ModeAtc);
-        host.sounds[2] = host.sounds[2] || value == 10;
+        host.sounds[0] |= (host.lastSignal >= 10 || value >= 10) && value != host.lastSignal;
+        host.sounds[1] |= AtcSection(host.step) && host.mode != ModeAtc;
+        host.sounds[2] |= value == 10;
         host.lastSignal = value;
         break;
       }
       case 8: {  // beacons, the reset beacon among them, taken only at standstill
-        BeaconData beacon{};
-        beacon.Type = in.ConsumeBool() ? 600 : value;
-        beacon.Parameter = in.ConsumeBool() ? 1 : value;
+        const BeaconData beacon{in.ConsumeBool() ? 600 : value, {}, in.ConsumeBool() ? 1 : value};
         const bool given = in.ConsumeBool();
         SetBeaconData(given ? &beacon : nullptr);
         if (given && beacon.Type == 600 && beacon.Parameter == 1 && host.speed == 0.0f) {

@@ -19,27 +19,24 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace ProfileModel {
 
+inline char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 inline std::string Trim(std::string_view s) {
-  const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; };
-  while (!s.empty() && blank(s.front())) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && blank(s.back())) {
-    s.remove_suffix(1);
-  }
-  return std::string(s);
+  constexpr std::string_view blanks = " \t\n\v\f\r\x1a";
+  s.remove_prefix(std::min(s.find_first_not_of(blanks), s.size()));
+  return std::string(s.substr(0, s.find_last_not_of(blanks) + 1));
 }
 
 inline std::string Name(std::string_view s) {
   std::string name = Trim(s).substr(0, Trim(s).find('\0'));
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; });
+  std::transform(name.begin(), name.end(), name.begin(), Lower);
   return name;
 }
 
@@ -54,22 +51,18 @@ inline int32_t Convert(std::string_view text) {
   i += i < text.size() && (text[i] == '-' || text[i] == '+');
   uint32_t base = 10;
   if (text.size() - i >= 2 && text[i] == '0') {
-    const std::string_view prefixes = "xob", bases = "\x10\x08\x02";
-    const size_t prefix = prefixes.find(text[i + 1]);
-    base = prefix == std::string_view::npos ? 10 : static_cast<uint32_t>(bases[prefix]);
+    const size_t prefix = std::string_view("xob").find(text[i + 1]);
+    base = prefix == std::string_view::npos ? 10 : std::array{16u, 8u, 2u}[prefix];
     i += base == 10 ? 0 : 2;
   }
   uint32_t total = 0;
   for (; i < text.size(); ++i) {
-    const char c =
-        static_cast<char>(text[i] >= 'A' && text[i] <= 'Z' ? text[i] - 'A' + 'a' : text[i]);
-    const uint32_t digit = c >= '0' && c <= '9'   ? static_cast<uint32_t>(c - '0')
-                           : c >= 'a' && c <= 'z' ? static_cast<uint32_t>(c - 'a' + 10)
-                                                  : 99;
+    const size_t digit =
+        std::string_view("0123456789abcdefghijklmnopqrstuvwxyz").find(Lower(text[i]));
     if (digit >= base) {
       break;
     }
-    total = total * base + digit;
+    total = total * base + static_cast<uint32_t>(digit);
   }
   return static_cast<int32_t>(negative ? 0u - total : total);
 }

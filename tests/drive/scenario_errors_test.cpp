@@ -1,8 +1,9 @@
 // The command as a user meets it: a scenario that is not what the tool
 // expects gives one message naming the file, the line and what was expected;
-// bad arguments and unreadable files exit with 2 and the system's reason, a
-// library that is not the plug-in with 3; options files are read as the
-// plug-in reads them; what the ATC will ignore is warned about.
+// usage and version exit with 0, bad arguments and unreadable files with 2
+// and the system's reason, a library that is not the plug-in with 3; options
+// files are read as the plug-in reads them; what the ATC will ignore is warned
+// about; a run writes its summary, trace and chart.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,10 +17,9 @@
 namespace drive {
 namespace {
 
-constexpr const char* Train = "[train]\nservice_notches = 8\npower_notches = 5\n";
+const std::string Train = "[train]\nservice_notches = 8\npower_notches = 5\n";
 
 TEST(DriveScenario, MalformedScenarioGivesOneMessageWithItsFileAndLine) {
-  const std::string train = Train;
   const struct {
     std::string Text;
     int Line;
@@ -29,14 +29,14 @@ TEST(DriveScenario, MalformedScenarioGivesOneMessageWithItsFileAndLine) {
       {"[train]\nservice_notches = 8\n", 1, "needs 'power_notches'"},
       {"[train]\nservice_notches = 8\npower_notches = \"five\"\n", 3,
        "'power_notches' must be a whole number, not a string"},
-      {train + "[[event]]\ntime_s = 3\n", 4, "this event does nothing"},
-      {train + "[[event]]\ntime_s = 2\nwhistle = true\n", 6, "unknown key 'whistle' in [[event]]"},
-      {train + "[[event]]\nsignal = 30\n", 4, "needs a trigger"},
-      {train + "[[event]]\ntime_s = 1\nposition_m = 5\nsignal = 3\n", 6, "one trigger"},
-      {train + "[event]\ntime_s = 0\nsignal = 3\n", 4, "under its own [[event]]"},
-      {train + "[[event]]\ntime_s = = 3\n", 5, "not valid TOML"},
+      {Train + "[[event]]\ntime_s = 3\n", 4, "this event does nothing"},
+      {Train + "[[event]]\ntime_s = 2\nwhistle = true\n", 6, "unknown key 'whistle' in [[event]]"},
+      {Train + "[[event]]\nsignal = 30\n", 4, "needs a trigger"},
+      {Train + "[[event]]\ntime_s = 1\nposition_m = 5\nsignal = 3\n", 6, "one trigger"},
+      {Train + "[event]\ntime_s = 0\nsignal = 3\n", 4, "under its own [[event]]"},
+      {Train + "[[event]]\ntime_s = = 3\n", 5, "not valid TOML"},
       // Times and positions are each in order, whatever comes between them.
-      {train + "[[event]]\nposition_m = 800\nsignal = 30\n[[event]]\ntime_s = 1\nsignal = 25\n"
+      {Train + "[[event]]\nposition_m = 800\nsignal = 30\n[[event]]\ntime_s = 1\nsignal = 25\n"
                "[[event]]\nposition_m = 300\nsignal = 25\n",
        10, "events out of order: position_m = 300"},
   };
@@ -50,14 +50,6 @@ TEST(DriveScenario, MalformedScenarioGivesOneMessageWithItsFileAndLine) {
   }
 }
 
-// A folder in the build tree for one test's files.
-std::filesystem::path FreshFolder(const std::string& name) {
-  const std::filesystem::path folder = std::filesystem::path(DRIVE_TEST_OUT) / name;
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
-  return folder;
-}
-
 std::string Write(const std::filesystem::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
   return path.string();
@@ -66,14 +58,6 @@ std::string Write(const std::filesystem::path& path, const std::string& text) {
 std::string Read(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// Runs the command in-process: its exit status, then what it printed, both streams.
-std::pair<int, std::string> RunCommand(const std::vector<std::string>& args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = RunDriveCommand(args, out, err);
-  return {status, out.str() + err.str()};
 }
 
 // Every part of expected, '|' between parts, is in text.
@@ -88,8 +72,10 @@ void ExpectParts(const std::string& text, const std::string& expected) {
 // Each row: the arguments ("FILE" stands for a file holding the row's text,
 // if any: an options file or a scenario), the exit status and what must be
 // printed. A scenario's warnings go to stderr and into the summary.
-TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesAndWarns) {
-  const std::filesystem::path folder = FreshFolder("arguments");
+TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWritesItsFiles) {
+  const std::filesystem::path folder = std::filesystem::path(DRIVE_TEST_OUT) / "arguments";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
   const std::string scenario = Write(folder / "good.toml", Train);
   const std::string notLibrary = Write(folder / "not.so", "plain text");
   const std::string file = (folder / "KELVRIN.ini").string();
@@ -97,13 +83,15 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesAndWarns) {
                                         folder.string()};
   const std::vector<std::string> check = {"--check-ini", "FILE"};
   const std::vector<std::string> check6 = {"--check-ini=FILE", "--service-notches=6"};
-  const std::string runs = std::string(Train) + "[run]\nduration_s = 2\n[[event]]\n";
+  const std::string runs = Train + "[run]\nduration_s = 2\n[[event]]\n";
   const struct {
     std::vector<std::string> Args;
     std::string Text;
     int Status;
     std::string Expected;
   } cases[] = {
+      {{"--help"}, "", ExitOk, "Usage: drive"},
+      {{"--version"}, "", ExitOk, "drive " KELVRIN_VERSION "\n"},
       {{folder.string()}, "", ExitBadInput, "cannot open the scenario file: Is a directory"},
       {{scenario, "--frame-rate=0"}, "", ExitBadInput, "--frame-rate"},
       {{scenario, "--plugin", notLibrary}, "", ExitPluginFailed, "cannot load"},
@@ -119,8 +107,6 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesAndWarns) {
        "0 (off)   default: section missing|no [Settings] section, but line 1: [Setting]"},
       {check6, "[Settings]\nATCBrakeNotch=0", 1,
        "8         default: value out of range, 0 is below 1, line 2|is outside 1 to 8"},
-      {check6, "[Settings]\nATCBrakeNotch=12", 1,
-       "12        from the file|hands notch 12 to the host"},
       {run, runs + "time_s = 0\nsignal = 45\n", ExitOk,
        "drive: warning: line 6: aspect 45 carries no ATC code|  line 6: aspect 45 carries"},
       {run, runs + "time_s = 0\nbeacon = { type = 600 }\n", ExitOk,
@@ -130,6 +116,12 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesAndWarns) {
        "warning: line 6: reset beacon ignored: the train was moving|  line 6: reset beacon"},
       {run, runs + "position_m = 500\nsignal = 30\n", ExitOk,
        "warning: line 6: event never fired (at 500 m): signal 30|  line 6: event never fired"},
+      {{std::string(KELVRIN_EXAMPLES_DIR) + "/rollback.toml", "--plugin=" KELVRIN_LIBRARY,
+        "--out=" + (folder / "rollback").string(), "--frame-rate=30", "--trace-rate=10",
+        "--axis=distance"},
+       "",
+       ExitOk,
+       "closed loop at 30 Hz|emergency  EB  |rollback: 5."},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.Args;
@@ -141,25 +133,16 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesAndWarns) {
     if (!c.Text.empty()) {
       Write(file, c.Text);
     }
-    const auto [status, printed] = RunCommand(args);
-    EXPECT_EQ(status, c.Status);
-    ExpectParts(printed, c.Expected);
+    std::ostringstream printed;  // both streams, run in-process
+    EXPECT_EQ(RunDriveCommand(args, printed, printed), c.Status);
+    ExpectParts(printed.str(), c.Expected);
   }
-}
-
-TEST(DriveCommand, RunWritesSummaryTraceWithCausesAndChart) {
-  const std::filesystem::path folder = FreshFolder("run");
-  const std::string scenario = std::string(KELVRIN_EXAMPLES_DIR) + "/rollback.toml";
-  const auto [status, printed] =
-      RunCommand({scenario, "--plugin=" KELVRIN_LIBRARY, "--out=" + folder.string(),
-                  "--frame-rate=30", "--trace-rate=10", "--axis=distance"});
-  ASSERT_EQ(status, ExitOk) << printed;
-  ExpectParts(printed, "closed loop at 30 Hz|emergency  EB  |rollback: 5.");
-  const std::string trace = Read(folder / "trace.csv");
+  // The last run's files: the causes in the trace, 10 rows a simulated second, the chart.
+  const std::string trace = Read(folder / "rollback" / "trace.csv");
   EXPECT_LT(trace.find(",intervention,cause,mode,"), trace.find('\n'));  // in the header
   EXPECT_NE(trace.find(",emergency,\"rollback: "), std::string::npos);
-  EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 1 + 40 * 10 + 1);  // 10 rows a second
-  ExpectParts(Read(folder / "chart.svg"),
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 1 + 40 * 10 + 1);
+  ExpectParts(Read(folder / "rollback" / "chart.svg"),
               "<svg xmlns=\"http://www.w3.org/2000/svg\"|position (m)|>rollback</text>|>mode "
               "restricted</text>|>EB</text>|</svg>");
 }

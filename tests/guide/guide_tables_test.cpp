@@ -1,4 +1,4 @@
-// The guide's panel-index, sound-slot, key and signal-code tables (docs/cab.md,
+// The guide's key, panel-index, sound-slot and signal-code tables (docs/cab.md,
 // docs/atc.md) against the plug-in, driven through its exports as the
 // simulator drives it. Each table is read from the embedded pages, so an edit of
 // either side that the other does not follow fails here.
@@ -21,14 +21,15 @@ namespace {
 
 using Row = std::vector<std::string>;
 
-// The body rows of the one table in the guide whose header row is `header`.
+// The body rows of the one table in the guide whose header row starts with `header`.
 std::vector<Row> GuideTable(const std::string& header) {
   std::vector<Row> rows;
   std::istringstream text(GuideText);
   bool inTable = false;
   for (std::string line; std::getline(text, line);) {
-    inTable = line == header || (inTable && line.starts_with('|'));
-    if (inTable && line != header && !line.starts_with("|-")) {
+    const bool isHeader = line.starts_with(header);
+    inTable = isHeader || (inTable && line.starts_with('|'));
+    if (inTable && !isHeader && !line.starts_with("|-")) {
       std::istringstream cells(line.substr(1));
       rows.emplace_back();
       for (std::string cell; std::getline(cells, cell, '|');) {
@@ -64,172 +65,124 @@ int Named(const std::vector<Row>& rows, const std::string& name) {
   return row == rows.end() ? -1 : Numbers((*row)[0])[0];
 }
 
-const std::vector<Row> PanelRows =
-    GuideTable("| Panel index | Lamp or display | Values | Lit or shown when |");
-const std::vector<Row> SoundRows =
-    GuideTable("| Sound slot | Sound | Plays when | Should sound like |");
-const std::vector<Row> KeyRows = GuideTable("| Key index | Control | What a press does |");
-const int32_t Up = Named(KeyRows, "Selector up"), Down = Named(KeyRows, "Selector down");
-const int32_t Restriction = Named(KeyRows, "Restriction"), CutOut = Named(KeyRows, "Cut-out");
-const int Display = Named(PanelRows, "Speed-limit display");
-constexpr int32_t Unwritten = 0x5EED5EED;
+const std::vector<Row> Panel = GuideTable("| Panel index |"), Sounds = GuideTable("| Sound slot |"),
+                       Keys = GuideTable("| Key index |"), Codes = GuideTable("| Signal code |");
+const int32_t Up = Named(Keys, "Selector up"), Down = Named(Keys, "Selector down");
+const int32_t Restriction = Named(Keys, "Restriction"), CutOut = Named(Keys, "Cut-out");
+const int Display = Named(Panel, "Speed-limit display"), Chime = Named(Sounds, "ATC chime");
 
-// A run with the driver's brake released and the options as Initialize would
-// read them, without an options file.
-void StartRun(bool useAts, bool use120Signal = false) {
-  BindControllerReferences();
-  Module.IniPath[0] = '\0';
-  SetSignal(0);  // the previous run's code is forgotten
+// A run started with the driver's brake released, keys pressed, a signal code
+// given, then frames at one speed. The last frame writes the listed lamps lit,
+// each other lamp the table lists dark ("0 or 1" rows read 0, a row whose only
+// value is 1 is not written, rows "Only with `UseATS=1`" are not written
+// without it), the limit on the display, and nothing else; it plays `sound`
+// (-1: none) and the chime as the controller times it, and stops (in the first
+// frame) or continues the other slots.
+struct Scene {
+  std::vector<int32_t> keys;
+  int32_t code;
+  float speedKmh;
+  int limitKmh;
+  std::set<int> lit;
+  int frames = 3, sound = -1;
+  bool useAts = false, use120 = false;
+};
+
+void ExpectWritten(const Scene& scene) {
+  SCOPED_TRACE(::testing::Message() << "code " << scene.code << " after keys " << scene.keys[0]
+                                    << ", " << scene.keys.back() << ", " << scene.frames
+                                    << " frames, ATS " << scene.useAts << ", 120 " << scene.use120);
   const VehicleSpec spec{8};
+  BindControllerReferences();
   SetVehicleSpec(&spec);
   Initialize(0);
-  Module.Controller.UseAts = useAts;
-  Module.Controller.Use120Signal = use120Signal;
+  Module.Controller.UseAts = scene.useAts;
+  Module.Controller.Use120Signal = scene.use120;
   Reset(Module.Controller, PowerOnReset);
   SetBrake(0);
-}
-
-// One frame at the given speed: what it hands back, and the panel and sound
-// entries it wrote.
-struct Frame {
-  Handles Out;
-  std::map<int, int32_t> Panel, Sound;
-};
-Frame RunFrame(float speedKmh = 0.0f) {
+  for (const int32_t key : scene.keys) {
+    KeyDown(key);
+  }
+  SetSignal(scene.code);
+  constexpr int32_t Unwritten = 0x5EED5EED;
+  std::array<int32_t, PANEL_ARRAY_MIN_LENGTH> panel, panelWanted;
+  std::array<int32_t, SOUND_ARRAY_MIN_LENGTH> sound, soundWanted;
   VehicleState state{};
-  state.Speed = speedKmh;
-  std::array<int32_t, PANEL_ARRAY_MIN_LENGTH> panel;
-  std::array<int32_t, SOUND_ARRAY_MIN_LENGTH> sound;
-  panel.fill(Unwritten);
-  sound.fill(Unwritten);
-  Frame frame{Elapse(&state, panel.data(), sound.data()), {}, {}};
-  for (int i = 0; i < PANEL_ARRAY_MIN_LENGTH; ++i) {
-    if (panel[i] != Unwritten) {
-      frame.Panel[i] = panel[i];
-    }
-    if (i < SOUND_ARRAY_MIN_LENGTH && sound[i] != Unwritten) {
-      frame.Sound[i] = sound[i];
+  state.Speed = scene.speedKmh;
+  for (int frame = 0; frame < scene.frames; ++frame) {
+    panel.fill(Unwritten), sound.fill(Unwritten);
+    Elapse(&state, panel.data(), sound.data());
+  }
+  panelWanted.fill(Unwritten), soundWanted.fill(Unwritten);
+  for (const Row& row : Panel) {
+    const std::vector<int> values = Numbers(row[2]);
+    const int index = Numbers(row[0])[0];
+    const bool lit = scene.lit.contains(index);
+    if ((scene.useAts || !row[3].starts_with("Only with")) && (lit || values.size() > 1)) {
+      panelWanted.at(index) = index == Display ? scene.limitKmh : lit ? values.back() : values[0];
     }
   }
-  return frame;
-}
-
-// Cab scenes: keys pressed after a signal code, at a speed, and the lamps then
-// lit (as the guide names them) three frames on. A row with values "0 or 1"
-// reads 1 when lit and 0 when dark; a row whose only value is 1 is unwritten
-// when dark; rows "Only with `UseATS=1`" are unwritten without it; every index
-// the table does not list stays unwritten.
-TEST(GuidePanelTable, ListsEveryIndexWrittenWithTheValuesItStates) {
-  struct Scene {
-    bool useAts;
-    int32_t code;
-    std::vector<int32_t> keys;
-    float speedKmh;
-    int limitKmh;
-    std::vector<std::string> lit;
-  };
-  const std::vector<Scene> scenes = {
-      {false,
-       30,
-       {Restriction, Up},
-       0,
-       25,
-       {"Mode lamp: ATC", "ATC on", "ATC signal", "Restriction", "Step lamp: 100"}},
-      {false,
-       19,
-       {Up},
-       50,
-       45,
-       {"Mode lamp: ATC", "ATC on", "ATC signal", "ATC brake", "Step lamp: 45"}},
-      {false,
-       0,
-       {Up},
-       0,
-       25,
-       {"Mode lamp: ATC", "ATC on", "ATC brake", "Emergency brake", "Step lamp: no code"}},
-      {false, 19, {Up, CutOut}, 80, 0, {"Mode lamp: ATC", "Cut-out"}},  // no limit yet
-      {true, 0, {}, 40, 25, {"Mode lamp: ATS", "ATC on", "ATS running"}},
-      {true, 19, {}, 0, 25, {"Mode lamp: ATS", "ATC on", "ATC signal", "ATS ready"}},
-      {true, 0, {Down}, 0, 25, {"Mode lamp: restricted", "ATC on", "ATS ready"}},
-      {true, 10, {Up}, 0, 120, {"Mode lamp: ATC", "ATC on", "ATS ready"}},
-  };
-  for (const Scene& scene : scenes) {
-    StartRun(scene.useAts);
-    SetSignal(scene.code);
-    for (const int32_t key : scene.keys) {
-      KeyDown(key);
-    }
-    RunFrame(scene.speedKmh), RunFrame(scene.speedKmh);
-    std::map<int, int32_t> expected;
-    for (const Row& row : PanelRows) {
-      const std::vector<int> values = Numbers(row[2]);
-      const bool lit =
-          std::any_of(scene.lit.begin(), scene.lit.end(),
-                      [&](const std::string& name) { return row[1].starts_with(name); });
-      const int index = Numbers(row[0])[0];
-      if ((scene.useAts || !row[3].starts_with("Only with")) && (lit || values.size() > 1)) {
-        expected[index] = index == Display ? scene.limitKmh : lit ? values.back() : values[0];
-      }
-    }
-    EXPECT_EQ(RunFrame(scene.speedKmh).Panel, expected) << scene.lit.back();
+  for (const Row& row : Sounds) {
+    const int slot = Numbers(row[0])[0];
+    soundWanted.at(slot) = slot == Chime         ? sound[Chime]
+                           : slot == scene.sound ? SOUND_PLAY
+                           : scene.frames == 1   ? SOUND_STOP
+                                                 : SOUND_CONTINUE;
   }
+  EXPECT_EQ(panel, panelWanted);
+  EXPECT_EQ(sound, soundWanted);
 }
 
 // Every code from -3 to 45, the listed ones by their row and the others by
-// "Any other code", in the first frame after the code, with the selector at ATC
-// and at restricted, with and without Use120Signal. The sound slots are the
-// only ones written; the chime's is the controller's to time.
-TEST(GuideSignalCodeTable, EachCodeGivesItsLimitStepLampSectionBrakeAndSound) {
-  std::map<int, Row> codes;
-  for (const Row& row :
-       GuideTable("| Signal code | Meaning | Limit in ATC, km/h | Step lamp | "
-                  "ATC section | Emergency brake in ATC | Sound besides the chime |")) {
-    codes[Numbers(row[0])[0]] = row;  // "Any other code" at -1
+// "Any other code", in the first frame after it, in every selector position,
+// with the restriction switch off and on, with and without UseATS and
+// Use120Signal; then cab scenes at ATC three frames on.
+TEST(GuideTables, StateWhatTheFramesWrite) {
+  std::map<int, std::string> names;
+  for (const Row& row : Panel) {
+    names[Numbers(row[0])[0]] = row[1];
   }
-  std::map<int, std::string> stepLamps;  // panel index to lamp name
-  for (const Row& row : PanelRows) {
-    if (row[1].starts_with("Step lamp")) {
-      stepLamps[Numbers(row[0])[0]] = row[1];
+  const auto lamp = [](const char* name) { return Named(Panel, name); };
+  const int atc = lamp("Mode lamp: ATC"), on = lamp("ATC on"), signal = lamp("ATC signal");
+  const int brake = lamp("ATC brake"), emergency = lamp("Emergency brake");
+  // By selector position: restricted, ATS, ATC.
+  const int modeLamps[] = {lamp("Mode lamp: restricted"), lamp("Mode lamp: ATS"), atc};
+  for (int variant = 0; variant < 24; ++variant) {
+    const bool useAts = variant & 1, use120 = variant & 2, restrict = variant & 4;
+    const std::vector<int32_t> keys{std::array{0, Up, Down}[variant / 8],
+                                    restrict ? Restriction : 0};
+    const int32_t mode =
+        std::array{useAts ? ModeAts : ModeRestricted, ModeAtc, ModeRestricted}[variant / 8];
+    for (int32_t code = -3; code <= 45; ++code) {
+      // "Any other code" is the last row.
+      const Row& row = *std::find_if(Codes.begin(), Codes.end() - 1,
+                                     [&](const Row& r) { return Numbers(r[0])[0] == code; });
+      const std::vector<int> limits = Numbers(row[2]);
+      const int limit = use120 ? limits.back() : limits[0];
+      const int shown = restrict ? 25 : mode == ModeAtc ? limit : std::min(limit, 25);
+      const int step = Numbers(row[3])[0];
+      const bool plays =
+          row[6] != "none" && !(mode == ModeAtc && row[6].ends_with("unless at ATC"));
+      EXPECT_TRUE(step == -1 || names[step].find(std::to_string(limit)) != std::string::npos)
+          << names[step];
+      // -1 for a lamp that stays dark.
+      const std::set<int> lit{
+          modeLamps[mode],
+          on,
+          row[4] == "yes" ? signal : -1,
+          mode == ModeAtc ? step : -1,
+          mode == ModeAtc && !restrict && row[5] == "yes" ? emergency : -1,
+          restrict ? lamp("Restriction") : -1,
+          !useAts ? -1 : lamp(mode == ModeAts && row[4] == "no" ? "ATS running" : "ATS ready")};
+      ExpectWritten(
+          {keys, code, 0, shown, lit, 1, plays ? Numbers(row[6])[0] : -1, useAts, use120});
     }
   }
-  std::set<int> slots;
-  for (const Row& row : SoundRows) {
-    slots.insert(Numbers(row[0])[0]);
-  }
-  const int chime = Named(SoundRows, "ATC chime");
-  for (const bool use120 : {false, true}) {
-    for (const bool atAtc : {false, true}) {
-      for (int32_t code = -3; code <= 45; ++code) {
-        const Row& row = codes.contains(code) && code != -1 ? codes[code] : codes.at(-1);
-        const std::vector<int> limits = Numbers(row[2]);
-        const int limit =
-            use120 && row[2].find("Use120Signal") != std::string::npos ? limits.back() : limits[0];
-        const int lamp = Numbers(row[3])[0];
-        StartRun(false, use120);
-        KeyDown(atAtc ? Up : 0);
-        SetSignal(code);
-        Frame frame = RunFrame();
-        SCOPED_TRACE(::testing::Message() << "code " << code << (atAtc ? " at ATC" : "")
-                                          << (use120 ? ", 120" : "") << ": " << row[1]);
-        EXPECT_EQ(frame.Panel[Display], atAtc ? limit : std::min(limit, 25));
-        for (const auto& [index, name] : stepLamps) {
-          EXPECT_EQ(frame.Panel[index], atAtc && index == lamp) << "step lamp " << index;
-        }
-        EXPECT_TRUE(lamp == -1 || stepLamps[lamp].find(std::to_string(limit)) != std::string::npos)
-            << "the guide names step lamp " << lamp << " " << stepLamps[lamp];
-        EXPECT_EQ(frame.Panel[Named(PanelRows, "ATC signal")], row[4] == "yes");
-        EXPECT_EQ(frame.Out.Brake == 9, atAtc && row[5] == "yes");  // the emergency notch
-        // The sound column names a slot, "110 unless at ATC", or none.
-        const bool sounds = row[6] != "none" && !(atAtc && row[6].ends_with("unless at ATC"));
-        std::map<int, int32_t> expected{{chime, frame.Sound[chime]}};
-        for (const int slot : slots) {
-          if (slot != chime) {
-            expected[slot] = sounds && slot == Numbers(row[6])[0] ? SOUND_PLAY : SOUND_STOP;
-          }
-        }
-        EXPECT_EQ(frame.Sound, expected);
-      }
-    }
+  for (const Scene& scene :
+       {Scene{{Up}, 19, 50, 45, {atc, on, signal, brake, lamp("Step lamp: 45")}},
+        Scene{{Up}, 0, 0, 25, {atc, on, brake, emergency, lamp("Step lamp: no code")}},
+        Scene{{Up, CutOut}, 19, 80, 0, {atc, lamp("Cut-out")}}}) {  // no limit yet
+    ExpectWritten(scene);
   }
 }
 

@@ -92,22 +92,15 @@ TEST_P(OptionsFiles, GiveTheDefaultsOrTheValueTheReaderReads) {
 INSTANTIATE_TEST_SUITE_P(
     Hostile, OptionsFiles,
     ::testing::Values(
-        FileRow{"BinaryJunkThenSettings", Junk() + "\n" + Settings, SettingsRead},
-        FileRow{"TwentyDigitNumberKeepsTheLow32Bits",
-                "[Settings]\nUseATS=99999999999999999999\nATCBrakeNotch=99999999999999999999\n",
-                {false, true, 1661992959}},
-        FileRow{"HexWrappingBelowOneIsTheDefault", "[Settings]\nATCBrakeNotch=0xFFFFFFFFF\n",
-                Defaults},
-        FileRow{"EmptyFile", "", Defaults},
-        FileRow{"NumberForms",
-                "[Settings]\nATCBrakeNotch=0o17~\nUse120Signal=1_\nUseATS=0b1\n",
+        // Lines longer than any buffer are read in fixed space, to their end.
+        FileRow{"JunkAndAMegabyteLineBeforeSettings",
+                Junk() + "\n" + std::string(1 << 20, 'x') + "\n" + Settings, SettingsRead},
+        FileRow{"NumbersKeepTheLow32Bits",
+                "[Settings]\nUse120Signal=0x100000000\nATCBrakeNotch=99999999999999999999\n",
+                {false, false, 1661992959}},
+        FileRow{"NumberFormsAndLineEnds",
+                "[Settings]\rATCBrakeNotch=0o17~\n\r\r\nUse120Signal=1_\rUseATS=0b1",
                 {true, true, 15}},
-        FileRow{"SignsSingleQuotesAndControlCharacters",
-                "[Settings]\nUseATS='1'\nATCBrakeNotch=+7\nUse120Signal=\x01\n",
-                {false, true, 7}},
-        FileRow{"CarriageReturnsMixedLineEndsNoFinalNewline",
-                "[Settings]\rUseATS=1\n\r\r\nATCBrakeNotch=7",
-                {false, true, 7}},
         FileRow{"Utf16LittleEndianWithMark", Utf16("; \xE9\r\n"s.append(Settings), true),
                 SettingsRead},
         FileRow{"Utf16BigEndianWithMark", Utf16(Settings, false), SettingsRead},
@@ -116,50 +109,37 @@ INSTANTIATE_TEST_SUITE_P(
         // Bytes that begin like a mark and are none are text.
         FileRow{"MarkLookalikeEF", "\xEFx\n"s.append(Settings), SettingsRead},
         FileRow{"MarkLookalikeEFBB", "\xEF\xBBx\n"s.append(Settings), SettingsRead},
-        FileRow{"MarkLookalikeFF", "\xFF\n"s.append(Settings), SettingsRead},
-        FileRow{"MarkLookalikeFE", "\xFE\n"s.append(Settings), SettingsRead},
-        // Only the first [Settings] is searched, and its first key wins.
-        FileRow{"KeysBeforeAnySectionAndDuplicates",
-                "UseATS=1\n[Settings]\nATCBrakeNotch=7\nATCBrakeNotch=3\n[Settings]\nUseATS=1\n",
-                {false, false, 7}},
-        FileRow{"MalformedHeadersAreNoSettings",
-                "[Settings]]\nUseATS=1\n[Settings\nATCBrakeNotch=7\n[Settings]\nUse120Signal=1\n",
+        // Only the first well-formed [Settings] is searched, and its first key wins.
+        FileRow{"KeysOutsideTheFirstSettingsAndDuplicates",
+                "UseATS=1\n[Settings]]\nUseATS=1\n[Settings\nATCBrakeNotch=7\n[Settings]\n"
+                "Use120Signal=1\nUse120Signal=0\n[Settings]\nUseATS=1\n",
                 {true, false, DefaultNotch}},
-        FileRow{"BlanksAndControlCharacters",
+        FileRow{"BlanksControlCharactersSignsAndSingleQuotes",
                 "\v[\tSettings ]\x1a\n  UseATS\x1a\t=\t\x1a"
-                "1\nATCBrakeNotch=\x01\x02 7\n",
-                {false, true, 7}},
-        FileRow{"KeyWithoutValueAndEmptyQuotes", "[Settings]\nUseATS\nATCBrakeNotch=\"\"\n",
-                Defaults},
+                "1\nATCBrakeNotch=\x01\x02 +7\nUse120Signal='1'\n",
+                {true, true, 7}},
         // A NUL ends a name or a value, as in the reader's strings.
-        FileRow{"NulInsideQuotes", "[Settings]\nUseATS=\"1\0\"\n"s, Defaults},
+        FileRow{"NulInsideQuotesKeyWithoutValueAndEmptyQuotes",
+                "[Settings]\nUseATS\nATCBrakeNotch=\"\"\nUse120Signal=\"1\0\"\n"s, Defaults},
         FileRow{"NulBytesEndNamesAndValues",
-                "[Settings\0junk]\nUseATS\0a\0=1\nATCBrakeNotch=7\0"
-                "9\nUse120Signal= \0"
-                "1\n"s,
+                "[Settings\0junk]\nUseATS\0a\0"s + std::string(6000, 'x') +
+                    "=1\nATCBrakeNotch=7\0"
+                    "9\nUse120Signal= \0"
+                    "1\n"s,
                 {false, true, 7}},
         // The reader's buffer holds 29 characters of a value; inside quotes
         // 28 stay, or 29 when there are 30 or more.
-        FileRow{"OnlyTwentyNineCharactersCount",
-                "[Settings]\nATCBrakeNotch=000000000000000000000000000123\n",
-                {false, false, 12}},
         FileRow{"QuotedValuesKeepTwentyEightOrTwentyNineCharacters",
-                "[Settings]\nUseATS=\"" + std::string(28, '0') + "1\"\nATCBrakeNotch=\"" +
-                    std::string(27, '0') + "7\"\nUse120Signal=\"" + std::string(28, '0') + "1x\"\n",
-                {true, false, 7}},
-        // Lines longer than any buffer are read in fixed space, to their end.
-        FileRow{"MegabyteLineBeforeSettings", std::string(1 << 20, 'x') + "\n" + Settings,
-                SettingsRead},
+                "[Settings]\nATCBrakeNotch=" + std::string(27, '0') + "123\nUseATS=\"" +
+                    std::string(28, '0') + "1\"\nUse120Signal=\"" + std::string(28, '0') + "1x\"\n",
+                {true, false, 12}},
         FileRow{"OverlongSectionHeaderEndsTheSection",
                 "[Settings]\n[" + std::string(6000, 'x') + "]\nUseATS=1\n", Defaults},
         FileRow{"BlankPaddingBeyondAnyBuffer",
                 "[" + std::string(6000, ' ') + "Settings" + std::string(6000, ' ') + "]\nUseATS" +
                     std::string(6000, ' ') + "=" + std::string(6000, '\t') +
                     "1\nATCBrakeNotch=\"7" + std::string(6000, ' ') + "\"\n",
-                {false, true, 7}},
-        FileRow{"LongJunkAfterANulInAName",
-                "[Settings]\nUseATS\0"s + std::string(6000, 'x') + "=1\n",
-                {false, true, DefaultNotch}}),
+                {false, true, 7}}),
     [](const auto& row) { return row.param.name; });
 
 // Things a file name can lead to that are no file, never end or never answer:
@@ -191,38 +171,34 @@ TEST_F(HostileOptions, KeyNameAsLongAsTheStandInKeepsIsFound) {
 
 // The stand-in refuses a library path that fills its 260-character buffer, as
 // a path the Windows loader cut would name another file, and a folder that
-// fills its 256; a path one shorter is used.
-TEST_F(HostileOptions, LibraryPathFillingTheModuleBufferIsRefused) {
+// fills its 256; a path one shorter is used. Loaded by a relative path, the
+// library's folder is found against the folder the process runs in.
+TEST_F(HostileOptions, LibraryPathsThatFillTheBuffersAreRefusedRelativeOnesResolved) {
+  char iniPath[sizeof Module.IniPath];
+  const auto locate = [&](const std::filesystem::path& library) {
+    std::filesystem::create_directories(library.parent_path());
+    std::filesystem::copy_file(KELVRIN_LIBRARY_FILE, library);
+    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    EXPECT_NE(handle, nullptr) << dlerror();
+    if (handle == nullptr) {
+      return false;
+    }
+    const bool used = LocateIniPath(dlsym(handle, "Load"), iniPath);
+    dlclose(handle);
+    return used;
+  };
   struct Row {
     size_t folder, name;  // characters, the folder without its last slash
     bool used;
   };
   for (const Row& row : {Row{240, 18, true}, Row{240, 19, false}, Row{255, 3, false}}) {
-    const std::filesystem::path folder =
-        folder_ / std::string(row.folder - folder_.string().size() - 1, 'd');
-    const std::filesystem::path library = folder / std::string(row.name, 'k');
-    std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(KELVRIN_LIBRARY_FILE, library);
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(handle, nullptr) << dlerror();
-    char iniPath[sizeof Module.IniPath];
-    EXPECT_EQ(LocateIniPath(dlsym(handle, "Load"), iniPath), row.used) << library.string().size();
-    dlclose(handle);
+    const std::string folder(row.folder - folder_.string().size() - 1, 'd');
+    EXPECT_EQ(locate(folder_ / folder / std::string(row.name, 'k')), row.used) << row.folder;
   }
-}
-
-// Loaded by a relative path, the library's folder is found against the folder
-// the process runs in.
-TEST_F(HostileOptions, LibraryLoadedByARelativePathFindsItsFolder) {
-  std::filesystem::copy_file(KELVRIN_LIBRARY_FILE, folder_ / "k");
-  const std::string relative = std::filesystem::relative(folder_ / "k").string();
-  void* handle = dlopen(relative.c_str(), RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(handle, nullptr) << dlerror();
-  char iniPath[sizeof Module.IniPath];
-  ASSERT_TRUE(LocateIniPath(dlsym(handle, "Load"), iniPath)) << relative;
+  const std::filesystem::path relative = std::filesystem::relative(folder_ / "k");
+  ASSERT_TRUE(locate(relative)) << relative;
   EXPECT_EQ(std::filesystem::path(iniPath),
             (std::filesystem::current_path() / relative).parent_path() / "KELVRIN.ini");
-  dlclose(handle);
 }
 #endif
 

@@ -1,10 +1,13 @@
 // The library this build made (KELVRIN.so natively, KELVRIN.dll for x64 or x86
 // under wine) as the host loads it: a copy in a train's folder of its own,
 // options beside it or not, called through the addresses its names resolve to.
+// KELVRIN_DLL in the environment points the suite at another copy, such as one
+// unpacked from the release zip.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <set>
 #include <thread>
@@ -27,7 +30,8 @@ constexpr int PanelAtsLamp = 33;
 constexpr int PanelRestrictedLamp = 35;
 constexpr int PanelLimitKmh = 72;
 
-const fs::path Library = BuildPath(KELVRIN_LIBRARY_FILE);
+const fs::path Library =
+    BuildPath(std::getenv("KELVRIN_DLL") ? std::getenv("KELVRIN_DLL") : KELVRIN_LIBRARY_FILE);
 
 struct Frame {
   std::array<int32_t, 4> Output;  // brake, power, reverser, auxiliary command
@@ -47,7 +51,6 @@ Trace DriveTwoRuns(const LoadedPlugin& plugin, const std::function<void()>& betw
   }
   EXPECT_EQ(plugin.Get<GetPluginVersionEntryPoint>("GetPluginVersion")(), 0x20000);
   const auto elapse = plugin.Get<ElapseEntryPoint>("Elapse");
-  const auto keyDown = plugin.Get<KeyDownEntryPoint>("KeyDown");
   Trace trace;
   Frame frame{};
   frame.Panel.fill(Unwritten);
@@ -67,8 +70,9 @@ Trace DriveTwoRuns(const LoadedPlugin& plugin, const std::function<void()>& betw
     plugin.Get<SetBrakeEntryPoint>("SetBrake")(0);
     runFrame(0.0f);
     plugin.Get<SetSignalEntryPoint>("SetSignal")(TopStepAspect);
-    keyDown(KeyModeUp);  // ATS to ATC, or restricted straight to ATC
-    keyDown(KeyModeUp);
+    // ATS to ATC, or restricted straight to ATC.
+    plugin.Get<KeyDownEntryPoint>("KeyDown")(KeyModeUp);
+    plugin.Get<KeyDownEntryPoint>("KeyDown")(KeyModeUp);
     runFrame(0.0f);
     betweenCalls();
     for (int i = 0; i < 3; ++i) {
@@ -102,12 +106,13 @@ struct OptionsCase {
   const char* Name;
   std::optional<std::string> IniText;  // none: no options file beside the library
   Options Expected;
+  const char8_t* Folder = u8"";  // below the train's folder
 };
 
 class OptionsFile : public testing::TestWithParam<OptionsCase> {};
 
 TEST_P(OptionsFile, ReadFromBesideTheLibraryAtInitialize) {
-  TrainFolder folder(Library, GetParam().IniText);
+  TrainFolder folder(Library, GetParam().IniText, fs::path(GetParam().Folder));
   LoadedPlugin plugin(folder.Library());
   ASSERT_TRUE(plugin.Loaded()) << plugin.Error();
   EXPECT_EQ(ObservedOptions(DriveTwoRuns(plugin, NoCall), 0), GetParam().Expected);
@@ -115,18 +120,32 @@ TEST_P(OptionsFile, ReadFromBesideTheLibraryAtInitialize) {
 
 constexpr char Configured[] = "[Settings]\nUse120Signal=1\nUseATS=1\nATCBrakeNotch=7\n";
 constexpr Options Defaults(false, 110, ServiceNotches + 2);
+constexpr Options ConfiguredValues(true, 120, 7);
+// The deep folder takes more than 260 bytes in UTF-8, beyond the native
+// stand-in's buffers, and fewer than the 260 characters Windows allows in UTF-16.
+#ifdef _WIN32
+constexpr Options DeepFolder = ConfiguredValues;
+#else
+constexpr Options DeepFolder = Defaults;
+#endif
 
 INSTANTIATE_TEST_SUITE_P(
     LoadedLibrary, OptionsFile,
-    testing::Values(OptionsCase{"NoFileGivesDefaults", std::nullopt, Defaults},
-                    OptionsCase{"EmptySectionGivesDefaults", "[Settings]\n", Defaults},
-                    OptionsCase{"ConfiguredValues", Configured, Options(true, 120, 7)},
-                    OptionsCase{"NamesInAnyLetterCase",
-                                "[settings]\nuse120SIGNAL=5\nUseAts=1\natcbrakenotch=7\n",
-                                Options(true, 120, 7)},
-                    OptionsCase{"ZeroMeansOff", "[SETTINGS]\nUSE120SIGNAL=0\nUSEATS=0\n", Defaults},
-                    OptionsCase{"NotchBelowOneMeansDefault", "[Settings]\nATCBrakeNotch=0\n",
-                                Defaults}),
+    testing::Values(
+        OptionsCase{"NoFileGivesDefaults", std::nullopt, Defaults},
+        OptionsCase{"ConfiguredValues", Configured, ConfiguredValues},
+        OptionsCase{"NamesInAnyLetterCase",
+                    "[settings]\nuse120SIGNAL=5\nUseAts=1\natcbrakenotch=7\n", ConfiguredValues},
+        OptionsCase{"NotchBelowOneMeansDefault", "[Settings]\nATCBrakeNotch=0\n", Defaults},
+        // Folders named in any script, whatever the ANSI code page.
+        OptionsCase{"Latin1Accents", Configured, ConfiguredValues, u8"Zürich Gare Lyon-Perrache"},
+        OptionsCase{"Japanese", Configured, ConfiguredValues, u8"列車 フォルダ"},
+        OptionsCase{"Cyrillic", Configured, ConfiguredValues, u8"Поезд №7"},
+        OptionsCase{"Emoji", Configured, ConfiguredValues, u8"🚆 Express"},
+        OptionsCase{"DeepJapanese", Configured, DeepFolder,
+                    u8"東海道本線の列車フォルダ/東海道本線の列車フォルダ/東海道本線の列車フォルダ/"
+                    u8"東海道本線の列車フォルダ/東海道本線の列車フォルダ/東海道本線の列車フォルダ/"
+                    u8"東海道本線の列車フォルダ/東海道本線の列車フォルダ"}),
     [](const testing::TestParamInfo<OptionsCase>& param) { return param.param.Name; });
 
 // Under Windows the loader notifies the library of every thread that starts
@@ -142,12 +161,39 @@ TEST(LoadedLibrary, ThreadNotificationsChangeNothingTheHostSees) {
     ASSERT_TRUE(plugin.Loaded()) << plugin.Error();
     runs[threads] = DriveTwoRuns(plugin, threads ? StartAndJoinThread : NoCall);
   }
-  EXPECT_EQ(ObservedOptions(runs[1], 0), Options(true, 120, 7));
-  EXPECT_EQ(ObservedOptions(runs[1], runs[1].size() / 2), Options(true, 120, 7));
   EXPECT_TRUE(runs[1] == runs[0]);
+  EXPECT_EQ(ObservedOptions(runs[1], runs[1].size() / 2), ConfiguredValues);
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// Read back as Explorer reads it, from the strings and the fixed part.
+TEST(LoadedLibrary, VersionResourceCarriesTheProjectVersion) {
+  const std::wstring dll = Library.wstring();
+  std::vector<char> block(GetFileVersionInfoSizeW(dll.c_str(), nullptr));
+  ASSERT_FALSE(block.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(dll.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+  const auto value = [&](const std::wstring& name) {
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    const std::wstring key = L"\\StringFileInfo\\040904B0\\" + name;
+    const bool found =
+        VerQueryValueW(block.data(), key.c_str(), reinterpret_cast<void**>(&text), &length);
+    return std::wstring(found && length > 0 ? text : L"(none)");
+  };
+  EXPECT_EQ(value(L"FileVersion"), KELVRIN_VERSION);
+  EXPECT_EQ(value(L"ProductVersion"), KELVRIN_VERSION);
+  EXPECT_EQ(value(L"OriginalFilename"), L"KELVRIN.dll");
+  EXPECT_NE(value(L"FileDescription").find(std::to_wstring(8 * sizeof(void*)) + L"-bit"),
+            std::wstring::npos);
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+  const WORD words[] = {KELVRIN_VERSION_WORDS};  // major, minor, patch, build 0
+  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(words[1], words[0]));
+  EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(words[3], words[2]));
+}
+#else
 // Library paths around the stand-in's fixed 260-byte buffers, UseATS=1 beside
 // the copy: a path whose options file name fits is read, a longer one gives
 // the defaults and nothing else.
@@ -158,7 +204,7 @@ TEST_P(LongPath, TooLongForTheBuffersGivesTheDefaults) {
   const size_t fileLength = Library.filename().string().size();
   TrainFolder base(Library, std::nullopt);
   // Each level is a slash and a name; no name longer than the file system allows.
-  fs::path folder = base.Folder();
+  fs::path folder = base.Library().parent_path();
   for (size_t missing = length - folder.string().size() - 1 - fileLength; missing > 0;) {
     const size_t nameLength = missing > 250 ? 150 : missing - 1;
     folder /= std::string(nameLength, 'd');

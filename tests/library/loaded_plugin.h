@@ -54,7 +54,6 @@ class TrainFolder {
   TrainFolder(const TrainFolder&) = delete;
   TrainFolder& operator=(const TrainFolder&) = delete;
 
-  const std::filesystem::path& Folder() const { return folder_; }
   const std::filesystem::path& Library() const { return library_; }
 
  private:

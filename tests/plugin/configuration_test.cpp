@@ -18,12 +18,8 @@ TEST_F(Configuration, OptionsFileSetsTheOptionsOfTheRun) {
   for (const Row& row : {
            Row{nullptr, false, false, AtcNotch8},
            Row{"[settings]\nuse120signal=5\nuseats=-1\natcbrakenotch=3\n", true, true, 3},
-           Row{"[Settings]\nATCBrakeNotch=12\n", false, false, 12},
            Row{"[Settings]\nATCBrakeNotch=0\n", false, false, AtcNotch8},
            Row{"[Settings]\nATCBrakeNotch=-3\n", false, false, AtcNotch8},
-           Row{"[Settings]\nUseATS=yes\nATCBrakeNotch=x7\n", false, false, AtcNotch8},
-           Row{"[Options]\nUseATS=1\n[Settings]\n;Use120Signal=1\nUseATS=\n", false, false,
-               AtcNotch8},
        }) {
     SCOPED_TRACE(row.text != nullptr ? row.text : "no file");
     StartRun(row.text);

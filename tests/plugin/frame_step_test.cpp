@@ -25,7 +25,6 @@ TEST_F(FrameStep, HandlesFollowServiceBrakeAndEmergencyLatch) {
         Row{Service, -1, 4, 1, {5, 0, 1, 2}}, Row{Service, 0, 4, -1, {5, 0, 0, 2}},
         Row{Emergency, 0, 4, 1, {Emg, 0, 1, 2}}, Row{Both, 0, 4, 1, {Emg, 0, 0, 0}},
         Row{Both, 12, 4, -1, {Emg, 0, -1, 0}}}) {
-    ResetModule();
     StartRun(row.verdict == Emergency ? "[Settings]\nUseATS=1\nATCBrakeNotch=5\n"
                                       : "[Settings]\nATCBrakeNotch=5\n");
     if (row.verdict != Service) {

@@ -48,13 +48,15 @@ class PluginTest : public ::testing::Test {
   }
   void WriteIni(const char* text) { std::ofstream(Module.IniPath) << text; }
 
-  // SetVehicleSpec and Initialize; with an options file only when given.
-  void StartRun(const char* ini = nullptr, int32_t serviceNotches = 8) {
+  // A fresh module, SetVehicleSpec and Initialize; with an options file only
+  // when given.
+  void StartRun(const char* ini = nullptr) {
+    ResetModule();
     std::filesystem::remove(Module.IniPath);
     if (ini != nullptr) {
       WriteIni(ini);
     }
-    const VehicleSpec spec{serviceNotches};
+    const VehicleSpec spec{8};
     SetVehicleSpec(&spec);
     Initialize(0);
   }

@@ -21,7 +21,6 @@ TEST_F(TrackEvents, AspectChangesRequestSoundsForOneFrame) {
                          Row{R, 5, 12, {P, C, C}, false}, Row{R, 19, 5, {P, C, C}, false},
                          Row{R, 9, 10, {P, C, P}, false}, Row{A, 32, 34, {P, C, C}, true},
                          Row{ModeAts, 21, 23, {P, P, C}, true}}) {
-    ResetModule();
     StartRun(row.mode == ModeAts ? AtsIni : nullptr);
     SetSignal(row.first);
     KeyDown(row.mode == ModeAtc ? KeyModeUp : 0);
@@ -51,7 +50,6 @@ TEST_F(TrackEvents, ResetBeaconResetsAtOnceOnlyAtStandstill) {
        {Row{0.01f, 600, 1, false}, Row{-0.01f, 600, 1, false},
         Row{std::numeric_limits<float>::quiet_NaN(), 600, 1, false}, Row{0.0f, 600, 2, false},
         Row{0.0f, 601, 1, false}, Row{-0.0f, 600, 1, true}}) {
-    ResetModule();
     StartRun();
     Frame(row.speed);
     SetSignal(19);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks a release zip as a train author gets it: unpacked, the README and both
 # options files there, every link of the guide resolving, and each DLL loaded
-# under wine from its unpacked folder by the shipped-DLL suite (options found
-# in folders named in any script, the version resource).
+# under wine from its unpacked folder by the library suite (options found in
+# folders named in any script, thread notifications, the version resource).
 #
 #   bash tests/release/check-release-zip.sh dist/KELVRIN-<version>-windows.zip
 set -euo pipefail
@@ -18,11 +18,10 @@ for file in README.txt x64/KELVRIN.ini x86/KELVRIN.ini guide/guide.html; do
 done
 cmake -DDIR="$check/unpacked/guide" -P tests/release/check_guide_links.cmake
 
-declare -A preset=([x64]=windows [x86]=windows32)
-for arch in x64 x86; do
-  cmake --preset "${preset[$arch]}" -B "$check/$arch" -DKELVRIN_BUILD_TOOLS=OFF >/dev/null
-  cmake --build "$check/$arch" -j2 --target shipped_dll_tests
+for build in x64:windows x86:windows32; do
+  arch=${build%%:*}
+  cmake --preset "${build#*:}" -B "$check/$arch" -DKELVRIN_BUILD_TOOLS=OFF >/dev/null
+  cmake --build "$check/$arch" -j2 --target library_tests
+  KELVRIN_DLL="$check/unpacked/$arch/KELVRIN.dll" \
+    bash scripts/with-wine.sh ctest --test-dir "$check/$arch" -j2 -L library
 done
-bash scripts/with-wine.sh bash -c "
-  KELVRIN_DLL='$check/unpacked/x64/KELVRIN.dll' ctest --test-dir '$check/x64' -j2 -R ShippedDll &&
-  KELVRIN_DLL='$check/unpacked/x86/KELVRIN.dll' ctest --test-dir '$check/x86' -j2 -R ShippedDll"
