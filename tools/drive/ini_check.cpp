@@ -28,9 +28,11 @@ int32_t ReadInt(const std::string& path, const char* key, int32_t fallback) {
   // As the plug-in does: the wide profile reader, with a full path (it looks
   // for a bare file name in the Windows folder).
   const std::wstring full = std::filesystem::absolute(path).wstring();
-  const std::string name = key;
-  return static_cast<int32_t>(GetPrivateProfileIntW(
-      L"Settings", std::wstring(name.begin(), name.end()).c_str(), fallback, full.c_str()));
+  const auto wide = [](const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+  };
+  return static_cast<int32_t>(
+      GetPrivateProfileIntW(wide(Section).c_str(), wide(key).c_str(), fallback, full.c_str()));
 #else
   return ReadIniInt(path.c_str(), Section, key, fallback);
 #endif
