@@ -36,3 +36,38 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# A kernel built without 32-bit support refuses every 32-bit program, the
+# 32-bit wine loader among them. There Debian's qemu-user-static runs them,
+# registered with binfmt_misc for 32-bit x86 programs; the registration lasts
+# until the machine restarts. Machines that run 32-bit programs themselves are
+# left as they are. KELVRIN_NO_X86_EMULATION=1 forbids the registration (to
+# try the build on a machine without any 32-bit support).
+x86=$(bash "$(dirname "$0")/x86-support.sh")
+if [ "${x86%%:*}" = none ]; then
+  binfmt=/proc/sys/fs/binfmt_misc
+  if [ -n "${KELVRIN_NO_X86_EMULATION:-}" ]; then
+    echo "install-deps: 32-bit programs don't run here (${x86#none: }); KELVRIN_NO_X86_EMULATION is set, so no emulator is registered"
+  elif [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: 32-bit programs don't run here (${x86#none: }); registering an emulator for them needs root"
+  else
+    if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q '^install ok installed$'; then
+      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+    fi
+    [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
+    if [ -e "$binfmt/qemu-i386" ]; then
+      echo 1 >"$binfmt/qemu-i386"  # registered before, then switched off
+    elif [ -w "$binfmt/register" ]; then
+      # Magic and mask of a 32-bit little-endian i386 ELF executable or shared
+      # object; F opens the emulator now, so it also serves inside other roots.
+      printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+        >"$binfmt/register"
+    fi
+    after=$(bash "$(dirname "$0")/x86-support.sh")
+    if [ "${after%%:*}" = emulated ]; then
+      echo "install-deps: the kernel refuses 32-bit programs, so qemu-i386-static now runs them (binfmt_misc, until the machine restarts)"
+    else
+      echo "install-deps: the kernel refuses 32-bit programs and the emulator could not be registered (${after#none: })"
+    fi
+  fi
+fi

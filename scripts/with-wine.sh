@@ -60,15 +60,25 @@ export WINEDEBUG=-all
 # No .NET or browser engine: the prefix never offers to install them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-echo "with-wine: setting up $WINEPREFIX"
+# 32-bit Windows programs need the 32-bit loader to run: natively, or through
+# an emulator, which makes every 32-bit start slow (wineboot starts several).
+x86=$(bash "$(dirname "$0")/x86-support.sh")
+case $x86 in
+  native) echo "with-wine: setting up $WINEPREFIX" ;;
+  emulated*) echo "with-wine: setting up $WINEPREFIX (32-bit programs run ${x86}; this takes a few minutes)" ;;
+  none*)
+    echo "with-wine: setting up $WINEPREFIX for 64-bit programs only: 32-bit programs can't run here (${x86#none: })"
+    wine32="" ;;
+esac
 if ! { "$wine" wineboot --init && "$wineserver" -w; } >"$boot_log" 2>&1; then
   cat "$boot_log" >&2
   echo "with-wine: wineboot failed" >&2
   exit 1
 fi
 
-# A prefix made without wine32 (or before it was installed) has no 32-bit
-# system and fails 32-bit programs with "could not load kernel32.dll".
+# A prefix made without wine32 (or before it was installed, or where 32-bit
+# programs can't run) has no 32-bit system and fails 32-bit programs with
+# "could not load kernel32.dll".
 if [ -n "$wine32" ] && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
   echo "with-wine: the prefix has no 32-bit system despite $wine32" >&2
   exit 1
