@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "exports.h"
+#include "module_records.h"
 #include "platform.h"
 
 #ifndef _WIN32

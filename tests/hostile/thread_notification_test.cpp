@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "exports.h"
+#include "module_records.h"
 #include "platform.h"
 
 namespace {

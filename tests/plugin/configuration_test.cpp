@@ -26,17 +26,17 @@ TEST_F(Configuration, OptionsFileSetsTheOptionsOfTheRun) {
     SetBrake(0);
     SetSignal(32);
     EXPECT_EQ(Frame().Brake, row.atcBrakeNotch);
-    EXPECT_EQ(panel_[row.useAts ? PanelModeAts : PanelModeRestricted], 1);
-    KeyDown(KeyModeUp);
-    KeyDown(KeyModeUp);
+    EXPECT_EQ(panel_[row.useAts ? cab::PanelModeAts : cab::PanelModeRestricted], 1);
+    KeyDown(cab::KeyModeUp);
+    KeyDown(cab::KeyModeUp);
     Frame();
-    EXPECT_EQ(panel_[PanelSpeedLimit], row.use120Signal ? 120 : 110);
+    EXPECT_EQ(panel_[cab::PanelSpeedLimit], row.use120Signal ? 120 : 110);
   }
 }
 
 TEST_F(Configuration, EveryInitializeReadsTheFileAfreshAndResets) {
   StartRun(AtsIni);
-  KeyDown(KeyRestrict);
+  KeyDown(cab::KeyRestrict);
   WriteIni("[Settings]\nUse120Signal=1\nATCBrakeNotch=7\n");
   Frame();
   EXPECT_EQ(Module.Controller.UseAts, 1) << "read only at Initialize";
