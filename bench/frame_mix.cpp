@@ -4,14 +4,12 @@
 
 #include "exports.h"
 #include "module_records.h"
+#include "published_numbers.h"
 
 namespace {
 
 constexpr int32_t ServiceNotches = 8;
-constexpr int32_t KeyModeUp = 6;
-constexpr int32_t KeyCutOut = 13;
 constexpr int32_t Aspect100Kmh = 30;
-constexpr int32_t AspectStop = 36;
 
 constexpr int SteadyLength = 8;
 constexpr int MixLength = 100;
