@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "exports.h"
+#include "../exports_by_address.h"
 #include "module_records.h"
 #include "platform.h"
 

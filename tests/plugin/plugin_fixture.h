@@ -14,7 +14,7 @@
 #include <string>
 #include <tuple>
 
-#include "exports.h"
+#include "../exports_by_address.h"
 #include "module_records.h"
 
 inline constexpr int32_t EmergencyNotch8 = 9;  // with 8 service notches
