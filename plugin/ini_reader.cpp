@@ -274,43 +274,6 @@ struct LineScanner {
   }
 };
 
-// What a lookup is after, and what it has found so far.
-struct Lookup {
-  const char* section;
-  const char* key;
-  int32_t defaultValue;
-  bool inSection = false;
-  bool sectionSeen = false;
-  bool done = false;
-  int32_t result = 0;
-};
-
-// Only the first section of the wanted name is searched, and within it the
-// first line of the wanted key decides: a key without '=' or with an empty
-// value gives the default. Returns whether to read on.
-bool TakeLine(void* context, const IniLine& line) {
-  Lookup& lookup = *static_cast<Lookup*>(context);
-  if (line.Kind == IniLineKind::Section) {
-    if (lookup.inSection) {
-      lookup.done = true;
-      lookup.result = lookup.defaultValue;
-      return false;
-    }
-    const bool match = IniNameIs(line, lookup.section);
-    lookup.inSection = match && !lookup.sectionSeen;
-    lookup.sectionSeen = lookup.sectionSeen || match;
-    return true;
-  }
-  if (line.Kind != IniLineKind::Key || !lookup.inSection || !IniNameIs(line, lookup.key)) {
-    return true;
-  }
-  lookup.done = true;
-  lookup.result = line.HasValue && line.ValueLength > 0
-                      ? ProfileValueToInt(line.Value, line.ValueLength)
-                      : lookup.defaultValue;
-  return false;
-}
-
 }  // namespace
 
 bool IniNameIs(const IniLine& line, const char* wanted) {
@@ -352,9 +315,50 @@ int32_t ProfileValueToInt(const char* text, size_t length) {
   return static_cast<int32_t>(negative ? 0U - total : total);
 }
 
+#ifndef _WIN32
+namespace {
+
+// What a lookup is after, and what it has found so far.
+struct Lookup {
+  const char* section;
+  const char* key;
+  int32_t defaultValue;
+  bool inSection = false;
+  bool sectionSeen = false;
+  bool done = false;
+  int32_t result = 0;
+};
+
+// Only the first section of the wanted name is searched, and within it the
+// first line of the wanted key decides: a key without '=' or with an empty
+// value gives the default. Returns whether to read on.
+bool TakeLine(void* context, const IniLine& line) {
+  Lookup& lookup = *static_cast<Lookup*>(context);
+  if (line.Kind == IniLineKind::Section) {
+    if (lookup.inSection) {
+      lookup.done = true;
+      lookup.result = lookup.defaultValue;
+      return false;
+    }
+    const bool match = IniNameIs(line, lookup.section);
+    lookup.inSection = match && !lookup.sectionSeen;
+    lookup.sectionSeen = lookup.sectionSeen || match;
+    return true;
+  }
+  if (line.Kind != IniLineKind::Key || !lookup.inSection || !IniNameIs(line, lookup.key)) {
+    return true;
+  }
+  lookup.done = true;
+  lookup.result = line.HasValue && line.ValueLength > 0
+                      ? ProfileValueToInt(line.Value, line.ValueLength)
+                      : lookup.defaultValue;
+  return false;
+}
+
+}  // namespace
+
 // Anything that is not a readable regular file (missing, a directory, a FIFO,
 // no permission) gives the default, as a missing file does.
-#ifndef _WIN32
 int32_t ReadIniInt(const char* iniPath, const char* section, const char* key,
                    int32_t defaultValue) {
   const int fd = open(iniPath, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);

@@ -229,8 +229,8 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
   if ((span.Kind == Intervention::Emergency || row.Cab.EmergencyLamp) && row.Cab.ModeAtc &&
       !row.Cab.Restrict) {
     if (LastAspect == AspectStop) {
-      return set(Cause::StopCode, "stop code (aspect " + std::to_string(AspectStop) + ")",
-                 "stop code");
+      return set(Cause::StopCode,
+                 std::string("stop code (aspect ") + std::to_string(AspectStop) + ")", "stop code");
     }
     if (!LastAspect || !IsAtcCode(*LastAspect)) {
       const std::string which = LastAspect      ? "aspect " + std::to_string(*LastAspect)
@@ -358,8 +358,10 @@ void RunAnalyser::TrackCab(const FrameRecord& row) {
   lamp(before.BrakeLamp, now.BrakeLamp, "ATC brake lamp", true);
   lamp(before.EmergencyLamp, now.EmergencyLamp, "emergency lamp");
   lamp(before.CutOut, now.CutOut, "cut-out lamp");
-  static const std::string atsLamp = "ATS lamp (" + std::to_string(PanelAtsRunning) + ")";
-  static const std::string atsReadyLamp = "ATS ready lamp (" + std::to_string(PanelAtsReady) + ")";
+  static const std::string atsLamp =
+      std::string("ATS lamp (") + std::to_string(PanelAtsRunning) + ")";
+  static const std::string atsReadyLamp =
+      std::string("ATS ready lamp (") + std::to_string(PanelAtsReady) + ")";
   lamp(before.AtsRunning, now.AtsRunning, atsLamp);
   lamp(before.AtsReady, now.AtsReady, atsReadyLamp);
   const int step = LitStep(now);
