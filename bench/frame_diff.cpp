@@ -177,7 +177,8 @@ int main(int argc, char** argv) {
       }
       switch (event) {
         case 0:
-          plugin.SetSignal(value % 30 + 8);
+          // Every aspect, two below them and one above.
+          plugin.SetSignal(value % (LastAspect - FirstAspect + 4) + FirstAspect - 2);
           break;
         case 1:
           plugin.KeyDown(keys[value % 5]);

@@ -32,8 +32,8 @@ inline constexpr int RollbackEntryCount = 2;
 inline constexpr int StepFlagCount = 12;
 inline constexpr int SpeedStepCount = 13;
 
-// Entries of SoundRequest and SoundOut; the frame step maps them to host
-// sounds 5, 110 and 111.
+// Entries of SoundRequest and SoundOut; the frame step maps them to the host
+// sounds of published_numbers.h, in their order.
 inline constexpr int ChangeSoundSlot = 0;
 inline constexpr int AtcCodeSoundSlot = 1;
 inline constexpr int Aspect10SoundSlot = 2;
