@@ -7,6 +7,7 @@
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "ini_reader.h"
 #include "published_numbers.h"
@@ -86,24 +87,29 @@ bool PlainInteger(const std::string& text) {
   return true;
 }
 
-// The file's lines as the plug-in's reader splits them.
+// The file's lines as the plug-in's reader splits them, each matched against
+// the section and the keys by the reader's own rule.
 struct TextLine {
   IniLineKind Kind = IniLineKind::Key;
   int Number = 0;
   std::string Name;  // the characters the reader keeps
-  bool NameWhole = true;
   bool HasValue = false;
   std::string Value;  // what the reader converts
-  bool Is(const char* wanted) const { return NameWhole && Lower(Name) == Lower(wanted); }
+  bool NamesSection = false;
+  int Key = -1;  // into Keys
 };
 
 std::vector<TextLine> Lines(const std::string& bytes) {
   std::vector<TextLine> lines;
   const auto take = [](void* context, const IniLine& line) {
-    const size_t kept = std::min(line.NameLength, IniNameCharsKept);
-    static_cast<std::vector<TextLine>*>(context)->push_back(TextLine{
-        line.Kind, line.Number, std::string(line.Name, kept), line.NameLength <= IniNameCharsKept,
-        line.HasValue, std::string(line.Value != nullptr ? line.Value : "", line.ValueLength)});
+    TextLine text{
+        line.Kind, line.Number, std::string(line.Name, std::min(line.NameLength, IniNameCharsKept)),
+        line.HasValue, std::string(line.Value != nullptr ? line.Value : "", line.ValueLength)};
+    text.NamesSection = line.Kind == IniLineKind::Section && IniNameIs(line, Section);
+    for (int k = 0; k < 3; ++k) {
+      text.Key = line.Kind == IniLineKind::Key && IniNameIs(line, Keys[k]) ? k : text.Key;
+    }
+    static_cast<std::vector<TextLine>*>(context)->push_back(std::move(text));
     return true;
   };
   SplitIniLines(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), take, &lines);
@@ -129,7 +135,7 @@ FileLook LookAt(const std::vector<TextLine>& lines, std::vector<std::string>& wa
   for (const TextLine& line : lines) {
     const std::string where = "line " + std::to_string(line.Number) + ": ";
     if (line.Kind == IniLineKind::Section) {
-      const bool match = line.Is(Section);
+      const bool match = line.NamesSection;
       inSection = match && !look.SectionSeen;
       if (match && look.SectionSeen) {
         warnings.push_back(where + "a second [Settings] section: the plug-in reads only the first");
@@ -144,10 +150,7 @@ FileLook LookAt(const std::vector<TextLine>& lines, std::vector<std::string>& wa
     if (!inSection || name.rfind(';', 0) == 0) {
       continue;
     }
-    int known = -1;
-    for (int k = 0; k < 3; ++k) {
-      known = line.Kind == IniLineKind::Key && line.Is(Keys[k]) ? k : known;
-    }
+    const int known = line.Key;
     if (known < 0) {
       std::string hint;
       for (const char* key : Keys) {
