@@ -22,6 +22,7 @@
 #include <string>
 
 #include "host_records.h"
+#include "published_numbers.h"
 
 namespace {
 
@@ -119,18 +120,18 @@ float PickSpeedKmh(Random& random) {
 }
 
 void WriteOptions(Random& random, Plugin* plugins) {
-  std::string text = "[Settings]\n";
+  std::string text = std::string("[") + IniSection + "]\n";
   if (random.Below(2) != 0) {
-    text += "Use120Signal=" + std::to_string(random.Below(2)) + "\n";
+    text += std::string(IniKeyUse120Signal) + "=" + std::to_string(random.Below(2)) + "\n";
   }
   if (random.Below(2) != 0) {
-    text += "UseATS=" + std::to_string(random.Below(2)) + "\n";
+    text += std::string(IniKeyUseAts) + "=" + std::to_string(random.Below(2)) + "\n";
   }
   if (random.Below(2) != 0) {
-    text += "ATCBrakeNotch=" + std::to_string(random.Below(12)) + "\n";
+    text += std::string(IniKeyAtcBrakeNotch) + "=" + std::to_string(random.Below(12)) + "\n";
   }
   for (int p = 0; p < 2; ++p) {
-    std::ofstream(plugins[p].folder / "KELVRIN.ini") << text;
+    std::ofstream(plugins[p].folder / IniFileName) << text;
   }
 }
 
@@ -163,8 +164,10 @@ int main(int argc, char** argv) {
     const VehicleSpec spec{random.Below(10)};
     const int32_t event = random.Below(12);
     const int32_t value = static_cast<int32_t>(random.Next() >> 4);
-    const BeaconData beacon{value % 3 == 0 ? 600 : value % 700, {}, value % 4 == 0 ? 0 : 1};
-    const int32_t keys[] = {5, 6, 12, 13, 0};
+    const BeaconData beacon{value % 3 == 0 ? ResetBeaconType : value % 700,
+                            {},
+                            value % 4 == 0 ? 0 : ResetBeaconParameter};
+    const int32_t keys[] = {KeyModeDown, KeyModeUp, KeyRestrict, KeyCutOut, 0};
     state.Speed = PickSpeedKmh(random);
     for (Plugin& plugin : plugins) {
       if (newRun) {
@@ -174,7 +177,8 @@ int main(int argc, char** argv) {
       }
       switch (event) {
         case 0:
-          plugin.SetSignal(value % 30 + 8);
+          // Every aspect, two below them and one above.
+          plugin.SetSignal(value % (LastAspect - FirstAspect + 4) + FirstAspect - 2);
           break;
         case 1:
           plugin.KeyDown(keys[value % 5]);

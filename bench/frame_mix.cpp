@@ -4,14 +4,21 @@
 
 #include "exports.h"
 #include "module_records.h"
+#include "published_numbers.h"
 
 namespace {
 
 constexpr int32_t ServiceNotches = 8;
-constexpr int32_t KeyModeUp = 6;
-constexpr int32_t KeyCutOut = 13;
-constexpr int32_t Aspect100Kmh = 30;
-constexpr int32_t AspectStop = 36;
+// The ATC code of the 100 km/h step.
+constexpr int32_t AtcCodeForKmh(int32_t limitKmh) {
+  for (const AspectRow& row : AspectTable) {
+    if (row.AtcCode && row.LimitKmh == limitKmh) {
+      return row.Aspect;
+    }
+  }
+  return 0;
+}
+constexpr int32_t Aspect100Kmh = AtcCodeForKmh(100);
 
 constexpr int SteadyLength = 8;
 constexpr int MixLength = 100;

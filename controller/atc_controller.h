@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "host_records.h"
+#include "published_numbers.h"
 
 // Selector positions.
 inline constexpr int32_t ModeRestricted = 0;
@@ -27,13 +28,12 @@ inline constexpr int ChannelC = 2;
 inline constexpr int ChannelCount = 3;
 inline constexpr int RollbackEntryCount = 2;
 
-// Speed steps: 0 means no ATC code (25 km/h); 1..10 have panel lamps; 11 is
-// the 0 km/h stop aspect and 12 the 120 km/h aspect.
+// Speed steps (published_numbers.h names them): 0 to 10 have panel lamps.
 inline constexpr int StepFlagCount = 12;
 inline constexpr int SpeedStepCount = 13;
 
-// Entries of SoundRequest and SoundOut; the frame step maps them to host
-// sounds 5, 110 and 111.
+// Entries of SoundRequest and SoundOut; the frame step maps them to the host
+// sounds of published_numbers.h, in their order.
 inline constexpr int ChangeSoundSlot = 0;
 inline constexpr int AtcCodeSoundSlot = 1;
 inline constexpr int Aspect10SoundSlot = 2;
@@ -46,10 +46,6 @@ inline constexpr double RestrictedLimitKmh = 25.0;
 // Subtracted from the limit for a channel whose two siblings do not both find
 // the speed within it: the supervision's hysteresis.
 inline constexpr double ChannelMarginKmh = 0.625;
-
-// Rolling back faster than this (strictly below it) with the reverser forward
-// is a rollback. Compared in single precision, as the host gives the speed.
-inline constexpr float RollbackSpeedKmh = -5.0F;
 
 struct AtcController {
   int32_t SpeedStep = 0;

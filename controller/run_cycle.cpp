@@ -90,7 +90,7 @@ void SetLimitAndStepLamps(AtcController& atc) {
 // ATC without the restriction switch; a lost healthy majority; or a rollback
 // seen by both detector entries in the previous pass.
 void LatchEmergencyOnTrigger(AtcController& atc) {
-  const bool stopStep = atc.SpeedStep == 0 || atc.SpeedStep == 11;
+  const bool stopStep = atc.SpeedStep == SpeedStepNoCode || atc.SpeedStep == SpeedStepStop;
   const bool trigger = (stopStep && !atc.RestrictApplied && atc.Mode == ModeAtc) ||
                        !atc.MajorityHealthy || (atc.RollbackSeen[0] && atc.RollbackSeen[1]);
   if (trigger) {

@@ -22,8 +22,24 @@ static_assert(std::size(StepDecodingOrder) == StepFlagCount);
 constexpr double StepLimitKmh[] = {25, 0, 15, 25, 45, 55, 65, 75, 90, 100, 110, 0, 120};
 static_assert(std::size(StepLimitKmh) == SpeedStepCount);
 
-constexpr int32_t NoCodeStep = 0;
-constexpr int32_t Step110Or120 = 10;
+// Each aspect's flag decodes to the step, and that step has the limit, that
+// the host's side of the table publishes.
+constexpr bool AgreesWithAspectTable() {
+  for (const AspectRow& aspect : AspectTable) {
+    if (aspect.StepFlag == NoStepFlag) {
+      continue;
+    }
+    bool decoded = false;
+    for (const StepDecoding& row : StepDecodingOrder) {
+      decoded = decoded || (row.flagIndex == aspect.StepFlag && row.speedStep == aspect.SpeedStep);
+    }
+    if (!decoded || StepLimitKmh[aspect.SpeedStep] != aspect.LimitKmh) {
+      return false;
+    }
+  }
+  return StepLimitKmh[SpeedStepNoCode] == RestrictedLimitKmh;
+}
+static_assert(AgreesWithAspectTable());
 
 }  // namespace
 
@@ -33,12 +49,12 @@ int32_t DecodeSpeedStep(const std::array<uint8_t, StepFlagCount>& stepFlags) {
       return row.speedStep;
     }
   }
-  return NoCodeStep;
+  return SpeedStepNoCode;
 }
 
 double SpeedStepLimitKmh(int32_t speedStep, bool use120Signal) {
-  if (speedStep == Step110Or120 && use120Signal) {
-    return 120.0;
+  if (speedStep == SpeedStep110Or120 && use120Signal) {
+    return Step110LimitWith120SignalKmh;
   }
   return StepLimitKmh[speedStep];
 }

@@ -29,11 +29,12 @@ namespace {
 // Larger than the host's minimum, so that stray writes land where they are seen.
 constexpr int PanelLength = 300, SoundLength = 160;
 constexpr int32_t Untouched = 0x7A5E11ED;
-// Speed step of each aspect 10..36 (0: no ATC code), and each step's limit.
-constexpr int StepOfAspect[] = {12, 1, 0, 2, 0, 3, 0, 0, 0,  4, 0,  5, 0, 6,
-                                0,  7, 0, 0, 8, 0, 9, 0, 10, 0, 10, 0, 11};
+// Each speed step's limit.
 constexpr int StepLimitKmh[] = {25, 0, 15, 25, 45, 55, 65, 75, 90, 100, 110, 0, 120};
-constexpr int StepLamp[] = {70, 71, 74, 76, 80, 82, 84, 86, 89, 91, 93};
+int StepOfAspect(int32_t aspect) {
+  const AspectRow* row = FindAspect(aspect);
+  return row != nullptr ? row->SpeedStep : SpeedStepNoCode;
+}
 int32_t Above(int32_t notch) { return static_cast<int32_t>(static_cast<uint32_t>(notch) + 1u); }
 bool AtcSection(int step) { return step >= 1 && step <= 10; }
 
@@ -87,33 +88,34 @@ void CheckFrame(HostView& host, const Handles& out, const int32_t* panel, const 
   // The emergency notch held by the driver releases the latch every cycle;
   // without it, no code or the stop aspect in ATC, and the cycle after the
   // reset beacon, latch it.
-  const bool stopLatch =
-      normal && host.mode == ModeAtc && !host.restrict && (host.step == 0 || host.step == 11);
+  const bool stopLatch = normal && host.mode == ModeAtc && !host.restrict &&
+                         (host.step == SpeedStepNoCode || host.step == SpeedStepStop);
   EXPECT(!(normal && host.brakeAtEmergency) || out.AuxiliaryCommand == 2);
   EXPECT(!((stopLatch || (normal && host.beaconReset)) && !host.brakeAtEmergency) || emergency);
   if (normal) {
-    host.limit = host.step == 10 && host.use120 ? 120 : StepLimitKmh[host.step];
+    host.limit = host.step == SpeedStep110Or120 && host.use120 ? 120 : StepLimitKmh[host.step];
     host.limit = host.restrict || (host.mode != ModeAtc && host.limit > 25) ? 25 : host.limit;
   }
   if (panel != nullptr) {
     std::array<int32_t, PanelLength> want;
     want.fill(Untouched);
-    want[33] = host.mode == ModeAts, want[34] = host.mode == ModeAtc;
-    want[35] = host.mode == ModeRestricted, want[52] = normal, want[59] = !normal;
-    want[53] = normal && section, want[56] = normal && host.restrict;
-    for (int step = 0; step < 11; ++step) {
-      want[StepLamp[step]] = normal && host.mode == ModeAtc && host.step == step;
+    want[PanelModeAts] = host.mode == ModeAts, want[PanelModeAtc] = host.mode == ModeAtc;
+    want[PanelModeRestricted] = host.mode == ModeRestricted, want[PanelActive] = normal;
+    want[PanelCutOut] = !normal, want[PanelAtcSignal] = normal && section;
+    want[PanelRestrict] = normal && host.restrict;
+    for (int step = 0; step < PanelStepLampCount; ++step) {
+      want[PanelStepLamp[step]] = normal && host.mode == ModeAtc && host.step == step;
     }
-    want[72] = static_cast<int32_t>(host.limit);
+    want[PanelSpeedLimit] = static_cast<int32_t>(host.limit);
     // The brake and emergency lamps: dark where hidden, the emergency lamp
     // with the emergency notch, lit for a latch the driver does not release.
-    want[57] = hidden ? 0 : panel[57] & 1;
-    want[58] = hidden || host.brakeAtEmergency ? 0
-               : stopLatch                     ? 1
-                                               : panel[58] & (emergency ? 1 : 0);
+    want[PanelBrake] = hidden ? 0 : panel[PanelBrake] & 1;
+    want[PanelEmergency] = hidden || host.brakeAtEmergency ? 0
+                           : stopLatch                     ? 1
+                                       : panel[PanelEmergency] & (emergency ? 1 : 0);
     if (host.useAts) {  // the ready lamp is only ever lit
-      want[247] = host.mode == ModeAts && !section;
-      want[249] = want[247] ? panel[249] : 1;
+      want[PanelAtsRunning] = host.mode == ModeAts && !section;
+      want[PanelAtsReady] = want[PanelAtsRunning] ? panel[PanelAtsReady] : 1;
     }
     EXPECT(std::equal(want.begin(), want.end(), panel));
   }
@@ -123,8 +125,9 @@ void CheckFrame(HostView& host, const Handles& out, const int32_t* panel, const 
     std::array<int32_t, SoundLength> want;
     want.fill(Untouched);
     const int32_t idle = host.reset ? SOUND_STOP : SOUND_CONTINUE;
-    want[5] = host.sounds[0] || sound[5] == SOUND_PLAY ? SOUND_PLAY : idle;
-    want[110] = host.sounds[1] ? SOUND_PLAY : idle, want[111] = host.sounds[2] ? SOUND_PLAY : idle;
+    want[SoundChange] = host.sounds[0] || sound[SoundChange] == SOUND_PLAY ? SOUND_PLAY : idle;
+    want[SoundAtcCode] = host.sounds[1] ? SOUND_PLAY : idle;
+    want[SoundAspect120] = host.sounds[2] ? SOUND_PLAY : idle;
     EXPECT(std::equal(want.begin(), want.end(), sound));
   }
   host.reset = host.beaconReset = false;
@@ -213,31 +216,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int32_t key = value % 10 + 5;
         KeyDown(key);
         const bool mayLeaveAtc = !AtcSection(host.step) && host.brakeApplied;
-        if (key == 5 && host.useAts && host.mode == ModeAts) {
+        if (key == KeyModeDown && host.useAts && host.mode == ModeAts) {
           host.mode = ModeRestricted;
-        } else if (key == 5 && host.mode == ModeAtc && mayLeaveAtc) {
+        } else if (key == KeyModeDown && host.mode == ModeAtc && mayLeaveAtc) {
           host.mode = host.useAts ? ModeAts : ModeRestricted;
-        } else if (key == 6) {
+        } else if (key == KeyModeUp) {
           host.mode = host.useAts && host.mode == ModeRestricted ? ModeAts : ModeAtc;
         }
-        host.restrict = host.restrict != (key == 12);
-        host.cutOut = host.cutOut != (key == 13);
+        host.restrict = host.restrict != (key == KeyRestrict);
+        host.cutOut = host.cutOut != (key == KeyCutOut);
         break;
       }
       case 7: {  // signal aspects
         SetSignal(value);
-        host.step = value >= 10 && value <= 36 ? StepOfAspect[value - 10] : 0;
-        host.sounds[0] |= (host.lastSignal >= 10 || value >= 10) && value != host.lastSignal;
+        host.step = StepOfAspect(value);
+        host.sounds[0] |=
+            (host.lastSignal >= FirstAspect || value >= FirstAspect) && value != host.lastSignal;
         host.sounds[1] |= AtcSection(host.step) && host.mode != ModeAtc;
-        host.sounds[2] |= value == 10;
+        host.sounds[2] |= value == Aspect120;
         host.lastSignal = value;
         break;
       }
       case 8: {  // beacons, the reset beacon among them, taken only at standstill
-        const BeaconData beacon{in.ConsumeBool() ? 600 : value, {}, in.ConsumeBool() ? 1 : value};
+        const BeaconData beacon{in.ConsumeBool() ? ResetBeaconType : value,
+                                {},
+                                in.ConsumeBool() ? ResetBeaconParameter : value};
         const bool given = in.ConsumeBool();
         SetBeaconData(given ? &beacon : nullptr);
-        if (given && beacon.Type == 600 && beacon.Parameter == 1 && host.speed == 0.0f) {
+        if (given && beacon.Type == ResetBeaconType && beacon.Parameter == ResetBeaconParameter &&
+            host.speed == 0.0f) {
           ApplyReset(host, true);
         }
         break;

@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "ini_reader.h"
-#include "platform.h"
 #include "profile_model.h"
+#include "published_numbers.h"
 
 namespace {
 std::string g_path;
@@ -31,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* file = std::fopen(g_path.c_str(), "wb");
   std::fwrite(data, 1, size, file);
   std::fclose(file);
-  for (const char* key : {"Use120Signal", "UseATS", "ATCBrakeNotch"}) {
-    if (ReadIniInt(g_path.c_str(), "Settings", key, -7) !=
-        ProfileModel::ReadInt(bytes, "Settings", key, -7)) {
+  for (const char* key : {IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch}) {
+    if (ReadIniInt(g_path.c_str(), IniSection, key, -7) !=
+        ProfileModel::ReadInt(bytes, IniSection, key, -7)) {
       std::fprintf(stderr, "reader and model disagree on %s\n", key);
       std::abort();
     }

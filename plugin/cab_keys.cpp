@@ -2,13 +2,9 @@
 // key acts once per press; releasing a key does nothing.
 #include "module_records.h"
 #include "plugin_module.h"
+#include "published_numbers.h"
 
 namespace {
-
-constexpr int32_t KeyModeDown = 5;
-constexpr int32_t KeyModeUp = 6;
-constexpr int32_t KeyRestrict = 12;
-constexpr int32_t KeyCutOut = 13;
 
 // The selector leaves ATC only outside an ATC section with the driver's brake
 // applied: to ATS where that position is fitted, else straight to restricted.

@@ -3,6 +3,7 @@
 #include "module_records.h"
 #include "platform.h"
 #include "plugin_module.h"
+#include "published_numbers.h"
 
 namespace {
 
@@ -14,14 +15,11 @@ int32_t ReadOption(const char* key, int32_t defaultValue) {
   return ReadIniInt(Module.IniPath, IniSection, key, defaultValue);
 }
 
-// The ATC brake notch defaults to one above the emergency notch, as the host's
-// vehicle data stood when the run started. A notch below 1 would release the
-// brakes the ATC means to apply: 0, a negative number and a value the reader
-// could not read (which it turns into 0) all count as absent.
+// The default notch follows the emergency notch as the host's vehicle data
+// stood when the run started.
 int32_t ReadAtcBrakeNotch() {
-  const int32_t fallback = NotchAbove(Module.EmergencyNotch);
-  const int32_t notch = ReadOption("ATCBrakeNotch", fallback);
-  return notch >= 1 ? notch : fallback;
+  const int32_t notch = ReadOption(IniKeyAtcBrakeNotch, NotchAbove(Module.EmergencyNotch));
+  return AtcBrakeNotchInUse(notch, Module.EmergencyNotch);
 }
 
 }  // namespace
@@ -40,8 +38,8 @@ void AttachModule(const void* moduleHandle, bool processAttach) {
 // position from the ATS option.
 void StartRun() {
   AtcController& atc = Module.Controller;
-  atc.Use120Signal = ReadOption("Use120Signal", 0) != 0;
-  atc.UseAts = ReadOption("UseATS", 0) != 0;
+  atc.Use120Signal = ReadOption(IniKeyUse120Signal, 0) != 0;
+  atc.UseAts = ReadOption(IniKeyUseAts, 0) != 0;
   Module.AtcBrakeNotch = ReadAtcBrakeNotch();
   Reset(atc, PowerOnReset);
 }

@@ -9,7 +9,7 @@ void StoreVehicleSpec(const VehicleSpec* spec) {
   if (spec == nullptr) {
     return;
   }
-  Module.EmergencyNotch = NotchAbove(spec->ServiceNotches);
+  Module.EmergencyNotch = EmergencyNotchFor(spec->ServiceNotches);
   Module.DriverHandles = {Module.EmergencyNotch, 0, 1};
 }
 

@@ -30,22 +30,3 @@ ATC_EXPORT void ATC_CALL DoorOpen() noexcept;
 ATC_EXPORT void ATC_CALL DoorClose() noexcept;
 ATC_EXPORT void ATC_CALL SetSignal(int32_t aspect) noexcept;
 ATC_EXPORT void ATC_CALL SetBeaconData(BeaconDataArg beacon) noexcept;
-
-#if KELVRIN_RECORDS_BY_VALUE
-#include "plugin_module.h"
-
-// The test programs linked with the plug-in's objects hold records and pass
-// their addresses, as on x64. On x86 a non-null record goes on to the export by
-// value; a null one, which no x86 host can send, goes to the module as the x64
-// export would hand it on.
-inline void SetVehicleSpec(const VehicleSpec* spec) noexcept {
-  spec != nullptr ? SetVehicleSpec(PassRecord(*spec)) : StoreVehicleSpec(nullptr);
-}
-inline Handles Elapse(const VehicleState* state, int32_t* panel, int32_t* sound) noexcept {
-  return state != nullptr ? Elapse(PassRecord(*state), panel, sound)
-                          : RunFrame(nullptr, panel, sound);
-}
-inline void SetBeaconData(const BeaconData* beacon) noexcept {
-  beacon != nullptr ? SetBeaconData(PassRecord(*beacon)) : OnBeacon(nullptr);
-}
-#endif

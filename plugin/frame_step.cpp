@@ -3,34 +3,16 @@
 
 #include "module_records.h"
 #include "plugin_module.h"
+#include "published_numbers.h"
 
 namespace {
 
-// Panel indices the frame step writes; nothing else in the panel is touched.
-constexpr int PanelModeAts = 33;
-constexpr int PanelModeAtc = 34;
-constexpr int PanelModeRestricted = 35;
-constexpr int PanelActive = 52;
-constexpr int PanelAtcSignal = 53;
-constexpr int PanelRestrict = 56;
-constexpr int PanelBrake = 57;
-constexpr int PanelEmergency = 58;
-constexpr int PanelCutOut = 59;
-constexpr int PanelSpeedLimit = 72;
-constexpr int PanelAtsRunning = 247;
-constexpr int PanelAtsReady = 249;
-
-// Lamps of speed steps 0 to 10; steps 11 and 12 have no panel place.
-constexpr int PanelStepLamp[] = {70, 71, 74, 76, 80, 82, 84, 86, 89, 91, 93};
-constexpr int PanelStepLampCount = sizeof(PanelStepLamp) / sizeof(PanelStepLamp[0]);
-static_assert(PanelStepLampCount == 11);
 static_assert(PanelStepLampCount <= SpeedStepCount);
-static_assert(PanelAtsReady < PANEL_ARRAY_MIN_LENGTH);
-
-// Host sounds fed from SoundOut, in its order.
-constexpr int SoundIndex[] = {5, 110, 111};
-static_assert(sizeof(SoundIndex) / sizeof(SoundIndex[0]) == SoundSlotCount);
-static_assert(111 < SOUND_ARRAY_MIN_LENGTH);
+// The controller's sound slots, in the order the host's sounds are listed.
+static_assert(SoundCount == SoundSlotCount);
+static_assert(SoundIndex[ChangeSoundSlot] == SoundChange);
+static_assert(SoundIndex[AtcCodeSoundSlot] == SoundAtcCode);
+static_assert(SoundIndex[Aspect10SoundSlot] == SoundAspect120);
 
 // The ATC may add braking but never take it away: its service brake gives the
 // stronger of its own notch and the driver's, so a driver who has already gone

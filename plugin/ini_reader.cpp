@@ -1,14 +1,15 @@
 #include "ini_reader.h"
 
+#include <cstdint>
+#include <cstring>
+
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
-#include <cstring>
-
-#include "platform.h"
+#endif
 
 namespace {
 
@@ -50,20 +51,7 @@ int DigitValue(unsigned char c) {
   return 99;
 }
 
-// What a lookup is after, and what it has found so far.
-struct Lookup {
-  const char* section;
-  const char* key;
-  int32_t defaultValue;
-  bool inSection = false;
-  bool sectionSeen = false;
-  bool done = false;
-  int32_t result = 0;
-};
-
-// Characters kept of a name or a value: more than the longest name looked up,
-// and than the value's short buffer.
-constexpr size_t FieldCapacity = 32;
+constexpr size_t FieldCapacity = IniNameCharsKept;
 static_assert(FieldCapacity > IniValueCharsRead + 1);
 
 // A name or a value as the Windows reader's strings hold it, gathered one
@@ -97,12 +85,6 @@ struct Field {
   // A NUL is no blank, so it always lies within the trimmed part.
   size_t Length() const { return nul < trimmed ? nul : trimmed; }
   char Last() const { return nul < trimmed ? beforeNul : lastNonBlank; }
-  // Whether its first length characters are the wanted name; a name longer
-  // than what is kept of it is none that a lookup wants.
-  bool PrefixIs(size_t length, const char* wanted) const {
-    return length <= FieldCapacity && SameName({head, length}, wanted);
-  }
-  bool Is(const char* wanted) const { return PrefixIs(Length(), wanted); }
 };
 
 // One line as the reader splits it. A line whose first non-blank character is
@@ -162,39 +144,25 @@ struct LineFields {
   }
 };
 
-// Only the first section of the wanted name is searched, and within it the
-// first line of the wanted key decides: a key without '=' or with an empty
-// value gives the default.
-void ParseLine(Lookup& lookup, const LineFields& line) {
+// The line as a lookup sees it. The short buffer keeps a value's first
+// characters. The Windows reader copies a quoted value's characters after the
+// opening quote and then drops the last one copied whenever the rest fits: 28
+// characters stay inside the quotes, or 29 when there are 30 or more.
+IniLine ViewOf(const LineFields& line, int number) {
+  IniLine view{};
+  view.Number = number;
   if (line.part == LineFields::Part::Start) {
-    return;
+    return view;
   }
+  view.Name = line.name.head;
   if (line.part == LineFields::Part::Header) {
-    if (!line.closed) {
-      return;
-    }
-    if (lookup.inSection) {
-      lookup.done = true;
-      lookup.result = lookup.defaultValue;
-      return;
-    }
-    const bool match = line.name.PrefixIs(line.headerLength, lookup.section);
-    lookup.inSection = match && !lookup.sectionSeen;
-    lookup.sectionSeen = lookup.sectionSeen || match;
-    return;
+    view.Kind = line.closed ? IniLineKind::Section : IniLineKind::Unclosed;
+    view.NameLength = line.closed ? line.headerLength : line.name.Length();
+    return view;
   }
-  if (!lookup.inSection || !line.name.Is(lookup.key)) {
-    return;
-  }
-  lookup.done = true;
-  lookup.result = lookup.defaultValue;
-  if (!line.hasValue) {
-    return;
-  }
-  // The short buffer keeps a value's first characters. The Windows reader
-  // copies a quoted value's characters after the opening quote and then drops
-  // the last one copied whenever the rest fits: 28 characters stay inside the
-  // quotes, or 29 when there are 30 or more.
+  view.Kind = IniLineKind::Key;
+  view.NameLength = line.name.Length();
+  view.HasValue = line.hasValue;
   const Field& value = line.value;
   const char* text = value.head;
   size_t length = value.Length();
@@ -204,33 +172,45 @@ void ParseLine(Lookup& lookup, const LineFields& line) {
     length -= 2;
     charsRead = length > IniValueCharsRead ? IniValueCharsRead : IniValueCharsRead - 1;
   }
-  if (length == 0) {
-    return;
-  }
-  lookup.result = ProfileValueToInt(text, length < charsRead ? length : charsRead);
+  view.Value = text;
+  view.ValueLength = length < charsRead ? length : charsRead;
+  return view;
 }
 
 enum class Encoding { Bytes, Utf16Le, Utf16Be };
 
-// Feeds the file, line by line, into the lookup. Line ends are LF, CR or both;
-// UTF-16 text is narrowed (anything outside ASCII cannot match a name or be a
-// digit, and becomes '?').
+// Feeds the text, line by line, to the visitor until it asks to stop. Line
+// ends are LF, CR or both; UTF-16 text is narrowed (anything outside ASCII
+// cannot match a name or be a digit, and becomes '?').
 struct LineScanner {
-  Lookup& lookup;
+  IniLineVisitor visit;
+  void* context;
+  bool stopped = false;
   LineFields line{};
+  int number = 1;
+  bool afterCr = false;
   Encoding encoding = Encoding::Bytes;
   bool atStart = true;
   unsigned char pending[3] = {};
   size_t pendingCount = 0;
 
   void EndLine() {
-    ParseLine(lookup, line);
+    if (line.part != LineFields::Part::Start) {
+      stopped = !visit(context, ViewOf(line, number));
+    }
     line = LineFields{};
   }
 
+  // The LF of a CR LF pair ends no line of its own.
   void PutChar(char c) {
+    if (c == '\n' && afterCr) {
+      afterCr = false;
+      return;
+    }
+    afterCr = c == '\r';
     if (c == '\n' || c == '\r') {
       EndLine();
+      ++number;
     } else {
       line.Put(c);
     }
@@ -268,7 +248,7 @@ struct LineScanner {
   }
 
   void Feed(const unsigned char* bytes, size_t count) {
-    for (size_t i = 0; i < count && !lookup.done; ++i) {
+    for (size_t i = 0; i < count && !stopped; ++i) {
       if (atStart) {
         TakeByteOrderMark(bytes[i]);
       } else if (encoding == Encoding::Bytes) {
@@ -288,13 +268,23 @@ struct LineScanner {
     if (atStart) {
       FlushPending();
     }
-    if (!lookup.done) {
+    if (!stopped) {
       EndLine();
     }
   }
 };
 
 }  // namespace
+
+bool IniNameIs(const IniLine& line, const char* wanted) {
+  return line.NameLength <= FieldCapacity && SameName({line.Name, line.NameLength}, wanted);
+}
+
+void SplitIniLines(const unsigned char* bytes, size_t count, IniLineVisitor visit, void* context) {
+  LineScanner scanner{visit, context};
+  scanner.Feed(bytes, count);
+  scanner.Finish();
+}
 
 int32_t ProfileValueToInt(const char* text, size_t length) {
   size_t i = 0;
@@ -325,6 +315,48 @@ int32_t ProfileValueToInt(const char* text, size_t length) {
   return static_cast<int32_t>(negative ? 0U - total : total);
 }
 
+#ifndef _WIN32
+namespace {
+
+// What a lookup is after, and what it has found so far.
+struct Lookup {
+  const char* section;
+  const char* key;
+  int32_t defaultValue;
+  bool inSection = false;
+  bool sectionSeen = false;
+  bool done = false;
+  int32_t result = 0;
+};
+
+// Only the first section of the wanted name is searched, and within it the
+// first line of the wanted key decides: a key without '=' or with an empty
+// value gives the default. Returns whether to read on.
+bool TakeLine(void* context, const IniLine& line) {
+  Lookup& lookup = *static_cast<Lookup*>(context);
+  if (line.Kind == IniLineKind::Section) {
+    if (lookup.inSection) {
+      lookup.done = true;
+      lookup.result = lookup.defaultValue;
+      return false;
+    }
+    const bool match = IniNameIs(line, lookup.section);
+    lookup.inSection = match && !lookup.sectionSeen;
+    lookup.sectionSeen = lookup.sectionSeen || match;
+    return true;
+  }
+  if (line.Kind != IniLineKind::Key || !lookup.inSection || !IniNameIs(line, lookup.key)) {
+    return true;
+  }
+  lookup.done = true;
+  lookup.result = line.HasValue && line.ValueLength > 0
+                      ? ProfileValueToInt(line.Value, line.ValueLength)
+                      : lookup.defaultValue;
+  return false;
+}
+
+}  // namespace
+
 // Anything that is not a readable regular file (missing, a directory, a FIFO,
 // no permission) gives the default, as a missing file does.
 int32_t ReadIniInt(const char* iniPath, const char* section, const char* key,
@@ -336,7 +368,7 @@ int32_t ReadIniInt(const char* iniPath, const char* section, const char* key,
   struct stat info;
   Lookup lookup{section, key, defaultValue};
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    LineScanner scanner{lookup};
+    LineScanner scanner{TakeLine, &lookup};
     unsigned char chunk[4096];
     for (;;) {
       const ssize_t got = read(fd, chunk, sizeof chunk);
@@ -356,3 +388,4 @@ int32_t ReadIniInt(const char* iniPath, const char* section, const char* key,
   close(fd);
   return lookup.done ? lookup.result : defaultValue;
 }
+#endif

@@ -5,7 +5,14 @@
 
 #include <cstdint>
 
-#include "module_records.h"
+// Path lengths count characters as the platform's path functions do: UTF-16
+// units on Windows, bytes natively.
+inline constexpr int ModulePathCapacity = 260;
+inline constexpr int DirectoryCapacity = 256;
+inline constexpr int IniPathCapacity = 260;
+// The INI path is kept as UTF-8, which holds any path the loader accepts: at
+// most three bytes for each UTF-16 unit.
+inline constexpr int IniPathBytes = 3 * IniPathCapacity;
 
 // Builds the path of the INI file beside the library the module was loaded
 // from, in UTF-8. Returns false, leaving the buffer unspecified, when the path

@@ -6,7 +6,9 @@
 
 #include <cstring>
 
+#include "module_records.h"
 #include "platform.h"
+#include "published_numbers.h"
 
 bool LocateIniPath(const void* moduleHandle, char (&iniPath)[IniPathBytes]) {
   Dl_info info{};

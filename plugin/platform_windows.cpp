@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform.h"
+#include "published_numbers.h"
 
 namespace {
 

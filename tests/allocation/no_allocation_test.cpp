@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "exports.h"
+#include "../exports_by_address.h"
 #include "module_records.h"
 
 namespace {

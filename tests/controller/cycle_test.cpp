@@ -20,17 +20,6 @@ TEST_F(AtcTest, OverspeedAndNaNSpeedBringServiceBrakeNextCycleReleasedBelowMargi
   ExpectCycles(std::numeric_limits<float>::quiet_NaN(), {{1, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 1}});
 }
 
-// Only what no host sequence produces: a running cycle that was never powered
-// up, and one rollback entry without the other, grant and latch nothing.
-TEST_F(AtcTest, PermitNeedsPowerUpAndRollbackNeedsBothEntries) {
-  RunningUnder100();
-  atc.PoweredUp = 0;
-  ExpectCycles(0.0f, {{0, 1, 0, 0, 0, 1}});
-  RunningUnder100();
-  atc.RollbackBits = {1, 0};
-  ExpectCycles(0.0f, {{1, 0, 0, 0, 0, 0}, {1, 0, 0, 0, 0, 0}});
-}
-
 TEST_F(AtcTest, CutOutSwitchesEverythingOffAndCutInIsAFirstCycle) {
   Reset(atc, BeaconReset);  // running, latched, with the restriction switch on
   Signal(Aspect30Flag);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "exports.h"
+#include "../exports_by_address.h"
 #include "guide_text.h"
 #include "module_records.h"
 

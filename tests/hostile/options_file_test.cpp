@@ -15,7 +15,8 @@
 #include <string_view>
 #include <tuple>
 
-#include "exports.h"
+#include "../exports_by_address.h"
+#include "module_records.h"
 #include "platform.h"
 
 #ifndef _WIN32

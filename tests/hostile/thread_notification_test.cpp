@@ -14,7 +14,8 @@
 #include <string>
 #include <thread>
 
-#include "exports.h"
+#include "../exports_by_address.h"
+#include "module_records.h"
 #include "platform.h"
 
 namespace {

@@ -137,6 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{"NamesInAnyLetterCase",
                     "[settings]\nuse120SIGNAL=5\nUseAts=1\natcbrakenotch=7\n", ConfiguredValues},
         OptionsCase{"NotchBelowOneMeansDefault", "[Settings]\nATCBrakeNotch=0\n", Defaults},
+        OptionsCase{"NegativeNotchMeansDefault", "[Settings]\nATCBrakeNotch=-3\n", Defaults},
         // Folders named in any script, whatever the ANSI code page.
         OptionsCase{"Latin1Accents", Configured, ConfiguredValues, u8"Zürich Gare Lyon-Perrache"},
         OptionsCase{"Japanese", Configured, ConfiguredValues, u8"列車 フォルダ"},

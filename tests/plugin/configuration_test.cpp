@@ -1,42 +1,15 @@
-// The three options read from KELVRIN.ini at every Initialize. Odd and hostile
-// files are the hostile suite's; these are the files a train author writes.
+// The three options read from KELVRIN.ini at every Initialize. What each file
+// sets is the loaded library's suite to show, odd and hostile files the hostile
+// suite's; here, when the file is read.
 #include "plugin_fixture.h"
 
 namespace {
 
 using Configuration = PluginTest;
 
-// Seen where they act: the starting position, the brake of the power-on frame
-// with the driver's brake released, and the limit of aspect 32 in ATC. An ATC
-// brake notch below 1 would release the brakes: it counts as absent.
-TEST_F(Configuration, OptionsFileSetsTheOptionsOfTheRun) {
-  struct Row {
-    const char* text;  // nullptr: no file
-    bool use120Signal, useAts;
-    int32_t atcBrakeNotch;
-  };
-  for (const Row& row : {
-           Row{nullptr, false, false, AtcNotch8},
-           Row{"[settings]\nuse120signal=5\nuseats=-1\natcbrakenotch=3\n", true, true, 3},
-           Row{"[Settings]\nATCBrakeNotch=0\n", false, false, AtcNotch8},
-           Row{"[Settings]\nATCBrakeNotch=-3\n", false, false, AtcNotch8},
-       }) {
-    SCOPED_TRACE(row.text != nullptr ? row.text : "no file");
-    StartRun(row.text);
-    SetBrake(0);
-    SetSignal(32);
-    EXPECT_EQ(Frame().Brake, row.atcBrakeNotch);
-    EXPECT_EQ(panel_[row.useAts ? PanelModeAts : PanelModeRestricted], 1);
-    KeyDown(KeyModeUp);
-    KeyDown(KeyModeUp);
-    Frame();
-    EXPECT_EQ(panel_[PanelSpeedLimit], row.use120Signal ? 120 : 110);
-  }
-}
-
 TEST_F(Configuration, EveryInitializeReadsTheFileAfreshAndResets) {
   StartRun(AtsIni);
-  KeyDown(KeyRestrict);
+  KeyDown(cab::KeyRestrict);
   WriteIni("[Settings]\nUse120Signal=1\nATCBrakeNotch=7\n");
   Frame();
   EXPECT_EQ(Module.Controller.UseAts, 1) << "read only at Initialize";

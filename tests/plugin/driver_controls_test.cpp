@@ -16,13 +16,16 @@ TEST_F(DriverControls, SelectorMovesAsTheSectionAndTheBrakeAllow) {
     int32_t before, aspect, brake, key, after;
   };
   constexpr int32_t R = ModeRestricted, T = ModeAts, A = ModeAtc;
-  for (const Row& row : {Row{true, R, 12, 1, KeyModeDown, R}, Row{true, A, 12, 1, KeyModeDown, T},
-                         Row{true, A, 12, 0, KeyModeDown, A}, Row{true, A, 19, 1, KeyModeDown, A},
-                         Row{true, R, 19, 1, KeyModeUp, T}, Row{false, A, 12, 1, KeyModeDown, R},
-                         Row{false, A, 19, 1, KeyModeDown, A}}) {
+  for (const Row& row :
+       {Row{true, R, 12, 1, cab::KeyModeDown, R}, Row{true, A, 12, 1, cab::KeyModeDown, T},
+        Row{true, A, 12, 0, cab::KeyModeDown, A}, Row{true, A, 19, 1, cab::KeyModeDown, A},
+        Row{true, R, 19, 1, cab::KeyModeUp, T}, Row{false, A, 12, 1, cab::KeyModeDown, R},
+        Row{false, A, 19, 1, cab::KeyModeDown, A}}) {
     StartRun(row.atsFitted ? AtsIni : nullptr);
     SetSignal(row.aspect);
-    KeyDown(row.before == A ? KeyModeUp : row.before == R && row.atsFitted ? KeyModeDown : 0);
+    KeyDown(row.before == A                    ? cab::KeyModeUp
+            : row.before == R && row.atsFitted ? cab::KeyModeDown
+                                               : 0);
     SetBrake(row.brake);
     ASSERT_EQ(Module.Controller.Mode, row.before);
     KeyDown(row.key);
@@ -34,22 +37,22 @@ TEST_F(DriverControls, SelectorMovesAsTheSectionAndTheBrakeAllow) {
 TEST_F(DriverControls, SwitchesToggleOtherKeysDoNothing) {
   StartRun();
   SetSignal(30);
-  KeyDown(KeyModeUp);
+  KeyDown(cab::KeyModeUp);
   Settle();
   for (const int32_t limit : {25, 100}) {  // each press toggles the restriction
-    KeyDown(KeyRestrict);
+    KeyDown(cab::KeyRestrict);
     Frame();
-    EXPECT_EQ(panel_[PanelSpeedLimit], limit);
+    EXPECT_EQ(panel_[cab::PanelSpeedLimit], limit);
   }
   for (const int32_t key : {INT32_MIN, 4, 7, 11, 14}) {
     KeyDown(key);
   }
-  KeyUp(KeyRestrict), HornBlow(1), DoorOpen(), DoorClose();  // nor do these
+  KeyUp(cab::KeyRestrict), HornBlow(1), DoorOpen(), DoorClose();  // nor do these
   SetPower(3);
   SetBrake(0);
-  KeyDown(KeyCutOut);  // cut out, the driver's handles pass, even far over the limit
+  KeyDown(cab::KeyCutOut);  // cut out, the driver's handles pass, even far over the limit
   EXPECT_EQ(Values(Frame(140.0f)), (HandleValues{0, 3, 1, 2}));
-  KeyDown(KeyCutOut);
+  KeyDown(cab::KeyCutOut);
   Frame();
   EXPECT_EQ(std::tie(Module.Controller.Active, Module.Controller.Mode), std::tuple(1, ModeAtc));
 }

@@ -54,10 +54,10 @@ TEST_F(FrameStep, NullRecordsAreSkippedAndMissingStateKeepsTheLastOne) {
   EXPECT_EQ(std::tie(Module.EmergencyNotch, Module.Controller.Active),
             std::tuple(EmergencyNotch8, 0));
   Elapse(&state_, nullptr, sound_.data());
-  EXPECT_EQ(sound_[SoundChange], P);
+  EXPECT_EQ(sound_[cab::SoundChange], P);
   Elapse(&state_, panel_.data(), nullptr);
-  EXPECT_EQ(panel_[PanelModeRestricted], 1);
-  EXPECT_EQ(sound_[SoundChange], P) << "written only by the first frame";
+  EXPECT_EQ(panel_[cab::PanelModeRestricted], 1);
+  EXPECT_EQ(sound_[cab::SoundChange], P) << "written only by the first frame";
   SetBrake(0);
   Frame(30.0f);  // over 25 km/h: the channels clear now, the permit goes next frame
   EXPECT_EQ(Values(Elapse(nullptr, nullptr, nullptr)), (HandleValues{AtcNotch8, 0, 0, 2}));

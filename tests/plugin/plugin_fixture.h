@@ -14,15 +14,18 @@
 #include <string>
 #include <tuple>
 
-#include "exports.h"
+#include "../exports_by_address.h"
 #include "module_records.h"
 
 inline constexpr int32_t EmergencyNotch8 = 9;  // with 8 service notches
 inline constexpr int32_t AtcNotch8 = 10;       // the default ATC brake notch
 inline constexpr char AtsIni[] = "[Settings]\nUseATS=1\n";
+// The train's wiring written out again, apart from the plug-in's own names.
+namespace cab {
 inline constexpr int32_t KeyModeDown = 5, KeyModeUp = 6, KeyRestrict = 12, KeyCutOut = 13;
 inline constexpr int PanelModeAts = 33, PanelModeRestricted = 35, PanelSpeedLimit = 72;
 inline constexpr int SoundChange = 5, SoundAtcCode = 110, SoundAspect10 = 111;
+}  // namespace cab
 inline constexpr int32_t P = SOUND_PLAY, C = SOUND_CONTINUE;
 
 using HandleValues = std::array<int32_t, 4>;
@@ -68,7 +71,7 @@ class PluginTest : public ::testing::Test {
   // Past the power-on frames: permitted, no sound pending.
   void Settle() { Frame(), Frame(), Frame(); }
   std::array<int32_t, 3> Sounds() const {
-    return {sound_[SoundChange], sound_[SoundAtcCode], sound_[SoundAspect10]};
+    return {sound_[cab::SoundChange], sound_[cab::SoundAtcCode], sound_[cab::SoundAspect10]};
   }
 
   VehicleState state_{};

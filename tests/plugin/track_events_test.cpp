@@ -23,7 +23,7 @@ TEST_F(TrackEvents, AspectChangesRequestSoundsForOneFrame) {
                          Row{ModeAts, 21, 23, {P, P, C}, true}}) {
     StartRun(row.mode == ModeAts ? AtsIni : nullptr);
     SetSignal(row.first);
-    KeyDown(row.mode == ModeAtc ? KeyModeUp : 0);
+    KeyDown(row.mode == ModeAtc ? cab::KeyModeUp : 0);
     Settle();
     SetSignal(row.second);
     Frame();

@@ -78,9 +78,9 @@ void TraceWriter::Add(const FrameRecord& row, const RunRecord& record, const std
       << (cause.empty() ? "" : Quoted(cause)) << ',' << ModeName(row.Cab) << ','
       << row.Cab.AtcActive << ',' << row.Cab.AtcSignal << ',' << row.Cab.Restrict << ','
       << row.Cab.BrakeLamp << ',' << row.Cab.EmergencyLamp << ',' << row.Cab.CutOut << ',';
-  for (int step = 0; step < 11; ++step) {
+  for (int step = 0; step < PanelStepLampCount; ++step) {
     if (row.Cab.StepLamps[step]) {
-      Out << StepLampPanelIndex[step];
+      Out << PanelStepLamp[step];
       break;
     }
   }

@@ -13,6 +13,7 @@
 #include "host_loop.h"
 #include "ini_check.h"
 #include "plugin_library.h"
+#include "published_numbers.h"
 #include "reports.h"
 #include "run_analysis.h"
 #include "scenario_parser.h"
@@ -223,10 +224,10 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     return ExitOutputFailed;
   }
 
-  const IniReport options =
-      plugin.IniText.empty() ? NoIniFile(scenario.Train.ServiceNotches)
-                             : CheckIniFile((fs::path(plugin.WorkFolder) / "KELVRIN.ini").string(),
-                                            scenario.Train.ServiceNotches);
+  const IniReport options = plugin.IniText.empty()
+                                ? NoIniFile(scenario.Train.ServiceNotches)
+                                : CheckIniFile((fs::path(plugin.WorkFolder) / IniFileName).string(),
+                                               scenario.Train.ServiceNotches);
   RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
   TraceWriter trace(traceFile, scenario, line.TraceRateHz);
   ChartFrames chartFrames;

@@ -83,20 +83,20 @@ VehicleState ComposeState(const TrainMotion& motion, double nowS) {
 
 CabIndication ReadCabPanel(const int32_t* panel) {
   CabIndication cab;
-  cab.ModeAts = panel[33];
-  cab.ModeAtc = panel[34];
-  cab.ModeRestricted = panel[35];
-  cab.AtcActive = panel[52];
-  cab.AtcSignal = panel[53];
-  cab.Restrict = panel[56];
-  cab.BrakeLamp = panel[57];
-  cab.EmergencyLamp = panel[58];
-  cab.CutOut = panel[59];
-  cab.LimitKmh = panel[72];
-  cab.AtsRunning = panel[247];
-  cab.AtsReady = panel[249];
-  for (int step = 0; step < 11; ++step) {
-    cab.StepLamps[step] = panel[StepLampPanelIndex[step]];
+  cab.ModeAts = panel[PanelModeAts];
+  cab.ModeAtc = panel[PanelModeAtc];
+  cab.ModeRestricted = panel[PanelModeRestricted];
+  cab.AtcActive = panel[PanelActive];
+  cab.AtcSignal = panel[PanelAtcSignal];
+  cab.Restrict = panel[PanelRestrict];
+  cab.BrakeLamp = panel[PanelBrake];
+  cab.EmergencyLamp = panel[PanelEmergency];
+  cab.CutOut = panel[PanelCutOut];
+  cab.LimitKmh = panel[PanelSpeedLimit];
+  cab.AtsRunning = panel[PanelAtsRunning];
+  cab.AtsReady = panel[PanelAtsReady];
+  for (int step = 0; step < PanelStepLampCount; ++step) {
+    cab.StepLamps[step] = panel[PanelStepLamp[step]];
   }
   return cab;
 }
@@ -172,8 +172,8 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api,
     row.Returned = returned;
     row.Acting = ClassifyIntervention(driver, returned, record.EmergencyNotch);
     row.Cab = ReadCabPanel(panel);
-    for (int slot = 0; slot < 3; ++slot) {
-      row.Sounds[slot] = sound[SoundSlotIndex[slot]];
+    for (int slot = 0; slot < SoundCount; ++slot) {
+      row.Sounds[slot] = sound[SoundIndex[slot]];
     }
     ++record.FrameCount;
     sink(row, record);

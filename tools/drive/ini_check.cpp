@@ -7,20 +7,21 @@
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <utility>
 
+#include "ini_reader.h"
+#include "published_numbers.h"
 #include "scenario_parser.h"
 
 #ifdef _WIN32
 #include "windows_api.h"
-#else
-#include "platform.h"
 #endif
 
 namespace drive {
 namespace {
 
-constexpr const char* Section = "Settings";
-constexpr const char* Keys[3] = {"Use120Signal", "UseATS", "ATCBrakeNotch"};
+constexpr const char* Section = IniSection;
+constexpr const char* Keys[3] = {IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch};
 constexpr int BrakeNotchKey = 2;
 
 int32_t ReadInt(const std::string& path, const char* key, int32_t fallback) {
@@ -43,13 +44,6 @@ std::string Lower(std::string text) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
   return text;
-}
-
-std::string Trim(const std::string& text) {
-  const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-  const auto first = std::find_if_not(text.begin(), text.end(), blank);
-  const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
-  return first < last ? std::string(first, last) : std::string();
 }
 
 size_t Distance(const std::string& a, const std::string& b) {
@@ -93,31 +87,32 @@ bool PlainInteger(const std::string& text) {
   return true;
 }
 
-// The file's lines as text: a UTF-8 mark dropped, UTF-16 with a mark narrowed.
-std::vector<std::string> Lines(const std::string& bytes) {
-  std::string text;
-  const bool little = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
-  const bool big = bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF';
-  if (little || big) {
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      const unsigned high = static_cast<unsigned char>(bytes[little ? i + 1 : i]);
-      const unsigned low = static_cast<unsigned char>(bytes[little ? i : i + 1]);
-      text += high == 0 && low < 0x80 ? static_cast<char>(low) : '?';
+// The file's lines as the plug-in's reader splits them, each matched against
+// the section and the keys by the reader's own rule.
+struct TextLine {
+  IniLineKind Kind = IniLineKind::Key;
+  int Number = 0;
+  std::string Name;  // the characters the reader keeps
+  bool HasValue = false;
+  std::string Value;  // what the reader converts
+  bool NamesSection = false;
+  int Key = -1;  // into Keys
+};
+
+std::vector<TextLine> Lines(const std::string& bytes) {
+  std::vector<TextLine> lines;
+  const auto take = [](void* context, const IniLine& line) {
+    TextLine text{
+        line.Kind, line.Number, std::string(line.Name, std::min(line.NameLength, IniNameCharsKept)),
+        line.HasValue, std::string(line.Value != nullptr ? line.Value : "", line.ValueLength)};
+    text.NamesSection = line.Kind == IniLineKind::Section && IniNameIs(line, Section);
+    for (int k = 0; k < 3; ++k) {
+      text.Key = line.Kind == IniLineKind::Key && IniNameIs(line, Keys[k]) ? k : text.Key;
     }
-  } else {
-    text = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes;
-  }
-  std::vector<std::string> lines(1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-        ++i;
-      }
-      lines.emplace_back();
-    } else {
-      lines.back() += text[i];
-    }
-  }
+    static_cast<std::vector<TextLine>*>(context)->push_back(std::move(text));
+    return true;
+  };
+  SplitIniLines(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), take, &lines);
   return lines;
 }
 
@@ -125,7 +120,7 @@ std::vector<std::string> Lines(const std::string& bytes) {
 struct KeyLine {
   int Line = 0;
   bool HasValue = false;
-  std::string Value;  // trimmed, quotes taken off
+  std::string Value;  // as the reader converts it
 };
 
 struct FileLook {
@@ -133,36 +128,29 @@ struct FileLook {
   std::optional<KeyLine> Found[3];
 };
 
-FileLook LookAt(const std::vector<std::string>& lines, std::vector<std::string>& warnings) {
+FileLook LookAt(const std::vector<TextLine>& lines, std::vector<std::string>& warnings) {
   FileLook look;
   std::vector<std::string> nearSections;
   bool inSection = false;
-  for (size_t n = 0; n < lines.size(); ++n) {
-    const std::string line = Trim(lines[n]);
-    const std::string where = "line " + std::to_string(n + 1) + ": ";
-    const size_t close = line.rfind(']');
-    if (!line.empty() && line[0] == '[' && close != std::string::npos) {
-      const std::string name = Trim(line.substr(1, close - 1));
-      const bool match = Lower(name) == Lower(Section);
+  for (const TextLine& line : lines) {
+    const std::string where = "line " + std::to_string(line.Number) + ": ";
+    if (line.Kind == IniLineKind::Section) {
+      const bool match = line.NamesSection;
       inSection = match && !look.SectionSeen;
       if (match && look.SectionSeen) {
         warnings.push_back(where + "a second [Settings] section: the plug-in reads only the first");
       }
       look.SectionSeen = look.SectionSeen || match;
-      if (!match && NearMiss(name, Section)) {
-        nearSections.push_back(where + "[" + name + "]");
+      if (!match && NearMiss(line.Name, Section)) {
+        nearSections.push_back(where + "[" + line.Name + "]");
       }
       continue;
     }
-    if (!inSection || line.empty() || line[0] == ';') {
+    const std::string name = line.Kind == IniLineKind::Unclosed ? "[" + line.Name : line.Name;
+    if (!inSection || name.rfind(';', 0) == 0) {
       continue;
     }
-    const size_t equals = line.find('=');
-    const std::string name = Trim(line.substr(0, equals));
-    int known = -1;
-    for (int k = 0; k < 3; ++k) {
-      known = Lower(name) == Lower(Keys[k]) ? k : known;
-    }
+    const int known = line.Key;
     if (known < 0) {
       std::string hint;
       for (const char* key : Keys) {
@@ -177,16 +165,7 @@ FileLook LookAt(const std::vector<std::string>& lines, std::vector<std::string>&
                          std::to_string(look.Found[known]->Line) + ", counts");
       continue;
     }
-    KeyLine found{static_cast<int>(n + 1), equals != std::string::npos, ""};
-    if (found.HasValue) {
-      found.Value = Trim(line.substr(equals + 1));
-      const size_t size = found.Value.size();
-      if (size >= 2 && (found.Value[0] == '"' || found.Value[0] == '\'') &&
-          found.Value[size - 1] == found.Value[0]) {
-        found.Value = found.Value.substr(1, size - 2);
-      }
-    }
-    look.Found[known] = found;
+    look.Found[known] = KeyLine{line.Number, line.HasValue, line.Value};
   }
   if (!look.SectionSeen) {
     warnings.push_back(nearSections.empty()
@@ -203,7 +182,7 @@ IniReport Defaults(int32_t serviceNotches, const std::string& why) {
   for (const char* key : Keys) {
     report.Options.push_back(OptionAsRead{key, 0, false, "default: " + why});
   }
-  report.Options[BrakeNotchKey].Value = serviceNotches + 2;
+  report.Options[BrakeNotchKey].Value = AtcBrakeNotchInUse(0, EmergencyNotchFor(serviceNotches));
   return report;
 }
 
@@ -222,7 +201,8 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
   const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   IniReport report = Defaults(serviceNotches, "");
   const FileLook look = LookAt(Lines(bytes), report.Warnings);
-  const int32_t emergency = serviceNotches + 1;
+  const int32_t emergency = EmergencyNotchFor(serviceNotches);
+  const int32_t defaultNotch = NotchAbove(emergency);
   for (int k = 0; k < 3; ++k) {
     OptionAsRead& option = report.Options[k];
     const int32_t low = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::min());
@@ -250,20 +230,20 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
       option.Source = "default: value unreadable, " + readAs + line;
       option.FromFile = false;
     }
-    if (k != BrakeNotchKey || (low >= 1 && low <= emergency + 1)) {
+    if (k != BrakeNotchKey || (low >= 1 && low <= defaultNotch)) {
       continue;
     }
     const std::string range = Keys[k] + std::string("=") + std::to_string(low) +
-                              " is outside 1 to " + std::to_string(emergency + 1) +
+                              " is outside 1 to " + std::to_string(defaultNotch) +
                               " (the emergency notch + 1)";
     if (low < 1) {
-      option.Value = emergency + 1;
+      option.Value = AtcBrakeNotchInUse(low, emergency);
       option.FromFile = false;
       option.Source =
           plain ? "default: value out of range, " + std::to_string(low) + " is below 1" + line
                 : option.Source;
       report.Warnings.push_back(range + ": the plug-in uses the default, " +
-                                std::to_string(emergency + 1));
+                                std::to_string(defaultNotch));
     } else {
       report.Warnings.push_back(range + ": the plug-in hands notch " + std::to_string(low) +
                                 " to the host, beyond the emergency notch " +

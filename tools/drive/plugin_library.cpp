@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "published_numbers.h"
+
 #ifdef _WIN32
 #include "windows_api.h"
 #else
@@ -160,15 +162,16 @@ std::string ComposeIniText(const PluginOptions& options) {
   if (!options.Use120Signal && !options.UseAts && !options.AtcBrakeNotch) {
     return "";
   }
-  std::string text = "; written by the drive tool for this run\n[Settings]\n";
+  std::string text =
+      std::string("; written by the drive tool for this run\n[") + IniSection + "]\n";
   if (options.Use120Signal) {
-    text += std::string("Use120Signal=") + (*options.Use120Signal ? "1" : "0") + "\n";
+    text += std::string(IniKeyUse120Signal) + "=" + (*options.Use120Signal ? "1" : "0") + "\n";
   }
   if (options.UseAts) {
-    text += std::string("UseATS=") + (*options.UseAts ? "1" : "0") + "\n";
+    text += std::string(IniKeyUseAts) + "=" + (*options.UseAts ? "1" : "0") + "\n";
   }
   if (options.AtcBrakeNotch) {
-    text += "ATCBrakeNotch=" + std::to_string(*options.AtcBrakeNotch) + "\n";
+    text += std::string(IniKeyAtcBrakeNotch) + "=" + std::to_string(*options.AtcBrakeNotch) + "\n";
   }
   return text;
 }
@@ -193,7 +196,7 @@ PluginLoadResult LoadPlugin(const std::string& libraryPath, const PluginOptions&
   plugin.CopyPath = copy.string();
   plugin.IniText = ComposeIniText(options);
   if (!plugin.IniText.empty()) {
-    std::ofstream ini(fs::path(plugin.WorkFolder) / "KELVRIN.ini", std::ios::binary);
+    std::ofstream ini(fs::path(plugin.WorkFolder) / IniFileName, std::ios::binary);
     ini << plugin.IniText;
     if (!ini) {
       result.Error = "cannot write KELVRIN.ini in " + plugin.WorkFolder;

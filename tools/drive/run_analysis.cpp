@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 namespace drive {
 namespace {
@@ -12,10 +13,6 @@ constexpr size_t LeadFrames = 2;
 
 constexpr size_t CabChangesKept = 2000;
 constexpr size_t SoundTimesKept = 8;
-
-constexpr int32_t ResetBeaconType = 600;
-constexpr int32_t ResetBeaconParameter = 1;
-constexpr int32_t StopAspect = 36;
 
 // The speed as the plug-in sees it: the host hands it over as a float.
 double SpeedSeen(const FrameRecord& row) {
@@ -33,7 +30,7 @@ Moment MomentOf(const FrameRecord& row) {
 }
 
 int LitStep(const CabIndication& cab) {
-  for (int step = 0; step < 11; ++step) {
+  for (int step = 0; step < PanelStepLampCount; ++step) {
     if (cab.StepLamps[step]) {
       return step;
     }
@@ -114,14 +111,7 @@ std::string NotchName(int32_t notch, int32_t emergencyNotch) {
   return text;
 }
 
-bool IsAtcCode(int32_t aspect) {
-  for (int32_t code : {10, 11, 13, 15, 19, 21, 23, 25, 28, 30, 32, 34, StopAspect}) {
-    if (aspect == code) {
-      return true;
-    }
-  }
-  return false;
-}
+bool IsAtcCode(int32_t aspect) { return AspectSetsStep(aspect); }
 
 std::vector<std::string> ScenarioWarnings(const Scenario& scenario) {
   std::vector<std::string> warnings;
@@ -135,9 +125,10 @@ std::vector<std::string> ScenarioWarnings(const Scenario& scenario) {
                          "the limit is 25 km/h");
     }
     if (a.Beacon && a.Beacon->Type == ResetBeaconType && !a.Beacon->ParameterGiven) {
-      warnings.push_back(line +
-                         "beacon type 600 without a parameter is passed with parameter 0, "
-                         "which never resets the ATC; the reset beacon is parameter = 1");
+      warnings.push_back(line + "beacon type " + std::to_string(ResetBeaconType) +
+                         " without a parameter is passed with parameter 0, which never resets "
+                         "the ATC; the reset beacon is parameter = " +
+                         std::to_string(ResetBeaconParameter));
     }
   }
   return warnings;
@@ -177,7 +168,7 @@ void RunAnalyser::Add(const FrameRecord& row, const RunRecord& record) {
     Result.Stops.push_back(StopRecord{MomentOf(row), previous->Acting, previous->Returned.Brake,
                                       previous->Driver.Brake});
   }
-  for (int slot = 0; slot < 3; ++slot) {
+  for (int slot = 0; slot < SoundCount; ++slot) {
     if (row.Sounds[slot] == SOUND_PLAY) {
       Tally(Result.SoundPlays[slot], row.TimeS);
     } else if (row.Sounds[slot] == SOUND_STOP) {
@@ -230,15 +221,16 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
   }
   for (size_t back = 1; back <= LeadFrames; ++back) {
     const FrameRecord* lead = Before(back);
-    if (lead != nullptr && SpeedSeen(*lead) < -5.0 && lead->Driver.Reverser == 1) {
+    if (lead != nullptr && SpeedSeen(*lead) < RollbackSpeedKmh && lead->Driver.Reverser == 1) {
       return set(Cause::Rollback, Format("rollback: %.2f km/h backwards", -lead->SpeedKmh),
                  "rollback");
     }
   }
   if ((span.Kind == Intervention::Emergency || row.Cab.EmergencyLamp) && row.Cab.ModeAtc &&
       !row.Cab.Restrict) {
-    if (LastAspect == StopAspect) {
-      return set(Cause::StopCode, "stop code (aspect 36)", "stop code");
+    if (LastAspect == AspectStop) {
+      return set(Cause::StopCode,
+                 std::string("stop code (aspect ") + std::to_string(AspectStop) + ")", "stop code");
     }
     if (!LastAspect || !IsAtcCode(*LastAspect)) {
       const std::string which = LastAspect      ? "aspect " + std::to_string(*LastAspect)
@@ -352,7 +344,7 @@ void RunAnalyser::TrackCab(const FrameRecord& row) {
   const FrameRecord* previous = Before(1);
   const CabIndication before = previous != nullptr ? previous->Cab : CabIndication{};
   const CabIndication& now = row.Cab;
-  auto lamp = [&](int32_t was, int32_t is, const char* name, bool brakeLamp = false) {
+  auto lamp = [&](int32_t was, int32_t is, std::string_view name, bool brakeLamp = false) {
     if (was != is) {
       AddChange(row, std::string(name) + (is ? " on" : " off"), brakeLamp);
     }
@@ -366,12 +358,16 @@ void RunAnalyser::TrackCab(const FrameRecord& row) {
   lamp(before.BrakeLamp, now.BrakeLamp, "ATC brake lamp", true);
   lamp(before.EmergencyLamp, now.EmergencyLamp, "emergency lamp");
   lamp(before.CutOut, now.CutOut, "cut-out lamp");
-  lamp(before.AtsRunning, now.AtsRunning, "ATS lamp (247)");
-  lamp(before.AtsReady, now.AtsReady, "ATS ready lamp (249)");
+  static const std::string atsLamp =
+      std::string("ATS lamp (") + std::to_string(PanelAtsRunning) + ")";
+  static const std::string atsReadyLamp =
+      std::string("ATS ready lamp (") + std::to_string(PanelAtsReady) + ")";
+  lamp(before.AtsRunning, now.AtsRunning, atsLamp);
+  lamp(before.AtsReady, now.AtsReady, atsReadyLamp);
   const int step = LitStep(now);
   if (step != LitStep(before)) {
     AddChange(row, step < 0 ? std::string("step lamps dark")
-                            : std::string("step lamp ") + StepLampName[step]);
+                            : std::string("step lamp ") + PanelStepLampShows[step]);
   }
   if (now.LimitKmh != before.LimitKmh || previous == nullptr) {
     AddChange(row, "limit " + std::to_string(now.LimitKmh) + " km/h");

@@ -82,8 +82,8 @@ struct RunAnalysis {
   std::vector<StopRecord> Stops;
   std::vector<CabChange> CabChanges;  // the first ones; CabChangesDropped more
   size_t CabChangesDropped = 0;
-  SoundTally SoundPlays[3];  // host sounds 5, 110, 111
-  SoundTally SoundStops[3];
+  SoundTally SoundPlays[SoundCount];  // in the order of SoundIndex
+  SoundTally SoundStops[SoundCount];
   std::vector<std::string> FiredNotes;  // per fired event: what the ATC made of it, or empty
   std::vector<std::string> Warnings;
   size_t FrameCount = 0;

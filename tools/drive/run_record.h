@@ -9,38 +9,30 @@
 #include <vector>
 
 #include "host_records.h"
+#include "published_numbers.h"
 
 namespace drive {
 
 // The cab panel as the train's panel file would wire it: the elements the
 // plug-in writes, read back after each frame.
 struct CabIndication {
-  int32_t ModeAts = 0;         // 33
-  int32_t ModeAtc = 0;         // 34
-  int32_t ModeRestricted = 0;  // 35
-  int32_t AtcActive = 0;       // 52
-  int32_t AtcSignal = 0;       // 53
-  int32_t Restrict = 0;        // 56
-  int32_t BrakeLamp = 0;       // 57
-  int32_t EmergencyLamp = 0;   // 58
-  int32_t CutOut = 0;          // 59
-  int32_t LimitKmh = 0;        // 72
-  int32_t AtsRunning = 0;      // 247
-  int32_t AtsReady = 0;        // 249
-  int32_t StepLamps[11] = {};  // 70, 71, 74, 76, 80, 82, 84, 86, 89, 91, 93
+  int32_t ModeAts = 0;
+  int32_t ModeAtc = 0;
+  int32_t ModeRestricted = 0;
+  int32_t AtcActive = 0;
+  int32_t AtcSignal = 0;
+  int32_t Restrict = 0;
+  int32_t BrakeLamp = 0;
+  int32_t EmergencyLamp = 0;
+  int32_t CutOut = 0;
+  int32_t LimitKmh = 0;
+  int32_t AtsRunning = 0;
+  int32_t AtsReady = 0;
+  int32_t StepLamps[PanelStepLampCount] = {};  // in step order, as PanelStepLamp
 };
-
-// Panel indices of the step lamps, and the limit each one shows.
-inline constexpr int StepLampPanelIndex[11] = {70, 71, 74, 76, 80, 82, 84, 86, 89, 91, 93};
-inline constexpr const char* StepLampName[11] = {
-    "no code (25 km/h)", "0 km/h",  "15 km/h", "25 km/h",  "45 km/h",        "55 km/h",
-    "65 km/h",           "75 km/h", "90 km/h", "100 km/h", "110 or 120 km/h"};
 
 // Reads the cab panel from the host's panel array (at least 250 entries).
 CabIndication ReadCabPanel(const int32_t* panel);
-
-// The three sounds the plug-in drives, in the host's sound array.
-inline constexpr int SoundSlotIndex[3] = {5, 110, 111};
 
 // How the returned handles differ from the driver's: what the ATC did to the train.
 enum class Intervention { None, Service, Emergency };
@@ -55,9 +47,9 @@ struct FrameRecord {
   Handles Returned{};      // what Elapse returned and the host applied
   Intervention Acting = Intervention::None;
   CabIndication Cab;
-  int32_t Sounds[3] = {};      // sound array entries 5, 110, 111 after the frame
-  size_t FirstFiredEvent = 0;  // events fired just before this frame:
-  size_t FiredEventCount = 0;  // RunRecord::Fired[First .. First + Count)
+  int32_t Sounds[SoundCount] = {};  // the sound array at SoundIndex after the frame
+  size_t FirstFiredEvent = 0;       // events fired just before this frame:
+  size_t FiredEventCount = 0;       // RunRecord::Fired[First .. First + Count)
 };
 
 struct FiredEvent {

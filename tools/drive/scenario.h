@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "published_numbers.h"
+
 namespace drive {
 
 // The train as a point mass. Accelerations are in km/h per second, the unit
@@ -25,7 +27,9 @@ struct TrainSpec {
 
 // Brake notch value that the scenario wrote as "emergency"; resolved against
 // the train's ServiceNotches when the file is read.
-inline int32_t EmergencyNotchOf(const TrainSpec& train) { return train.ServiceNotches + 1; }
+inline int32_t EmergencyNotchOf(const TrainSpec& train) {
+  return EmergencyNotchFor(train.ServiceNotches);
+}
 
 // The plug-in's options, written as KELVRIN.ini beside the temporary copy of
 // the library. Without any option the file is not written at all.

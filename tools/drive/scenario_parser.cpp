@@ -15,6 +15,7 @@
 #include <limits>
 #include <sstream>
 
+#include "published_numbers.h"
 #include "scenario_parser.h"
 
 namespace drive {
@@ -367,8 +368,10 @@ struct NamedKey {
   std::string_view Name;
   int32_t Index;
 };
-constexpr NamedKey KeyNames[] = {
-    {"mode_down", 5}, {"mode_up", 6}, {"restrict", 12}, {"cut_out", 13}};
+constexpr NamedKey KeyNames[] = {{"mode_down", KeyModeDown},
+                                 {"mode_up", KeyModeUp},
+                                 {"restrict", KeyRestrict},
+                                 {"cut_out", KeyCutOut}};
 
 KeyPress ReadKey(const toml::node& node) {
   if (node.is_integer()) {
@@ -461,7 +464,9 @@ ScenarioEvent ReadEvent(const toml::table& table, const TrainSpec& train) {
     CheckKeys(beacon, "'beacon'", {"type", "parameter"});
     const toml::node* type = beacon.get("type");
     if (type == nullptr) {
-      Fail(*n, "'beacon' needs a 'type', e.g. beacon = { type = 600, parameter = 1 }");
+      Fail(*n,
+           "'beacon' needs a 'type', e.g. beacon = { type = " + std::to_string(ResetBeaconType) +
+               ", parameter = " + std::to_string(ResetBeaconParameter) + " }");
     }
     BeaconPass pass{Integer(*type, "type", Int32Lowest, Int32Highest), 0};
     if (const toml::node* parameter = beacon.get("parameter")) {

@@ -174,8 +174,8 @@ void WriteCab(std::ostream& out, const RunAnalysis& analysis) {
 
 void WriteSounds(std::ostream& out, const RunAnalysis& analysis) {
   out << "\nSounds (host sound index: commands)\n";
-  for (int slot = 0; slot < 3; ++slot) {
-    out << "  sound " << SoundSlotIndex[slot] << ":";
+  for (int slot = 0; slot < SoundCount; ++slot) {
+    out << "  sound " << SoundIndex[slot] << ":";
     if (analysis.SoundPlays[slot].Count + analysis.SoundStops[slot].Count == 0) {
       out << " none";
     }
