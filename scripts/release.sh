@@ -44,7 +44,7 @@ done
 objects=$(ls build/release-x86/controller/CMakeFiles/atc_controller.dir/*.obj \
   build/release-x86/plugin/CMakeFiles/kelvrin_plugin.dir/*.obj | paste -sd'|')
 cmake -DOBJDUMP="$(cache_value build/release-x86 CMAKE_OBJDUMP)" \
-  -DDLL=build/release-x86/plugin/KELVRIN.dll "-DOBJECTS=$objects" -P tests/windows/check_x86_code.cmake
+  -DDLL=build/release-x86/plugin/KELVRIN.dll "-DOBJECTS=$objects" -P cmake/CheckX86Code.cmake
 
 stage=build/release-stage
 rm -rf "$stage"

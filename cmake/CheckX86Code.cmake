@@ -10,7 +10,7 @@
 #   returns a float in the x87 register).
 #
 #   cmake -DOBJDUMP=<objdump> [-DDLL=<KELVRIN.dll>] [-DOBJECTS=<obj>|<obj>...]
-#         -P check_x86_code.cmake
+#         -P cmake/CheckX86Code.cmake
 cmake_minimum_required(VERSION 3.25)
 
 # Bytes each entry point pops on x86: VehicleSpec 20, VehicleState 40 with
