@@ -15,7 +15,7 @@ leg() {  # leg NAME COMMAND...: runs one leg and keeps its time for the summary
   shift
   echo "== $name"
   "$@"
-  legs+=("$(printf '%-58s %4d s' "$name" $((SECONDS - start)))")
+  legs+=("$(printf '%-62s %4d s' "$name" $((SECONDS - start)))")
 }
 
 bash scripts/install-deps.sh
@@ -41,7 +41,7 @@ echo
 echo "== summary: every leg passed in $((SECONDS - started)) s"
 printf '  %s\n' "${legs[@]}"
 sed 's/^/    /' build/wine-legs.txt
-skipped=$(sed -n 's/^ *[0-9]* - \(.*\) (Skipped)$/\1/p' "$x86_log")
+skipped=$(sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (Skipped)$/\1/p' "$x86_log")
 if [ -n "$skipped" ]; then
   echo "  skipped, not run, as 32-bit programs can't run here (${x86#none: }):"
   printf '    x86 %s\n' $skipped
