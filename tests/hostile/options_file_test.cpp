@@ -3,55 +3,32 @@
 // NUL bytes, lines longer than any buffer, and things named KELVRIN.ini that
 // are no file at all. Each gives the defaults or the value the Windows profile
 // reader reads (read from the real reader under wine, where the same rows run).
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <string>
 #include <string_view>
-#include <tuple>
 
-#include "../exports_by_address.h"
-#include "module_records.h"
+#include "../plugin/plugin_fixture.h"
 #include "platform.h"
 
 #ifndef _WIN32
-#include <dlfcn.h>
 #include <sys/stat.h>
+
+#include "../library/loaded_plugin.h"
 #endif
 
 namespace {
 
 using namespace std::string_literals;
 using Options = std::tuple<bool, bool, int32_t>;  // Use120Signal, UseATS, ATCBrakeNotch
-constexpr int32_t DefaultNotch = 10;              // one above the emergency notch of 8 notches
-constexpr Options Defaults{false, false, DefaultNotch};
+constexpr Options Defaults{false, false, AtcNotch8};
 
-class HostileOptions : public ::testing::Test {
+class HostileOptions : public PluginTest {
  protected:
-  void SetUp() override {
-    Module = ModuleRecords{};
-    BindControllerReferences();
-    std::filesystem::create_directories(folder_);
-    std::strcpy(Module.IniPath, IniFile().string().c_str());
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-  std::filesystem::path IniFile() const { return folder_ / "KELVRIN.ini"; }
-  // SetVehicleSpec and Initialize as the host calls them.
   static Options StartRun() {
-    const VehicleSpec spec{8};
-    SetVehicleSpec(&spec);
-    Initialize(0);
+    SpecAndInitialize();
     return {Module.Controller.Use120Signal != 0, Module.Controller.UseAts != 0,
             Module.AtcBrakeNotch};
   }
-  const std::filesystem::path folder_ =
-      std::filesystem::temp_directory_path() /
-      ("kelvrin_hostile_" + std::to_string(std::random_device{}()));
 };
 
 struct FileRow {
@@ -106,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                 SettingsRead},
         FileRow{"Utf16BigEndianWithMark", Utf16(Settings, false), SettingsRead},
         FileRow{"Utf16WithoutMarkIsNotRead", Utf16(Settings, true).substr(2), Defaults},
-        FileRow{"Utf8Mark", "\xEF\xBB\xBF[Settings]\nUseATS=1\n", {false, true, DefaultNotch}},
+        FileRow{"Utf8Mark", "\xEF\xBB\xBF[Settings]\nUseATS=1\n", {false, true, AtcNotch8}},
         // Bytes that begin like a mark and are none are text.
         FileRow{"MarkLookalikeEF", "\xEFx\n"s.append(Settings), SettingsRead},
         FileRow{"MarkLookalikeEFBB", "\xEF\xBBx\n"s.append(Settings), SettingsRead},
@@ -114,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         FileRow{"KeysOutsideTheFirstSettingsAndDuplicates",
                 "UseATS=1\n[Settings]]\nUseATS=1\n[Settings\nATCBrakeNotch=7\n[Settings]\n"
                 "Use120Signal=1\nUse120Signal=0\n[Settings]\nUseATS=1\n",
-                {true, false, DefaultNotch}},
+                {true, false, AtcNotch8}},
         FileRow{"BlanksControlCharactersSignsAndSingleQuotes",
                 "\v[\tSettings ]\x1a\n  UseATS\x1a\t=\t\x1a"
                 "1\nATCBrakeNotch=\x01\x02 +7\nUse120Signal='1'\n",
@@ -179,20 +156,16 @@ TEST_F(HostileOptions, LibraryPathsThatFillTheBuffersAreRefusedRelativeOnesResol
   const auto locate = [&](const std::filesystem::path& library) {
     std::filesystem::create_directories(library.parent_path());
     std::filesystem::copy_file(KELVRIN_LIBRARY_FILE, library);
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    EXPECT_NE(handle, nullptr) << dlerror();
-    if (handle == nullptr) {
-      return false;
-    }
-    const bool used = LocateIniPath(dlsym(handle, "Load"), iniPath);
-    dlclose(handle);
-    return used;
+    const LoadedPlugin plugin(library);
+    EXPECT_TRUE(plugin.Loaded()) << plugin.Error();
+    return plugin.Loaded() && LocateIniPath(plugin.Address("Load"), iniPath);
   };
   struct Row {
     size_t folder, name;  // characters, the folder without its last slash
     bool used;
   };
-  for (const Row& row : {Row{240, 18, true}, Row{240, 19, false}, Row{255, 3, false}}) {
+  for (const Row& row : {Row{240, 18, true}, Row{240, 19, false}, Row{255, 3, false},
+                         Row{247, 10, true}, Row{248, 10, false}}) {
     const std::string folder(row.folder - folder_.string().size() - 1, 'd');
     EXPECT_EQ(locate(folder_ / folder / std::string(row.name, 'k')), row.used) << row.folder;
   }

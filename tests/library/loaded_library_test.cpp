@@ -195,39 +195,6 @@ TEST(LoadedLibrary, VersionResourceCarriesTheProjectVersion) {
   EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(words[3], words[2]));
 }
 #else
-// Library paths around the stand-in's fixed 260-byte buffers, UseATS=1 beside
-// the copy: a path whose options file name fits is read, a longer one gives
-// the defaults and nothing else.
-class LongPath : public testing::TestWithParam<size_t> {};
-
-TEST_P(LongPath, TooLongForTheBuffersGivesTheDefaults) {
-  const size_t length = GetParam();
-  const size_t fileLength = Library.filename().string().size();
-  TrainFolder base(Library, std::nullopt);
-  // Each level is a slash and a name; no name longer than the file system allows.
-  fs::path folder = base.Library().parent_path();
-  for (size_t missing = length - folder.string().size() - 1 - fileLength; missing > 0;) {
-    const size_t nameLength = missing > 250 ? 150 : missing - 1;
-    folder /= std::string(nameLength, 'd');
-    missing -= nameLength + 1;
-  }
-  fs::create_directories(folder);
-  fs::copy_file(Library, folder / Library.filename());
-  std::ofstream(folder / "KELVRIN.ini") << "[Settings]\nUseATS=1\n";
-  ASSERT_EQ((folder / Library.filename()).string().size(), length);
-
-  LoadedPlugin plugin(folder / Library.filename());
-  ASSERT_TRUE(plugin.Loaded()) << plugin.Error();
-  // The module path, the folder and the options file's path each within their
-  // buffers, the terminating zero included.
-  const size_t folderLength = length - fileLength;
-  const bool read =
-      length < 260 && folderLength < 256 && folderLength + sizeof "KELVRIN.ini" <= 260;
-  EXPECT_EQ(std::get<0>(ObservedOptions(DriveTwoRuns(plugin, NoCall), 0)), read);
-}
-
-INSTANTIATE_TEST_SUITE_P(Lengths, LongPath, testing::Values(258u, 259u, 260u, 300u, 600u));
-
 TEST(LoadedLibrary, DynamicSymbolTableHoldsExactlyTheSixteenEntryPoints) {
   const std::string command =
       KELVRIN_NM " -D --defined-only --format=posix '" + Library.string() + "'";

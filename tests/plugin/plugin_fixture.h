@@ -47,8 +47,9 @@ class PluginTest : public ::testing::Test {
   void ResetModule() {
     Module = ModuleRecords{};
     BindControllerReferences();
-    std::strcpy(Module.IniPath, (folder_ / "KELVRIN.ini").string().c_str());
+    std::strcpy(Module.IniPath, IniFile().string().c_str());
   }
+  std::filesystem::path IniFile() const { return folder_ / "KELVRIN.ini"; }
   void WriteIni(const char* text) { std::ofstream(Module.IniPath) << text; }
 
   // A fresh module, SetVehicleSpec and Initialize; with an options file only
@@ -59,6 +60,10 @@ class PluginTest : public ::testing::Test {
     if (ini != nullptr) {
       WriteIni(ini);
     }
+    SpecAndInitialize();
+  }
+  // SetVehicleSpec (8 service notches) and Initialize, on the options file as it stands.
+  static void SpecAndInitialize() {
     const VehicleSpec spec{8};
     SetVehicleSpec(&spec);
     Initialize(0);
