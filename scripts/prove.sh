@@ -7,6 +7,7 @@
 #   bash scripts/prove.sh --reduced    # every rule, the reduced alphabet (CI)
 #   bash scripts/prove.sh --faults     # each planted fault, one at a time: its counterexample
 #   bash scripts/prove.sh --rule N     # one rule only (with --reduced or --faults as well)
+#   bash scripts/prove.sh --combined   # every rule in one search (with --reduced: the CI run)
 #
 # Builds in build/proof/. Prints, per rule: states stored, transitions, the
 # depth reached, errors and wall time. Exits non-zero if any rule fails (or,
@@ -59,11 +60,13 @@ faults=(
 
 mode=full
 only_rule=
+combined=
 while [ $# -gt 0 ]; do
   case $1 in
     --reduced) mode=reduced ;;
     --faults) mode=faults ;;
     --rule) only_rule=$2; shift ;;
+    --combined) combined=1 ;;
     *) echo "prove.sh: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -149,6 +152,11 @@ replay_trail() {
   grep -m1 '^BROKEN' "$dir/replay.out" || true
 }
 
+# The replay program: host calls from a file against a built library.
+build_replay() {
+  g++ "${cxxflags[@]}" -I"$root/tests/library" "$root/proof/replay.cpp" -o "$build/replay" -ldl
+}
+
 selected() { [ -z "$only_rule" ] || [ "$only_rule" = "$1" ]; }
 
 status=0
@@ -157,7 +165,19 @@ case $mode in
     extra=()
     [ $mode = reduced ] && extra=(-DKV_REDUCED)
     compile_product "$root" "$build/$mode/product" "${extra[@]}"
-    echo "== rules, $mode alphabet: one exhaustive search each"
+    if [ -n "$combined" ]; then
+      echo "== every rule in one exhaustive search, $mode alphabet"
+      build_pan 0 "$build/$mode/all" "$build/$mode/product" "${extra[@]}"
+      if ! run_pan "$build/$mode/all" "all rules"; then
+        status=1
+        replay_trail "$build/$mode/all"
+        echo "  counterexample: $build/$mode/all/calls.txt; replay it:"
+        echo "  $build/replay build/default/plugin/KELVRIN.so $build/$mode/all/calls.txt"
+      fi
+      only_rule=none
+    else
+      echo "== rules, $mode alphabet: one exhaustive search each"
+    fi
     for r in "${rules[@]}"; do
       selected "$r" || continue
       build_pan "$r" "$build/$mode/rule$r" "$build/$mode/product" "${extra[@]}"
@@ -177,8 +197,8 @@ case $mode in
     fi
     ;;
   faults)
-    echo "== planted faults, one at a time (reduced alphabet, breadth first: shortest counterexample)"
-    panflags+=(-DBFS)
+    build_replay
+    echo "== planted faults, one at a time (reduced alphabet; shortest counterexample by rising depth bounds)"
     for entry in "${faults[@]}"; do
       IFS='|' read -r r file expr <<<"$entry"
       selected "$r" || continue
@@ -194,13 +214,27 @@ case $mode in
       fi
       compile_product "$tree" "$build/faults/fault$r/product" -DKV_REDUCED
       build_pan "$r" "$build/faults/fault$r" "$build/faults/fault$r/product" -DKV_REDUCED
-      if run_pan "$build/faults/fault$r" "fault R$r ${rule_name[$r]}" >/dev/null; then
+      found=
+      for bound in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 20 24 32 64; do
+        rm -f "$build/faults/fault$r/kelvrin.pml.trail"
+        (cd "$build/faults/fault$r" && ./pan -m$bound -n >pan.out 2>&1) || true
+        if [ -f "$build/faults/fault$r/kelvrin.pml.trail" ]; then found=$bound; break; fi
+      done
+      if [ -z "$found" ]; then
         echo "R$r: planted fault NOT found ($file: $expr)"
         status=1
       else
         broken=$(replay_trail "$build/faults/fault$r")
         printf 'R%-3s %-26s counterexample of %3d host calls  %s\n' "$r" "${rule_name[$r]}" \
           "$(wc -l <"$build/faults/fault$r/calls.txt")" "$broken"
+        # The same calls against a library built from the faulty sources, as a
+        # host loads it: the fault as the host sees it.
+        faulty_sources=()
+        for f in "${product_sources[@]}"; do faulty_sources+=("$tree/$f"); done
+        g++ "${cxxflags[@]}" -fPIC -shared "${faulty_sources[@]}" -o "$build/faults/fault$r/KELVRIN.so" -ldl
+        "$build/replay" "$build/faults/fault$r/KELVRIN.so" "$build/faults/fault$r/calls.txt" \
+          >"$build/faults/fault$r/replay.txt"
+        sed 's/^/      /' "$build/faults/fault$r/replay.txt"
       fi
     done
     ;;
