@@ -1,10 +1,11 @@
 // The host as the checker plays it: the alphabet of host calls, each run
 // against the plug-in's own code, and the rules checked after every call.
 //
-// SPIN restores the module's records (kv_module) on every backtrack and
-// compares states by kv_matched: every byte of the records that a later call
-// can read, plus the few bits of history the rules need. What is left out of
-// the comparison, and why no call can tell it apart, is in proof/README.md.
+// SPIN restores kv_state on every backtrack and compares states by it: every
+// byte of the module's records that a later call reads before writing it,
+// plus the few bits of history the rules need; the module is rebuilt from it
+// before every call. What is left out of the comparison, and why no call can
+// tell it apart, is in proof/README.md.
 //
 // KV_PROPERTY selects the rule checked (0: all of them); the history a rule
 // needs is kept only while that rule is checked, so each search stores the
@@ -127,9 +128,9 @@ constexpr int32_t ServiceNotchCounts[] = {4, 8};  // emergency notches 5 and 9
 // Each side of 0, of every ATC notch the options give (4, 9, 11, and the
 // defaults 6 and 10) and of both emergency notches (5, 9).
 constexpr int32_t BrakeNotches[] = {-1, 0, 1, 4, 5, 6, 7, 9, 10, 11, 12};
-constexpr int32_t Aspects[] = {INT32_MIN, 9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
-                               20,        21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
-                               32,        33, 34, 35, 36, 37, INT32_MAX};
+constexpr int32_t Aspects[] = {INT32_MIN, 9,  10, 11, 12, 13, 14, 15, 16,       17, 18,
+                               19,        20, 21, 22, 23, 24, 25, 26, 27,       28, 29,
+                               30,        31, 32, 33, 34, 35, 36, 37, INT32_MAX};
 constexpr int32_t Reversers[] = {-1, 0, 1};
 #else
 constexpr int32_t ServiceNotchCounts[] = {8};
@@ -149,7 +150,8 @@ std::vector<Action> MakeAlphabet() {
   std::vector<Action> all;
   all.push_back({KLoad});
   all.push_back({KGetPluginVersion});
-  for (const int32_t n : ServiceNotchCounts) all.push_back({KSetVehicleSpec, n});
+  for (const int32_t n : ServiceNotchCounts)
+    all.push_back({KSetVehicleSpec, n});
   all.push_back({KSetVehicleSpecNull});
   for (size_t i = 0; i < std::size(OptionsFiles); ++i) {
 #ifdef KV_REDUCED
@@ -159,11 +161,16 @@ std::vector<Action> MakeAlphabet() {
 #endif
     all.push_back({KInitialize, static_cast<int32_t>(i)});
   }
-  for (const float s : Speeds()) all.push_back({KElapse, 0, 0, s});
-  for (const int32_t p : PowerNotches) all.push_back({KSetPower, p});
-  for (const int32_t b : BrakeNotches) all.push_back({KSetBrake, b});
-  for (const int32_t r : Reversers) all.push_back({KSetReverser, r});
-  for (const int32_t k : Keys) all.push_back({KKeyDown, k});
+  for (const float s : Speeds())
+    all.push_back({KElapse, 0, 0, s});
+  for (const int32_t p : PowerNotches)
+    all.push_back({KSetPower, p});
+  for (const int32_t b : BrakeNotches)
+    all.push_back({KSetBrake, b});
+  for (const int32_t r : Reversers)
+    all.push_back({KSetReverser, r});
+  for (const int32_t k : Keys)
+    all.push_back({KKeyDown, k});
   all.push_back({KKeyUp, 13});
 #ifndef KV_REDUCED
   all.push_back({KDispose});
@@ -171,10 +178,12 @@ std::vector<Action> MakeAlphabet() {
   all.push_back({KDoorOpen});
   all.push_back({KDoorClose});
 #endif
-  for (const int32_t a : Aspects) all.push_back({KSetSignal, a});
+  for (const int32_t a : Aspects)
+    all.push_back({KSetSignal, a});
   for (const auto& beacon : Beacons) {
 #ifdef KV_REDUCED
-    if (beacon[0] != 600) continue;
+    if (beacon[0] != 600)
+      continue;
 #endif
     all.push_back({KSetBeaconData, beacon[0], beacon[1]});
   }
@@ -191,10 +200,10 @@ const std::vector<Action> Alphabet = MakeAlphabet();
 struct HostView {
   int32_t driverBrake, driverPower, driverReverser;
   int32_t emergencyNotch;
-  int32_t atcNotch;        // what the options and the notches at Initialize give
-  int32_t lastAspect;      // the last SetSignal argument
-  uint8_t useAts;          // as the last Initialize configured it
-  uint8_t standstill;      // the last frame's speed compares equal to 0
+  int32_t atcNotch;           // what the options and the notches at Initialize give
+  int32_t lastAspect;         // the last SetSignal argument
+  uint8_t useAts;             // as the last Initialize configured it
+  uint8_t standstill;         // the last frame's speed compares equal to 0
   uint8_t driverAtEmergency;  // the last SetBrake since the last reset gave the emergency notch
   // History, each kept only while its rule is checked.
   uint8_t resetSinceFrame;    // a power-on or beacon reset since the last frame
@@ -213,27 +222,42 @@ struct HostView {
 struct FieldSpan {
   size_t offset, size;
 };
-#define KV_FIELD(f) FieldSpan{offsetof(AtcController, f), sizeof(AtcController::f)}
+#define KV_FIELD(f) \
+  FieldSpan { offsetof(AtcController, f), sizeof(AtcController::f) }
 constexpr FieldSpan LiveFields[] = {
-    KV_FIELD(ChannelOk),        KV_FIELD(RollbackBits),   KV_FIELD(ChannelHealthy),
-    KV_FIELD(PoweredUp),        KV_FIELD(PermitA),        KV_FIELD(ChannelVote),
-    KV_FIELD(StepFlags),        KV_FIELD(SoundRequest),   KV_FIELD(SpeedLimit),
-    KV_FIELD(UseAts),           KV_FIELD(Use120Signal),   KV_FIELD(BrakeAtEmergency),
-    KV_FIELD(BrakeApplied),     KV_FIELD(InAtcSection),   KV_FIELD(Mode),
-    KV_FIELD(RestrictSwitch),   KV_FIELD(CutOutSwitch),   KV_FIELD(Active),
-    KV_FIELD(ServiceBrakeCommand), KV_FIELD(EmergencyLatch),
+    KV_FIELD(ChannelOk),
+    KV_FIELD(RollbackBits),
+    KV_FIELD(ChannelHealthy),
+    KV_FIELD(PoweredUp),
+    KV_FIELD(PermitA),
+    KV_FIELD(ChannelVote),
+    KV_FIELD(StepFlags),
+    KV_FIELD(SoundRequest),
+    KV_FIELD(SpeedLimit),
+    KV_FIELD(UseAts),
+    KV_FIELD(Use120Signal),
+    KV_FIELD(BrakeAtEmergency),
+    KV_FIELD(BrakeApplied),
+    KV_FIELD(InAtcSection),
+    KV_FIELD(Mode),
+    KV_FIELD(RestrictSwitch),
+    KV_FIELD(CutOutSwitch),
+    KV_FIELD(Active),
+    KV_FIELD(ServiceBrakeCommand),
+    KV_FIELD(EmergencyLatch),
 };
 constexpr FieldSpan WrittenFirstFields[] = {
-    KV_FIELD(SpeedStep),     KV_FIELD(MajorityHealthy), KV_FIELD(PermitB),
-    KV_FIELD(RollbackSeen),  KV_FIELD(RestrictApplied), KV_FIELD(AtcSignalLamp),
-    KV_FIELD(BrakeLamp),     KV_FIELD(EmergencyLamp),   KV_FIELD(RestrictLamp),
-    KV_FIELD(StepLamps),     KV_FIELD(SoundOut),
+    KV_FIELD(SpeedStep),    KV_FIELD(MajorityHealthy), KV_FIELD(PermitB),
+    KV_FIELD(RollbackSeen), KV_FIELD(RestrictApplied), KV_FIELD(AtcSignalLamp),
+    KV_FIELD(BrakeLamp),    KV_FIELD(EmergencyLamp),   KV_FIELD(RestrictLamp),
+    KV_FIELD(StepLamps),    KV_FIELD(SoundOut),
 };
 #undef KV_FIELD
 template <size_t N>
 constexpr size_t Bytes(const FieldSpan (&fields)[N]) {
   size_t n = 0;
-  for (const FieldSpan& f : fields) n += f.size;
+  for (const FieldSpan& f : fields)
+    n += f.size;
   return n;
 }
 // Every field is in one list or the other (LastSignal is kept apart, below): a
@@ -247,10 +271,20 @@ static_assert(Bytes(LiveFields) + Bytes(WrittenFirstFields) + sizeof(int32_t) ==
 // compares the class; the module keeps the exact aspect.
 int32_t AspectClass(int32_t aspect) {
   switch (aspect) {
-    case 10: case 11: case 13: case 15: case 19: case 21: case 23: case 25: case 28: case 30:
+    case 10:
+    case 11:
+    case 13:
+    case 15:
+    case 19:
+    case 21:
+    case 23:
+    case 25:
+    case 28:
+    case 30:
     case 36:
       return aspect;
-    case 32: case 34:
+    case 32:
+    case 34:
       return 32;  // the same step flag
     default:
       return aspect < 10 ? 0 : 12;  // no ATC code, below 10 or from 10 up
@@ -339,7 +373,8 @@ void WriteOptionsFiles() {
   }
   OptionsDir = dir;
   for (const OptionsFile& file : OptionsFiles) {
-    if (file.text == nullptr) continue;
+    if (file.text == nullptr)
+      continue;
     const std::string path = OptionsDir + "/" + file.name + ".ini";
     FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr || std::fputs(file.text, out) < 0 || std::fclose(out) != 0) {
@@ -368,9 +403,12 @@ void PlaceOptionsFile(int index) {
 
 int32_t OptionAtcNotch(int index, int32_t emergencyNotch) {
   const std::string name = OptionsFiles[index].name;
-  if (name == "low") return 4;
-  if (name == "equal") return 9;
-  if (name == "high") return 11;
+  if (name == "low")
+    return 4;
+  if (name == "equal")
+    return 9;
+  if (name == "high")
+    return 11;
   return NotchAbove(emergencyNotch);
 }
 
@@ -382,7 +420,8 @@ struct Start {
     std::atexit(RemoveOptionsFiles);
     HostView& h = Host();
     h.standstill = 1;
-    if (Checked(SoundsOnce)) h.firstFrame = 1;
+    if (Checked(SoundsOnce))
+      h.firstFrame = 1;
     Project();
   }
 };
@@ -391,24 +430,60 @@ struct Start {
 
 void PrintCall(const Action& act) {
   switch (act.kind) {
-    case KLoad: std::printf("CALL Load\n"); break;
-    case KDispose: std::printf("CALL Dispose\n"); break;
-    case KGetPluginVersion: std::printf("CALL GetPluginVersion\n"); break;
-    case KSetVehicleSpec: std::printf("CALL SetVehicleSpec %d\n", act.a); break;
-    case KSetVehicleSpecNull: std::printf("CALL SetVehicleSpec null\n"); break;
-    case KInitialize: std::printf("CALL Initialize %s\n", OptionsFiles[act.a].name); break;
-    case KElapse: std::printf("CALL Elapse %.9g\n", static_cast<double>(act.speed)); break;
-    case KSetPower: std::printf("CALL SetPower %d\n", act.a); break;
-    case KSetBrake: std::printf("CALL SetBrake %d\n", act.a); break;
-    case KSetReverser: std::printf("CALL SetReverser %d\n", act.a); break;
-    case KKeyDown: std::printf("CALL KeyDown %d\n", act.a); break;
-    case KKeyUp: std::printf("CALL KeyUp %d\n", act.a); break;
-    case KHornBlow: std::printf("CALL HornBlow %d\n", act.a); break;
-    case KDoorOpen: std::printf("CALL DoorOpen\n"); break;
-    case KDoorClose: std::printf("CALL DoorClose\n"); break;
-    case KSetSignal: std::printf("CALL SetSignal %d\n", act.a); break;
-    case KSetBeaconData: std::printf("CALL SetBeaconData %d %d\n", act.a, act.b); break;
-    case KSetBeaconDataNull: std::printf("CALL SetBeaconData null\n"); break;
+    case KLoad:
+      std::printf("CALL Load\n");
+      break;
+    case KDispose:
+      std::printf("CALL Dispose\n");
+      break;
+    case KGetPluginVersion:
+      std::printf("CALL GetPluginVersion\n");
+      break;
+    case KSetVehicleSpec:
+      std::printf("CALL SetVehicleSpec %d\n", act.a);
+      break;
+    case KSetVehicleSpecNull:
+      std::printf("CALL SetVehicleSpec null\n");
+      break;
+    case KInitialize:
+      std::printf("CALL Initialize %s\n", OptionsFiles[act.a].name);
+      break;
+    case KElapse:
+      std::printf("CALL Elapse %.9g\n", static_cast<double>(act.speed));
+      break;
+    case KSetPower:
+      std::printf("CALL SetPower %d\n", act.a);
+      break;
+    case KSetBrake:
+      std::printf("CALL SetBrake %d\n", act.a);
+      break;
+    case KSetReverser:
+      std::printf("CALL SetReverser %d\n", act.a);
+      break;
+    case KKeyDown:
+      std::printf("CALL KeyDown %d\n", act.a);
+      break;
+    case KKeyUp:
+      std::printf("CALL KeyUp %d\n", act.a);
+      break;
+    case KHornBlow:
+      std::printf("CALL HornBlow %d\n", act.a);
+      break;
+    case KDoorOpen:
+      std::printf("CALL DoorOpen\n");
+      break;
+    case KDoorClose:
+      std::printf("CALL DoorClose\n");
+      break;
+    case KSetSignal:
+      std::printf("CALL SetSignal %d\n", act.a);
+      break;
+    case KSetBeaconData:
+      std::printf("CALL SetBeaconData %d %d\n", act.a, act.b);
+      break;
+    case KSetBeaconDataNull:
+      std::printf("CALL SetBeaconData null\n");
+      break;
   }
   std::fflush(stdout);
 }
@@ -419,17 +494,18 @@ int Broken(int rule, const char* what, int line) {
   std::fflush(stdout);
   return rule;
 }
-#define RULE(rule, cond)                                            \
-  do {                                                              \
-    if (Checked(rule) && !(cond)) return Broken(rule, #cond, __LINE__); \
+#define RULE(rule, cond)                    \
+  do {                                      \
+    if (Checked(rule) && !(cond))           \
+      return Broken(rule, #cond, __LINE__); \
   } while (0)
 
 // ---------------------------------------------------------------- the rules
 
 constexpr int PanelLength = 300, SoundLength = 160;
 constexpr int32_t Untouched = 0x7A5E11ED;
-constexpr int PanelLamps[] = {33, 34, 35, 52, 53, 56, 57, 58, 59,
-                              70, 71, 74, 76, 80, 82, 84, 86, 89, 91, 93};
+constexpr int PanelLamps[] = {33, 34, 35, 52, 53, 56, 57, 58, 59, 70,
+                              71, 74, 76, 80, 82, 84, 86, 89, 91, 93};
 constexpr int PanelLimit = 72, PanelAtsRunning = 247, PanelAtsReady = 249;
 constexpr int SoundIndices[SoundSlotCount] = {5, 110, 111};
 constexpr int PanelModeAts = 33, PanelModeAtc = 34, PanelAtcSignal = 53, PanelRestrict = 56,
@@ -439,7 +515,8 @@ constexpr int PanelModeAts = 33, PanelModeAtc = 34, PanelAtcSignal = 53, PanelRe
 enum PanelKind : uint8_t { PanelNever, PanelLamp, PanelNumber, PanelAtsLamp, PanelOnlyLit };
 std::array<PanelKind, PanelLength> MakePanelKinds() {
   std::array<PanelKind, PanelLength> kinds{};
-  for (const int p : PanelLamps) kinds[p] = PanelLamp;
+  for (const int p : PanelLamps)
+    kinds[p] = PanelLamp;
   kinds[PanelLimit] = PanelNumber;
   kinds[PanelAtsRunning] = PanelAtsLamp;
   kinds[PanelAtsReady] = PanelOnlyLit;
@@ -452,7 +529,16 @@ bool IsLamp(int64_t v) { return v == 0 || v == 1; }
 bool IsSound(int32_t v) { return v == SOUND_STOP || v == SOUND_PLAY || v == SOUND_CONTINUE; }
 bool AtcSpeedAspect(int32_t a) {
   switch (a) {
-    case 11: case 13: case 15: case 19: case 21: case 23: case 25: case 28: case 30: case 32:
+    case 11:
+    case 13:
+    case 15:
+    case 19:
+    case 21:
+    case 23:
+    case 25:
+    case 28:
+    case 30:
+    case 32:
     case 34:
       return true;
     default:
@@ -481,8 +567,8 @@ int CheckRanges(bool afterFrame) {
   }
   RULE(StateRanges, lamps <= 1);
   for (int ch = 0; ch < ChannelCount; ++ch) {
-    RULE(StateRanges, IsFlag(c.ChannelOk[ch]) && IsFlag(c.ChannelHealthy[ch]) &&
-                          IsFlag(c.ChannelVote[ch]));
+    RULE(StateRanges,
+         IsFlag(c.ChannelOk[ch]) && IsFlag(c.ChannelHealthy[ch]) && IsFlag(c.ChannelVote[ch]));
   }
   for (int i = 0; i < RollbackEntryCount; ++i) {
     RULE(StateRanges, IsFlag(c.RollbackBits[i]) && IsFlag(c.RollbackSeen[i]));
@@ -500,10 +586,12 @@ int CheckRanges(bool afterFrame) {
     RULE(StateRanges, IsSound(c.SoundRequest[s]) && IsSound(c.SoundOut[s]));
   }
   bool knownLimit = false;
-  for (const double l : LimitsKmh) knownLimit = knownLimit || c.SpeedLimit == l;
+  for (const double l : LimitsKmh)
+    knownLimit = knownLimit || c.SpeedLimit == l;
   RULE(StateRanges, knownLimit);
   RULE(StateRanges, c.StateRef == &Module.CurrentState && c.HandlesRef == &Module.DriverHandles);
-  if (afterFrame) RULE(PermitCopiesAgree, c.PermitA == c.PermitB);
+  if (afterFrame)
+    RULE(PermitCopiesAgree, c.PermitA == c.PermitB);
   return 0;
 }
 
@@ -526,10 +614,10 @@ int CheckFrame(const AtcController& before, const Handles& out, const int32_t* p
     RULE(PowerCutWithOverride, out.Power == 0);
   }
   RULE(PowerCutWithOverride, out.Power == h.driverPower || out.Power == 0);
-  RULE(PowerCutWithOverride, out.Reverser == h.driverReverser ||
-                                 (out.Reverser == 0 && h.driverBrake == 0));
-  RULE(PowerCutWithOverride, out.AuxiliaryCommand == 2 ||
-                                 (out.AuxiliaryCommand == 0 && emergencyOut));
+  RULE(PowerCutWithOverride,
+       out.Reverser == h.driverReverser || (out.Reverser == 0 && h.driverBrake == 0));
+  RULE(PowerCutWithOverride,
+       out.AuxiliaryCommand == 2 || (out.AuxiliaryCommand == 0 && emergencyOut));
 
   // 3: an overspeed measured in one frame brakes the next.
   RULE(OverspeedBrakesNextFrame, Module.AtcBrakeNotch == h.atcNotch);
@@ -538,8 +626,8 @@ int CheckFrame(const AtcController& before, const Handles& out, const int32_t* p
          out.Power == 0 && (out.Brake == h.emergencyNotch || out.Brake >= h.atcNotch));
   }
   // 4: the emergency brake holds until the driver, the cut-out switch or a reset releases it.
-  if (Checked(EmergencyHeld) && h.latchAfterFrame && !h.resetSinceFrame &&
-      !h.driverAtEmergency && !cutOut) {
+  if (Checked(EmergencyHeld) && h.latchAfterFrame && !h.resetSinceFrame && !h.driverAtEmergency &&
+      !cutOut) {
     RULE(EmergencyHeld, emergencyOut && c.EmergencyLatch);
   }
   // 9: rolling back with the reverser forward gives the emergency notch next frame.
@@ -556,15 +644,21 @@ int CheckFrame(const AtcController& before, const Handles& out, const int32_t* p
   // 6: the panel and sound indices written, and their values.
   for (int i = 0; i < PanelLength; ++i) {
     switch (PanelKinds[i]) {
-      case PanelLamp: RULE(PanelIndices, IsLamp(panel[i])); break;
-      case PanelNumber: RULE(PanelIndices, panel[i] >= 0 && panel[i] <= 120); break;
+      case PanelLamp:
+        RULE(PanelIndices, IsLamp(panel[i]));
+        break;
+      case PanelNumber:
+        RULE(PanelIndices, panel[i] >= 0 && panel[i] <= 120);
+        break;
       case PanelAtsLamp:
         RULE(PanelIndices, h.useAts ? IsLamp(panel[i]) : panel[i] == Untouched);
         break;
       case PanelOnlyLit:
         RULE(PanelIndices, panel[i] == Untouched || (h.useAts && panel[i] == 1));
         break;
-      default: RULE(PanelIndices, panel[i] == Untouched); break;
+      default:
+        RULE(PanelIndices, panel[i] == Untouched);
+        break;
     }
   }
   for (int i = 0; i < SoundLength; ++i) {
@@ -605,10 +699,12 @@ int CheckFrame(const AtcController& before, const Handles& out, const int32_t* p
   if (Checked(RollbackEmergency)) {
     h.rollbackMeasured = normal && h.driverReverser == 1 && speed < RollbackSpeedKmh;
   }
-  if (Checked(EmergencyHeld)) h.latchAfterFrame = c.EmergencyLatch;
+  if (Checked(EmergencyHeld))
+    h.latchAfterFrame = c.EmergencyLatch;
   if (Checked(SoundsOnce)) {
     h.firstFrame = 0;
-    for (uint8_t& due : h.soundDue) due = 0;
+    for (uint8_t& due : h.soundDue)
+      due = 0;
   }
   h.resetSinceFrame = 0;
   h.standstill = speed == 0.0F;
@@ -618,10 +714,12 @@ int CheckFrame(const AtcController& before, const Handles& out, const int32_t* p
 void NoteReset() {
   HostView& h = Host();
   h.driverAtEmergency = 0;
-  if (Checked(EmergencyHeld) || Checked(RollbackEmergency)) h.resetSinceFrame = 1;
+  if (Checked(EmergencyHeld) || Checked(RollbackEmergency))
+    h.resetSinceFrame = 1;
   if (Checked(SoundsOnce)) {
     h.firstFrame = 1;
-    for (uint8_t& due : h.soundDue) due = 0;
+    for (uint8_t& due : h.soundDue)
+      due = 0;
   }
 }
 
@@ -632,8 +730,14 @@ int Run(const Action& act) {
   std::memcpy(static_cast<void*>(&before), &Module, sizeof before);
   bool idle = false;  // the call must leave every byte as it was
   switch (act.kind) {
-    case KLoad: Load(); idle = true; break;
-    case KDispose: Dispose(); idle = true; break;
+    case KLoad:
+      Load();
+      idle = true;
+      break;
+    case KDispose:
+      Dispose();
+      idle = true;
+      break;
     case KGetPluginVersion:
       RULE(IdleCallsChangeNothing, GetPluginVersion() == PLUGIN_INTERFACE_VERSION);
       idle = true;
@@ -645,7 +749,10 @@ int Run(const Action& act) {
       h.driverBrake = h.emergencyNotch, h.driverPower = 0, h.driverReverser = 1;
       break;
     }
-    case KSetVehicleSpecNull: SetVehicleSpec(nullptr); idle = true; break;
+    case KSetVehicleSpecNull:
+      SetVehicleSpec(nullptr);
+      idle = true;
+      break;
     case KInitialize:
       PlaceOptionsFile(act.a);
       Initialize(0);
@@ -661,8 +768,8 @@ int Run(const Action& act) {
       state.Speed = act.speed;
       const Handles out = Elapse(&state, panel, sound);
       if (readtrail) {
-        std::printf("FRAME brake %d power %d reverser %d aux %d | limit %d\n", out.Brake,
-                    out.Power, out.Reverser, out.AuxiliaryCommand, panel[PanelLimit]);
+        std::printf("FRAME brake %d power %d reverser %d aux %d | limit %d\n", out.Brake, out.Power,
+                    out.Reverser, out.AuxiliaryCommand, panel[PanelLimit]);
       }
       const VehicleState stored = Module.CurrentState;
       RULE(StateRanges, std::memcmp(&stored, &state, sizeof state) == 0);
@@ -671,21 +778,39 @@ int Run(const Action& act) {
       }
       break;
     }
-    case KSetPower: SetPower(act.a); h.driverPower = act.a; break;
+    case KSetPower:
+      SetPower(act.a);
+      h.driverPower = act.a;
+      break;
     case KSetBrake:
       SetBrake(act.a);
       h.driverBrake = act.a;
       h.driverAtEmergency = act.a == h.emergencyNotch;
       break;
-    case KSetReverser: SetReverser(act.a); h.driverReverser = act.a; break;
+    case KSetReverser:
+      SetReverser(act.a);
+      h.driverReverser = act.a;
+      break;
     case KKeyDown:
       KeyDown(act.a);
       idle = act.a != 5 && act.a != 6 && act.a != 12 && act.a != 13;
       break;
-    case KKeyUp: KeyUp(act.a); idle = true; break;
-    case KHornBlow: HornBlow(act.a); idle = true; break;
-    case KDoorOpen: DoorOpen(); idle = true; break;
-    case KDoorClose: DoorClose(); idle = true; break;
+    case KKeyUp:
+      KeyUp(act.a);
+      idle = true;
+      break;
+    case KHornBlow:
+      HornBlow(act.a);
+      idle = true;
+      break;
+    case KDoorOpen:
+      DoorOpen();
+      idle = true;
+      break;
+    case KDoorClose:
+      DoorClose();
+      idle = true;
+      break;
     case KSetSignal:
       if (Checked(SoundsOnce)) {
         h.soundDue[Aspect10SoundSlot] |= act.a == 10;
@@ -708,14 +833,18 @@ int Run(const Action& act) {
       }
       break;
     }
-    case KSetBeaconDataNull: SetBeaconData(nullptr); idle = true; break;
+    case KSetBeaconDataNull:
+      SetBeaconData(nullptr);
+      idle = true;
+      break;
   }
   if (idle) {
     RULE(IdleCallsChangeNothing, std::memcmp(&before, &Module, sizeof before) == 0);
   }
   // Cut-out cycles leave PermitB and the others of its kind unwritten.
   const bool normalFrame = act.kind == KElapse && !before.Controller.CutOutSwitch;
-  if (const int broken = CheckRanges(normalFrame)) return broken;
+  if (const int broken = CheckRanges(normalFrame))
+    return broken;
   const DriverHandles told{h.driverBrake, h.driverPower, h.driverReverser};
   RULE(StateRanges, std::memcmp(&Module.DriverHandles, &told, sizeof told) == 0);
   return 0;
@@ -727,7 +856,8 @@ const Start start;
 
 extern "C" int kv_call(int action) {
   const Action& act = Alphabet.at(static_cast<size_t>(action));
-  if (readtrail) PrintCall(act);
+  if (readtrail)
+    PrintCall(act);
   Restore();
   const int broken = Run(act);
   Project();

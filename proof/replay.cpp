@@ -18,7 +18,8 @@ namespace {
 
 const OptionsFile* FindOptions(const std::string& name) {
   for (const OptionsFile& file : OptionsFiles) {
-    if (name == file.name) return &file;
+    if (name == file.name)
+      return &file;
   }
   return nullptr;
 }
@@ -66,9 +67,11 @@ int main(int argc, char** argv) {
     std::istringstream in(line);
     std::string name, arg1, arg2;
     in >> name >> arg1 >> arg2;
-    if (name.empty()) continue;
+    if (name.empty())
+      continue;
     std::printf("%-40s", line.c_str());
-    const bool numeric = !arg1.empty() && arg1 != "null" && name != "Initialize" && name != "Elapse";
+    const bool numeric =
+        !arg1.empty() && arg1 != "null" && name != "Initialize" && name != "Elapse";
     const int32_t a = numeric ? static_cast<int32_t>(std::stol(arg1)) : 0;
     if (name == "SetVehicleSpec") {
       const VehicleSpec spec{a};
