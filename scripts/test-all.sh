@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every suite:
 # the native suite, clang-tidy, the suites of both Windows DLLs (x64 and x86)
-# under wine, the sanitizer suite, the thread-notification race check and a short fuzz run.
+# under wine, the sanitizer suite, the thread-notification race check, the
+# exhaustive check of the safety rules (reduced alphabet) and a short fuzz run.
 # Exits non-zero on the first failure. Where 32-bit programs can't run at all,
 # the x86 DLL is still built and its code checked, and only the runs of its
 # test programs are skipped; the closing summary lists them.
@@ -35,6 +36,8 @@ leg "Windows DLL suites under wine: x64, then x86 (${x86%%:*})" bash scripts/wit
   echo \"of which the x86 build and suites: \$((SECONDS - s)) s\" >>build/wine-legs.txt"
 leg "sanitizer suite" cmake --workflow --preset sanitize
 leg "loader notifications racing Initialize, under ThreadSanitizer" bash scripts/tsan-check.sh
+leg "safety rules, exhaustive search over the reduced alphabet (SPIN)" \
+  bash scripts/prove.sh --reduced --combined
 leg "fuzz smoke run" bash scripts/fuzz-smoke.sh
 
 echo

@@ -1,0 +1,867 @@
+// The host as the checker plays it: the alphabet of host calls, each run
+// against the plug-in's own code, and the rules checked after every call.
+//
+// SPIN restores kv_state on every backtrack and compares states by it: every
+// byte of the module's records that a later call reads before writing it,
+// plus the few bits of history the rules need; the module is rebuilt from it
+// before every call. What is left out of the comparison, and why no call can
+// tell it apart, is in proof/README.md.
+//
+// KV_PROPERTY selects the rule checked (0: all of them); the history a rule
+// needs is kept only while that rule is checked, so each search stores the
+// states its own rule needs and no more.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "exports.h"
+#include "harness.h"
+#include "module_records.h"
+#include "options_files.h"
+
+// Set by SPIN's verifier while it replays a trail.
+extern "C" int readtrail;
+
+#ifndef KV_PROPERTY
+#define KV_PROPERTY 0
+#endif
+
+namespace {
+
+// Rule numbers, as in docs/safety.md.
+enum Rule {
+  BrakeNeverWeaker = 1,
+  PowerCutWithOverride = 2,
+  OverspeedBrakesNextFrame = 3,
+  EmergencyHeld = 4,
+  SoundsOnce = 5,
+  PanelIndices = 6,
+  StateRanges = 7,
+  // 8 is the sanitizer build of the whole search, which checks no rule of its own.
+  RollbackEmergency = 9,
+  NoCodeEmergency = 10,
+  IdleCallsChangeNothing = 11,
+  MajorityNeverLost = 12,
+  PermitCopiesAgree = 13,
+};
+
+constexpr bool Checked(int rule) { return KV_PROPERTY == 0 || KV_PROPERTY == rule; }
+
+// ---------------------------------------------------------------- the alphabet
+
+enum Kind {
+  KLoad,
+  KDispose,
+  KGetPluginVersion,
+  KSetVehicleSpec,
+  KSetVehicleSpecNull,
+  KInitialize,
+  KElapse,
+  KSetPower,
+  KSetBrake,
+  KSetReverser,
+  KKeyDown,
+  KKeyUp,
+  KHornBlow,
+  KDoorOpen,
+  KDoorClose,
+  KSetSignal,
+  KSetBeaconData,
+  KSetBeaconDataNull,
+};
+
+struct Action {
+  Kind kind;
+  int32_t a = 0, b = 0;
+  float speed = 0.0F;
+};
+
+// Limits the cycle can set: the steps' limits, the 25 km/h cap.
+constexpr double LimitsKmh[] = {0, 15, 25, 45, 55, 65, 75, 90, 100, 110, 120};
+
+std::vector<float> Speeds() {
+  std::vector<float> speeds;
+  const float inf = std::numeric_limits<float>::infinity();
+#ifndef KV_REDUCED
+  for (const double limit : LimitsKmh) {
+#else
+  // The limits the reduced alphabet's aspects and the 25 km/h cap can set.
+  for (const double limit : {0.0, 25.0, 100.0}) {
+#endif
+    // At and just above the limit, and at and just above the limit less the
+    // margin: each channel compares "greater than" its threshold.
+    const auto atLimit = static_cast<float>(limit);
+    const auto atMargin = static_cast<float>(limit - ChannelMarginKmh);
+    speeds.push_back(atMargin);
+    speeds.push_back(std::nextafter(atMargin, inf));
+    speeds.push_back(atLimit);
+    speeds.push_back(std::nextafter(atLimit, inf));
+  }
+#ifndef KV_REDUCED
+  // The rollback threshold is strict: at it, and the next value below.
+  speeds.push_back(RollbackSpeedKmh);
+  speeds.push_back(std::nextafter(RollbackSpeedKmh, -inf));
+  speeds.push_back(-0.0F);
+  speeds.push_back(inf);
+  speeds.push_back(-inf);
+  speeds.push_back(std::numeric_limits<float>::quiet_NaN());
+  speeds.push_back(-std::numeric_limits<float>::quiet_NaN());
+#else
+  speeds.push_back(-std::numeric_limits<float>::infinity());
+  speeds.push_back(std::numeric_limits<float>::quiet_NaN());
+#endif
+  return speeds;
+}
+
+#ifndef KV_REDUCED
+constexpr int32_t ServiceNotchCounts[] = {4, 8};  // emergency notches 5 and 9
+// Each side of 0, of every ATC notch the options give (4, 9, 11, and the
+// defaults 6 and 10) and of both emergency notches (5, 9).
+constexpr int32_t BrakeNotches[] = {-1, 0, 1, 4, 5, 6, 7, 9, 10, 11, 12};
+constexpr int32_t Aspects[] = {INT32_MIN, 9,  10, 11, 12, 13, 14, 15, 16,       17, 18,
+                               19,        20, 21, 22, 23, 24, 25, 26, 27,       28, 29,
+                               30,        31, 32, 33, 34, 35, 36, 37, INT32_MAX};
+constexpr int32_t Reversers[] = {-1, 0, 1};
+#else
+constexpr int32_t ServiceNotchCounts[] = {8};
+constexpr int32_t BrakeNotches[] = {0, 1, 9, 10};
+constexpr int32_t Aspects[] = {9, 30, 36};
+constexpr int32_t Reversers[] = {1};
+#endif
+#ifndef KV_REDUCED
+constexpr int32_t PowerNotches[] = {0, 1};
+#else
+constexpr int32_t PowerNotches[] = {1};
+#endif
+constexpr int32_t Keys[] = {5, 6, 12, 13, 4};
+constexpr int32_t Beacons[][2] = {{600, 1}, {600, 0}, {601, 1}};
+
+std::vector<Action> MakeAlphabet() {
+  std::vector<Action> all;
+  all.push_back({KLoad});
+  all.push_back({KGetPluginVersion});
+  for (const int32_t n : ServiceNotchCounts)
+    all.push_back({KSetVehicleSpec, n});
+  all.push_back({KSetVehicleSpecNull});
+  for (size_t i = 0; i < std::size(OptionsFiles); ++i) {
+#ifdef KV_REDUCED
+    if (std::strcmp(OptionsFiles[i].name, "none") != 0 &&
+        std::strcmp(OptionsFiles[i].name, "ats") != 0)
+      continue;
+#endif
+    all.push_back({KInitialize, static_cast<int32_t>(i)});
+  }
+  for (const float s : Speeds())
+    all.push_back({KElapse, 0, 0, s});
+  for (const int32_t p : PowerNotches)
+    all.push_back({KSetPower, p});
+  for (const int32_t b : BrakeNotches)
+    all.push_back({KSetBrake, b});
+  for (const int32_t r : Reversers)
+    all.push_back({KSetReverser, r});
+  for (const int32_t k : Keys)
+    all.push_back({KKeyDown, k});
+  all.push_back({KKeyUp, 13});
+#ifndef KV_REDUCED
+  all.push_back({KDispose});
+  all.push_back({KHornBlow, 0});
+  all.push_back({KDoorOpen});
+  all.push_back({KDoorClose});
+#endif
+  for (const int32_t a : Aspects)
+    all.push_back({KSetSignal, a});
+  for (const auto& beacon : Beacons) {
+#ifdef KV_REDUCED
+    if (beacon[0] != 600)
+      continue;
+#endif
+    all.push_back({KSetBeaconData, beacon[0], beacon[1]});
+  }
+  all.push_back({KSetBeaconDataNull});
+  return all;
+}
+
+const std::vector<Action> Alphabet = MakeAlphabet();
+
+// ------------------------------------------------------------- what is tracked
+
+// What the host has told the plug-in, and the history the rules read. Plain
+// bytes, part of the compared state.
+struct HostView {
+  int32_t driverBrake, driverPower, driverReverser;
+  int32_t emergencyNotch;
+  int32_t atcNotch;           // what the options and the notches at Initialize give
+  int32_t lastAspect;         // the last SetSignal argument
+  uint8_t useAts;             // as the last Initialize configured it
+  uint8_t standstill;         // the last frame's speed compares equal to 0
+  uint8_t driverAtEmergency;  // the last SetBrake since the last reset gave the emergency notch
+  // History, each kept only while its rule is checked.
+  uint8_t resetSinceFrame;    // a power-on or beacon reset since the last frame
+  uint8_t overspeedMeasured;  // the last frame was normal and its speed above its limit (or NaN)
+  uint8_t rollbackMeasured;   // the last frame was normal, rolling back with the reverser forward
+  uint8_t latchAfterFrame;    // the emergency latch as the last frame left it
+  uint8_t firstFrame;         // no frame since construction or the last reset
+  uint8_t soundDue[SoundSlotCount];  // requested by SetSignal since the last frame
+};
+
+// The controller's fields that a later call reads before it writes them, in
+// declared order. The others are written by every cycle before anything reads
+// them (SpeedStep, MajorityHealthy, PermitB, RollbackSeen, RestrictApplied,
+// the lamps, StepLamps, SoundOut), or are constant (the two references,
+// checked after every call): no call can tell states apart by them.
+struct FieldSpan {
+  size_t offset, size;
+};
+#define KV_FIELD(f) \
+  FieldSpan { offsetof(AtcController, f), sizeof(AtcController::f) }
+constexpr FieldSpan LiveFields[] = {
+    KV_FIELD(ChannelOk),
+    KV_FIELD(RollbackBits),
+    KV_FIELD(ChannelHealthy),
+    KV_FIELD(PoweredUp),
+    KV_FIELD(PermitA),
+    KV_FIELD(ChannelVote),
+    KV_FIELD(StepFlags),
+    KV_FIELD(SoundRequest),
+    KV_FIELD(SpeedLimit),
+    KV_FIELD(UseAts),
+    KV_FIELD(Use120Signal),
+    KV_FIELD(BrakeAtEmergency),
+    KV_FIELD(BrakeApplied),
+    KV_FIELD(InAtcSection),
+    KV_FIELD(Mode),
+    KV_FIELD(RestrictSwitch),
+    KV_FIELD(CutOutSwitch),
+    KV_FIELD(Active),
+    KV_FIELD(ServiceBrakeCommand),
+    KV_FIELD(EmergencyLatch),
+};
+constexpr FieldSpan WrittenFirstFields[] = {
+    KV_FIELD(SpeedStep),    KV_FIELD(MajorityHealthy), KV_FIELD(PermitB),
+    KV_FIELD(RollbackSeen), KV_FIELD(RestrictApplied), KV_FIELD(AtcSignalLamp),
+    KV_FIELD(BrakeLamp),    KV_FIELD(EmergencyLamp),   KV_FIELD(RestrictLamp),
+    KV_FIELD(StepLamps),    KV_FIELD(SoundOut),
+};
+#undef KV_FIELD
+template <size_t N>
+constexpr size_t Bytes(const FieldSpan (&fields)[N]) {
+  size_t n = 0;
+  for (const FieldSpan& f : fields)
+    n += f.size;
+  return n;
+}
+// Every field is in one list or the other (LastSignal is kept apart, below): a
+// new field changes the sum and stops the build until it is placed.
+static_assert(Bytes(LiveFields) + Bytes(WrittenFirstFields) + sizeof(int32_t) == 155,
+              "place the controller's new field in LiveFields or WrittenFirstFields");
+
+// The aspects no decision tells apart but by equality with the next aspect: a
+// renaming of them inside the alphabet maps every call sequence to one the
+// search also makes, with the same outcome of every rule. The state store
+// compares the class; the module keeps the exact aspect.
+int32_t AspectClass(int32_t aspect) {
+  switch (aspect) {
+    case 10:
+    case 11:
+    case 13:
+    case 15:
+    case 19:
+    case 21:
+    case 23:
+    case 25:
+    case 28:
+    case 30:
+    case 36:
+      return aspect;
+    case 32:
+    case 34:
+      return 32;  // the same step flag
+    default:
+      return aspect < 10 ? 0 : 12;  // no ATC code, below 10 or from 10 up
+  }
+}
+
+struct Matched {
+  uint8_t controller[Bytes(LiveFields)];
+  int32_t lastSignalClass;
+  DriverHandles driver;
+  int32_t emergencyNotch, atcBrakeNotch;
+  uint8_t standstill;  // the stored speed, as the reset beacon's test reads it
+  HostView host;
+};
+
+// Restored with the state but not compared: the exact last aspect, and the
+// exact speed of the last frame (nothing reads it again but the standstill
+// test, which the compared state holds).
+struct Exact {
+  int32_t lastSignal;
+  float speed;
+};
+
+}  // namespace
+
+static_assert(sizeof(Matched) == KV_STATE_BYTES);
+static_assert(sizeof(Exact) == KV_EXACT_BYTES);
+
+extern "C" {
+unsigned char kv_state[KV_STATE_BYTES];
+unsigned char kv_exact[KV_EXACT_BYTES];
+}
+
+namespace {
+
+Matched& State() { return *reinterpret_cast<Matched*>(kv_state); }
+Exact& Exacts() { return *reinterpret_cast<Exact*>(kv_exact); }
+// The host view lives inside the compared bytes, so SPIN restores it.
+HostView& Host() { return State().host; }
+
+// The module's records from the tracked bytes, before every call: SPIN has
+// just restored those bytes to the state the call starts from.
+void Restore() {
+  const Matched& m = State();
+  auto* bytes = reinterpret_cast<unsigned char*>(&Module.Controller);
+  size_t at = 0;
+  for (const FieldSpan& f : LiveFields) {
+    std::memcpy(bytes + f.offset, m.controller + at, f.size);
+    at += f.size;
+  }
+  Module.Controller.LastSignal = Exacts().lastSignal;
+  Module.DriverHandles = m.driver;
+  Module.EmergencyNotch = m.emergencyNotch;
+  Module.AtcBrakeNotch = m.atcBrakeNotch;
+  Module.CurrentState = VehicleState{};
+  Module.CurrentState.Speed = Exacts().speed;
+}
+
+// The tracked bytes from the module's records, after every call.
+void Project() {
+  Matched& m = State();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&Module.Controller);
+  size_t at = 0;
+  for (const FieldSpan& f : LiveFields) {
+    std::memcpy(m.controller + at, bytes + f.offset, f.size);
+    at += f.size;
+  }
+  m.lastSignalClass = AspectClass(Module.Controller.LastSignal);
+  m.driver = Module.DriverHandles;
+  m.emergencyNotch = Module.EmergencyNotch;
+  m.atcBrakeNotch = Module.AtcBrakeNotch;
+  m.standstill = Module.CurrentState.Speed == 0.0F;
+  Exacts().lastSignal = Module.Controller.LastSignal;
+  Exacts().speed = Module.CurrentState.Speed;
+}
+
+// -------------------------------------------------------------- options files
+
+std::string OptionsDir;
+
+void WriteOptionsFiles() {
+  char dir[] = "/tmp/kelvrin-proof-XXXXXX";
+  if (mkdtemp(dir) == nullptr) {
+    std::perror("mkdtemp");
+    std::exit(2);
+  }
+  OptionsDir = dir;
+  for (const OptionsFile& file : OptionsFiles) {
+    if (file.text == nullptr)
+      continue;
+    const std::string path = OptionsDir + "/" + file.name + ".ini";
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr || std::fputs(file.text, out) < 0 || std::fclose(out) != 0) {
+      std::perror(path.c_str());
+      std::exit(2);
+    }
+  }
+}
+
+void RemoveOptionsFiles() {
+  for (const OptionsFile& file : OptionsFiles) {
+    if (file.text != nullptr) {
+      std::remove((OptionsDir + "/" + file.name + ".ini").c_str());
+    }
+  }
+  rmdir(OptionsDir.c_str());
+}
+
+// The file beside the library, as the host's train folder holds it when the run
+// starts: the checker points the module's path at one of the prepared files.
+void PlaceOptionsFile(int index) {
+  const OptionsFile& file = OptionsFiles[index];
+  const std::string path = OptionsDir + "/" + (file.text ? file.name : "missing") + ".ini";
+  std::snprintf(Module.IniPath, sizeof Module.IniPath, "%s", path.c_str());
+}
+
+int32_t OptionAtcNotch(int index, int32_t emergencyNotch) {
+  const std::string name = OptionsFiles[index].name;
+  if (name == "low")
+    return 4;
+  if (name == "equal")
+    return 9;
+  if (name == "high")
+    return 11;
+  return NotchAbove(emergencyNotch);
+}
+
+// Before the verifier takes its first state: the module as loaded, and the host
+// view of it (no frame yet, standing still).
+struct Start {
+  Start() {
+    WriteOptionsFiles();
+    std::atexit(RemoveOptionsFiles);
+    HostView& h = Host();
+    h.standstill = 1;
+    if (Checked(SoundsOnce))
+      h.firstFrame = 1;
+    Project();
+  }
+};
+
+// ------------------------------------------------------------------ printing
+
+void PrintCall(const Action& act) {
+  switch (act.kind) {
+    case KLoad:
+      std::printf("CALL Load\n");
+      break;
+    case KDispose:
+      std::printf("CALL Dispose\n");
+      break;
+    case KGetPluginVersion:
+      std::printf("CALL GetPluginVersion\n");
+      break;
+    case KSetVehicleSpec:
+      std::printf("CALL SetVehicleSpec %d\n", act.a);
+      break;
+    case KSetVehicleSpecNull:
+      std::printf("CALL SetVehicleSpec null\n");
+      break;
+    case KInitialize:
+      std::printf("CALL Initialize %s\n", OptionsFiles[act.a].name);
+      break;
+    case KElapse:
+      std::printf("CALL Elapse %.9g\n", static_cast<double>(act.speed));
+      break;
+    case KSetPower:
+      std::printf("CALL SetPower %d\n", act.a);
+      break;
+    case KSetBrake:
+      std::printf("CALL SetBrake %d\n", act.a);
+      break;
+    case KSetReverser:
+      std::printf("CALL SetReverser %d\n", act.a);
+      break;
+    case KKeyDown:
+      std::printf("CALL KeyDown %d\n", act.a);
+      break;
+    case KKeyUp:
+      std::printf("CALL KeyUp %d\n", act.a);
+      break;
+    case KHornBlow:
+      std::printf("CALL HornBlow %d\n", act.a);
+      break;
+    case KDoorOpen:
+      std::printf("CALL DoorOpen\n");
+      break;
+    case KDoorClose:
+      std::printf("CALL DoorClose\n");
+      break;
+    case KSetSignal:
+      std::printf("CALL SetSignal %d\n", act.a);
+      break;
+    case KSetBeaconData:
+      std::printf("CALL SetBeaconData %d %d\n", act.a, act.b);
+      break;
+    case KSetBeaconDataNull:
+      std::printf("CALL SetBeaconData null\n");
+      break;
+  }
+  std::fflush(stdout);
+}
+
+// The search stops at the first rule broken, so this prints once per run.
+int Broken(int rule, const char* what, int line) {
+  std::printf("BROKEN rule %d (host_model.cpp:%d): %s\n", rule, line, what);
+  std::fflush(stdout);
+  return rule;
+}
+#define RULE(rule, cond)                    \
+  do {                                      \
+    if (Checked(rule) && !(cond))           \
+      return Broken(rule, #cond, __LINE__); \
+  } while (0)
+
+// ---------------------------------------------------------------- the rules
+
+constexpr int PanelLength = 300, SoundLength = 160;
+constexpr int32_t Untouched = 0x7A5E11ED;
+constexpr int PanelLamps[] = {33, 34, 35, 52, 53, 56, 57, 58, 59, 70,
+                              71, 74, 76, 80, 82, 84, 86, 89, 91, 93};
+constexpr int PanelLimit = 72, PanelAtsRunning = 247, PanelAtsReady = 249;
+constexpr int SoundIndices[SoundSlotCount] = {5, 110, 111};
+constexpr int PanelModeAts = 33, PanelModeAtc = 34, PanelAtcSignal = 53, PanelRestrict = 56,
+              PanelEmergency = 58, PanelCutOut = 59, PanelStep0 = 70;
+
+// What the frame step may write at each panel index.
+enum PanelKind : uint8_t { PanelNever, PanelLamp, PanelNumber, PanelAtsLamp, PanelOnlyLit };
+std::array<PanelKind, PanelLength> MakePanelKinds() {
+  std::array<PanelKind, PanelLength> kinds{};
+  for (const int p : PanelLamps)
+    kinds[p] = PanelLamp;
+  kinds[PanelLimit] = PanelNumber;
+  kinds[PanelAtsRunning] = PanelAtsLamp;
+  kinds[PanelAtsReady] = PanelOnlyLit;
+  return kinds;
+}
+const std::array<PanelKind, PanelLength> PanelKinds = MakePanelKinds();
+
+bool IsFlag(uint8_t v) { return v <= 1; }
+bool IsLamp(int64_t v) { return v == 0 || v == 1; }
+bool IsSound(int32_t v) { return v == SOUND_STOP || v == SOUND_PLAY || v == SOUND_CONTINUE; }
+bool AtcSpeedAspect(int32_t a) {
+  switch (a) {
+    case 11:
+    case 13:
+    case 15:
+    case 19:
+    case 21:
+    case 23:
+    case 25:
+    case 28:
+    case 30:
+    case 32:
+    case 34:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Ranges of every field, after every call. The fields every normal cycle
+// writes before it reads them may hold another path's values between frames
+// (the checker restores only what a call can read), so relations that
+// involve them are checked right after a normal frame.
+int CheckRanges(bool afterFrame) {
+  const AtcController& c = Module.Controller;
+  RULE(StateRanges, c.Mode >= ModeRestricted && c.Mode <= ModeAtc);
+  int flags = 0;
+  for (const uint8_t f : c.StepFlags) {
+    RULE(StateRanges, IsFlag(f));
+    flags += f;
+  }
+  RULE(StateRanges, flags <= 1);
+  RULE(StateRanges, c.SpeedStep >= 0 && c.SpeedStep < SpeedStepCount);
+  int lamps = 0;
+  for (const uint32_t l : c.StepLamps) {
+    RULE(StateRanges, l <= 1);
+    lamps += static_cast<int>(l);
+  }
+  RULE(StateRanges, lamps <= 1);
+  for (int ch = 0; ch < ChannelCount; ++ch) {
+    RULE(StateRanges,
+         IsFlag(c.ChannelOk[ch]) && IsFlag(c.ChannelHealthy[ch]) && IsFlag(c.ChannelVote[ch]));
+  }
+  for (int i = 0; i < RollbackEntryCount; ++i) {
+    RULE(StateRanges, IsFlag(c.RollbackBits[i]) && IsFlag(c.RollbackSeen[i]));
+  }
+  RULE(StateRanges, IsFlag(c.MajorityHealthy) && IsFlag(c.PoweredUp) && IsFlag(c.PermitA) &&
+                        IsFlag(c.PermitB) && IsFlag(c.RestrictApplied) && IsFlag(c.UseAts) &&
+                        IsFlag(c.Use120Signal) && IsFlag(c.BrakeAtEmergency) &&
+                        IsFlag(c.BrakeApplied) && IsFlag(c.InAtcSection) &&
+                        IsFlag(c.RestrictSwitch) && IsFlag(c.CutOutSwitch) &&
+                        IsFlag(c.ServiceBrakeCommand) && IsFlag(c.EmergencyLatch));
+  RULE(StateRanges, IsLamp(c.Active) && IsLamp(c.AtcSignalLamp) && IsLamp(c.BrakeLamp) &&
+                        IsLamp(c.EmergencyLamp) && IsLamp(c.RestrictLamp));
+  RULE(StateRanges, c.PoweredUp || c.Active == 0);
+  for (int s = 0; s < SoundSlotCount; ++s) {
+    RULE(StateRanges, IsSound(c.SoundRequest[s]) && IsSound(c.SoundOut[s]));
+  }
+  bool knownLimit = false;
+  for (const double l : LimitsKmh)
+    knownLimit = knownLimit || c.SpeedLimit == l;
+  RULE(StateRanges, knownLimit);
+  RULE(StateRanges, c.StateRef == &Module.CurrentState && c.HandlesRef == &Module.DriverHandles);
+  if (afterFrame)
+    RULE(PermitCopiesAgree, c.PermitA == c.PermitB);
+  return 0;
+}
+
+int CheckFrame(const AtcController& before, const Handles& out, const int32_t* panel,
+               const int32_t* sound, float speed) {
+  HostView& h = Host();
+  const AtcController& c = Module.Controller;
+  const bool cutOut = panel[PanelCutOut] == 1;
+  const bool atsOutsideSection = panel[PanelModeAts] == 1 && panel[PanelAtcSignal] == 0;
+  const bool emergencyOut = out.Brake == h.emergencyNotch && out.Power == 0;
+
+  RULE(PanelIndices, std::memcmp(&out, &Module.OutputHandles, sizeof out) == 0);
+
+  // 1: the ATC adds braking, never takes it away.
+  if (out.Brake != h.driverBrake && h.driverBrake >= 0 && h.driverBrake <= h.emergencyNotch) {
+    RULE(BrakeNeverWeaker, out.Brake >= h.driverBrake);
+  }
+  // 2: every override of the driver's handles goes with the power off.
+  if (out.Brake != h.driverBrake || out.Reverser != h.driverReverser) {
+    RULE(PowerCutWithOverride, out.Power == 0);
+  }
+  RULE(PowerCutWithOverride, out.Power == h.driverPower || out.Power == 0);
+  RULE(PowerCutWithOverride,
+       out.Reverser == h.driverReverser || (out.Reverser == 0 && h.driverBrake == 0));
+  RULE(PowerCutWithOverride,
+       out.AuxiliaryCommand == 2 || (out.AuxiliaryCommand == 0 && emergencyOut));
+
+  // 3: an overspeed measured in one frame brakes the next.
+  RULE(OverspeedBrakesNextFrame, Module.AtcBrakeNotch == h.atcNotch);
+  if (Checked(OverspeedBrakesNextFrame) && h.overspeedMeasured && !cutOut && !atsOutsideSection) {
+    RULE(OverspeedBrakesNextFrame,
+         out.Power == 0 && (out.Brake == h.emergencyNotch || out.Brake >= h.atcNotch));
+  }
+  // 4: the emergency brake holds until the driver, the cut-out switch or a reset releases it.
+  if (Checked(EmergencyHeld) && h.latchAfterFrame && !h.resetSinceFrame && !h.driverAtEmergency &&
+      !cutOut) {
+    RULE(EmergencyHeld, emergencyOut && c.EmergencyLatch);
+  }
+  // 9: rolling back with the reverser forward gives the emergency notch next frame.
+  if (Checked(RollbackEmergency) && h.rollbackMeasured && !h.resetSinceFrame &&
+      !h.driverAtEmergency && !cutOut) {
+    RULE(RollbackEmergency, emergencyOut);
+  }
+  // 10: ATC without a code, or at the stop aspect, without the restriction switch.
+  if (!cutOut && panel[PanelModeAtc] == 1 && panel[PanelRestrict] == 0 &&
+      (panel[PanelStep0] == 1 || c.SpeedStep == 11) && !h.driverAtEmergency) {
+    RULE(NoCodeEmergency, emergencyOut && panel[PanelEmergency] == 1);
+  }
+
+  // 6: the panel and sound indices written, and their values.
+  for (int i = 0; i < PanelLength; ++i) {
+    switch (PanelKinds[i]) {
+      case PanelLamp:
+        RULE(PanelIndices, IsLamp(panel[i]));
+        break;
+      case PanelNumber:
+        RULE(PanelIndices, panel[i] >= 0 && panel[i] <= 120);
+        break;
+      case PanelAtsLamp:
+        RULE(PanelIndices, h.useAts ? IsLamp(panel[i]) : panel[i] == Untouched);
+        break;
+      case PanelOnlyLit:
+        RULE(PanelIndices, panel[i] == Untouched || (h.useAts && panel[i] == 1));
+        break;
+      default:
+        RULE(PanelIndices, panel[i] == Untouched);
+        break;
+    }
+  }
+  for (int i = 0; i < SoundLength; ++i) {
+    if (i != SoundIndices[0] && i != SoundIndices[1] && i != SoundIndices[2]) {
+      RULE(PanelIndices, sound[i] == Untouched);
+    }
+  }
+
+  // 5: each request in exactly one frame; "stop" only in the first frame after a reset.
+  for (int s = 0; s < SoundSlotCount; ++s) {
+    const int32_t v = sound[SoundIndices[s]];
+    RULE(SoundsOnce, IsSound(v));
+    RULE(SoundsOnce, v != SOUND_STOP || h.firstFrame);
+    RULE(SoundsOnce, v != SOUND_CONTINUE || !h.firstFrame);
+    RULE(SoundsOnce, !h.soundDue[s] || v == SOUND_PLAY);
+    if (s != ChangeSoundSlot) {
+      RULE(SoundsOnce, v != SOUND_PLAY || h.soundDue[s]);
+    }
+    RULE(SoundsOnce, before.SoundRequest[s] != SOUND_PLAY || v == SOUND_PLAY);
+    RULE(SoundsOnce, c.SoundRequest[s] == SOUND_CONTINUE);
+  }
+
+  // Facts the code states: the health test never acts, so the lost-majority
+  // trigger never fires.
+  if (!before.CutOutSwitch) {
+    RULE(MajorityNeverLost, c.MajorityHealthy == 1 && c.ChannelHealthy[ChannelA] &&
+                                c.ChannelHealthy[ChannelB] && c.ChannelHealthy[ChannelC]);
+  }
+  RULE(MajorityNeverLost, c.ChannelOk[ChannelA] == c.ChannelOk[ChannelB] &&
+                              c.ChannelOk[ChannelB] == c.ChannelOk[ChannelC]);
+
+  // History for the next frame.
+  const bool normal = !cutOut;
+  const double limit = panel[PanelLimit];
+  if (Checked(OverspeedBrakesNextFrame)) {
+    h.overspeedMeasured = normal && !(static_cast<double>(speed) <= limit);
+  }
+  if (Checked(RollbackEmergency)) {
+    h.rollbackMeasured = normal && h.driverReverser == 1 && speed < RollbackSpeedKmh;
+  }
+  if (Checked(EmergencyHeld))
+    h.latchAfterFrame = c.EmergencyLatch;
+  if (Checked(SoundsOnce)) {
+    h.firstFrame = 0;
+    for (uint8_t& due : h.soundDue)
+      due = 0;
+  }
+  h.resetSinceFrame = 0;
+  h.standstill = speed == 0.0F;
+  return 0;
+}
+
+void NoteReset() {
+  HostView& h = Host();
+  h.driverAtEmergency = 0;
+  if (Checked(EmergencyHeld) || Checked(RollbackEmergency))
+    h.resetSinceFrame = 1;
+  if (Checked(SoundsOnce)) {
+    h.firstFrame = 1;
+    for (uint8_t& due : h.soundDue)
+      due = 0;
+  }
+}
+
+// Runs one call; 0 or the rule broken.
+int Run(const Action& act) {
+  HostView& h = Host();
+  static ModuleRecords before;
+  std::memcpy(static_cast<void*>(&before), &Module, sizeof before);
+  bool idle = false;  // the call must leave every byte as it was
+  switch (act.kind) {
+    case KLoad:
+      Load();
+      idle = true;
+      break;
+    case KDispose:
+      Dispose();
+      idle = true;
+      break;
+    case KGetPluginVersion:
+      RULE(IdleCallsChangeNothing, GetPluginVersion() == PLUGIN_INTERFACE_VERSION);
+      idle = true;
+      break;
+    case KSetVehicleSpec: {
+      const VehicleSpec spec{act.a};
+      SetVehicleSpec(&spec);
+      h.emergencyNotch = NotchAbove(act.a);
+      h.driverBrake = h.emergencyNotch, h.driverPower = 0, h.driverReverser = 1;
+      break;
+    }
+    case KSetVehicleSpecNull:
+      SetVehicleSpec(nullptr);
+      idle = true;
+      break;
+    case KInitialize:
+      PlaceOptionsFile(act.a);
+      Initialize(0);
+      h.useAts = std::strcmp(OptionsFiles[act.a].name, "ats") == 0;
+      h.atcNotch = OptionAtcNotch(act.a, h.emergencyNotch);
+      NoteReset();
+      break;
+    case KElapse: {
+      int32_t panel[PanelLength], sound[SoundLength];
+      std::fill(std::begin(panel), std::end(panel), Untouched);
+      std::fill(std::begin(sound), std::end(sound), Untouched);
+      VehicleState state{};
+      state.Speed = act.speed;
+      const Handles out = Elapse(&state, panel, sound);
+      if (readtrail) {
+        std::printf("FRAME brake %d power %d reverser %d aux %d | limit %d\n", out.Brake, out.Power,
+                    out.Reverser, out.AuxiliaryCommand, panel[PanelLimit]);
+      }
+      const VehicleState stored = Module.CurrentState;
+      RULE(StateRanges, std::memcmp(&stored, &state, sizeof state) == 0);
+      if (const int broken = CheckFrame(before.Controller, out, panel, sound, act.speed)) {
+        return broken;
+      }
+      break;
+    }
+    case KSetPower:
+      SetPower(act.a);
+      h.driverPower = act.a;
+      break;
+    case KSetBrake:
+      SetBrake(act.a);
+      h.driverBrake = act.a;
+      h.driverAtEmergency = act.a == h.emergencyNotch;
+      break;
+    case KSetReverser:
+      SetReverser(act.a);
+      h.driverReverser = act.a;
+      break;
+    case KKeyDown:
+      KeyDown(act.a);
+      idle = act.a != 5 && act.a != 6 && act.a != 12 && act.a != 13;
+      break;
+    case KKeyUp:
+      KeyUp(act.a);
+      idle = true;
+      break;
+    case KHornBlow:
+      HornBlow(act.a);
+      idle = true;
+      break;
+    case KDoorOpen:
+      DoorOpen();
+      idle = true;
+      break;
+    case KDoorClose:
+      DoorClose();
+      idle = true;
+      break;
+    case KSetSignal:
+      if (Checked(SoundsOnce)) {
+        h.soundDue[Aspect10SoundSlot] |= act.a == 10;
+        h.soundDue[AtcCodeSoundSlot] |= AtcSpeedAspect(act.a) && Module.Controller.Mode != ModeAtc;
+        h.soundDue[ChangeSoundSlot] |= (h.lastAspect >= 10 || act.a >= 10) && act.a != h.lastAspect;
+      }
+      SetSignal(act.a);
+      h.lastAspect = act.a;
+      break;
+    case KSetBeaconData: {
+      BeaconData beacon{};
+      beacon.Type = act.a;
+      beacon.Parameter = act.b;
+      SetBeaconData(&beacon);
+      const bool reset = act.a == 600 && act.b == 1 && h.standstill;
+      if (reset) {
+        NoteReset();
+      } else {
+        idle = true;
+      }
+      break;
+    }
+    case KSetBeaconDataNull:
+      SetBeaconData(nullptr);
+      idle = true;
+      break;
+  }
+  if (idle) {
+    RULE(IdleCallsChangeNothing, std::memcmp(&before, &Module, sizeof before) == 0);
+  }
+  // Cut-out cycles leave PermitB and the others of its kind unwritten.
+  const bool normalFrame = act.kind == KElapse && !before.Controller.CutOutSwitch;
+  if (const int broken = CheckRanges(normalFrame))
+    return broken;
+  const DriverHandles told{h.driverBrake, h.driverPower, h.driverReverser};
+  RULE(StateRanges, std::memcmp(&Module.DriverHandles, &told, sizeof told) == 0);
+  return 0;
+}
+
+const Start start;
+
+}  // namespace
+
+extern "C" int kv_call(int action) {
+  const Action& act = Alphabet.at(static_cast<size_t>(action));
+  if (readtrail)
+    PrintCall(act);
+  Restore();
+  const int broken = Run(act);
+  Project();
+  return broken;
+}
+
+extern "C" int kv_action_count(void) { return static_cast<int>(Alphabet.size()); }
