@@ -264,14 +264,13 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
                            line.PluginPath,
                            optionsFrom,
                            OptionLines(options)};
-  const std::vector<FrameRecord> drawn = chartFrames.Frames();
-  written =
-      written &&
-      WriteFile(
-          summaryPath, [&](std::ostream& file) { WriteSummary(file, context); }, err) &&
-      WriteFile(
-          chartPath,
-          [&](std::ostream& file) { WriteSvgChart(file, context, drawn, scenario.Run.Axis); }, err);
+  const std::vector<RunSet> sets{{"", &context, chartFrames.Frames()}};
+  written = written &&
+            WriteFile(
+                summaryPath, [&](std::ostream& file) { WriteSummary(file, context); }, err) &&
+            WriteFile(
+                chartPath,
+                [&](std::ostream& file) { WriteSvgChart(file, sets, scenario.Run.Axis, {}); }, err);
   for (const std::string& warning : analysis.Warnings) {
     err << "drive: warning: " << warning << "\n";
   }

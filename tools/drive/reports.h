@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -61,7 +62,27 @@ class ChartFrames {
   size_t FramesPerBucket = 1;
 };
 
-void WriteSvgChart(std::ostream& out, const RunContext& run, const std::vector<FrameRecord>& frames,
-                   ChartAxis axis);
+// One option set's run, for the reports that set runs side by side
+// (--compare); a plain run is one set with an empty name.
+struct RunSet {
+  std::string Name;  // e.g. "ATCBrakeNotch=4"
+  const RunContext* Run = nullptr;
+  std::vector<FrameRecord> Frames;  // the chart's choice of frames
+};
+
+// The braking report: one row per drop of the limit, one column group per set.
+void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets);
+void WriteBrakingCsv(std::ostream& out, const std::vector<RunSet>& sets);
+
+// The part of the run the chart shows, in the axis' unit (s or m).
+struct ChartWindow {
+  std::optional<double> From;
+  std::optional<double> To;
+};
+
+// The first set is drawn in full; every further set adds its speed, in a
+// colour and with a legend entry of its own.
+void WriteSvgChart(std::ostream& out, const std::vector<RunSet>& sets, ChartAxis axis,
+                   const ChartWindow& window);
 
 }  // namespace drive

@@ -23,6 +23,8 @@ enum class Cause {
   Overspeed,          // measured over the limit in the frame before
   NoCode,             // in ATC without an ATC code
   StopCode,           // the stop code, aspect 36
+  HeldByStopCode,     // standing at the stop code: the brake holds the train, nothing is over
+  HeldAtLimit,        // overspeed applications in a row, no change of limit between them
   Rollback,           // rolling back faster than 5 km/h with the reverser forward
   ResetBeacon,        // the reset beacon at standstill
   RestrictionSwitch,  // the switch forced the limit down to 25 km/h
@@ -54,6 +56,20 @@ struct InterventionSpan {
   bool Released = false;
   double PeakOverLimitKmh = 0.0;  // highest speed above the limit from just before it until its end
   std::string ReleasedBy;         // e.g. "speed under the limit", "cut-out switch"
+  size_t Applications = 1;        // brake applications merged into it (held at the limit)
+};
+
+// One drop of the limit in force (a lower code, the restriction switch or the
+// selector) and how the ATC brought the train under the new limit.
+struct BrakingRow {
+  Moment At;  // the frame the lower limit first showed; SpeedKmh: the speed at the drop
+  int32_t LimitBeforeKmh = 0;
+  int32_t LimitAfterKmh = 0;
+  std::string Why;                   // e.g. "aspect 30", "restriction switch", "selector"
+  std::optional<Moment> UnderLimit;  // at or under the new limit; at rest for a 0 km/h code
+  double PeakOverKmh = 0.0;          // highest speed above the new limit
+  std::optional<Moment> Released;    // the ATC let go
+  int32_t Notch = 0;                 // the strongest notch handed back meanwhile
 };
 
 struct StopRecord {
@@ -79,6 +95,7 @@ struct SoundTally {
 
 struct RunAnalysis {
   std::vector<InterventionSpan> Interventions;
+  std::vector<BrakingRow> Braking;
   std::vector<StopRecord> Stops;
   std::vector<CabChange> CabChanges;  // the first ones; CabChangesDropped more
   size_t CabChangesDropped = 0;

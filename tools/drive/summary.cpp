@@ -213,4 +213,8 @@ void WriteSummary(std::ostream& out, const RunContext& run) {
   WriteWarnings(out, run.Analysis);
 }
 
+void WriteBrakingReport(std::ostream& /*out*/, const std::vector<RunSet>& /*sets*/) {}
+
+void WriteBrakingCsv(std::ostream& /*out*/, const std::vector<RunSet>& /*sets*/) {}
+
 }  // namespace drive

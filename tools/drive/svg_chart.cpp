@@ -623,8 +623,10 @@ std::vector<FrameRecord> ChartFrames::Frames() const {
   return frames;
 }
 
-void WriteSvgChart(std::ostream& out, const RunContext& run, const std::vector<FrameRecord>& frames,
-                   ChartAxis axis) {
+void WriteSvgChart(std::ostream& out, const std::vector<RunSet>& sets, ChartAxis axis,
+                   const ChartWindow& /*window*/) {
+  const RunContext& run = *sets.front().Run;
+  const std::vector<FrameRecord>& frames = sets.front().Frames;
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << PageWidth << "\" height=\""
       << PageHeight << "\" viewBox=\"0 0 " << PageWidth << " " << PageHeight << "\" font-family=\""
