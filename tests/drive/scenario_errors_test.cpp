@@ -107,6 +107,15 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
        "0 (off)   default: section missing|no [Settings] section, but line 1: [Setting]"},
       {check6, "[Settings]\nATCBrakeNotch=0", 1,
        "8         default: value out of range, 0 is below 1, line 2|is outside 1 to 8"},
+      // --set replaces its key in the file's first [Settings] section, or leaves it out.
+      {{scenario, "--out", folder.string(), "--ini", "FILE", "--set", "atcbrakenotch=4", "--set",
+        "UseATS=default", "--plugin", KELVRIN_LIBRARY},
+       "[Settings]\nUseATS=1\nATCBrakeNotch=2\n",
+       ExitOk,
+       "from " + file +
+           ", --set ATCBrakeNotch=4|UseATS         0 (off)   default: key missing|"
+           "ATCBrakeNotch  4         from the file, line 2"},
+      {{scenario, "--set", "UseATC=1"}, "", ExitBadInput, "--set UseATC=1: expected KEY=VALUE"},
       {run, runs + "time_s = 0\nsignal = 45\n", ExitOk,
        "drive: warning: line 6: aspect 45 carries no ATC code|  line 6: aspect 45 carries"},
       {run, runs + "time_s = 0\nbeacon = { type = 600 }\n", ExitOk,

@@ -4,9 +4,11 @@
 #include "drive_command.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -39,6 +41,8 @@ struct CommandLine {
   double TraceRateHz = 0.0;  // 0: every frame
   bool Quiet = false;
   std::string CheckIni;
+  std::string IniPath;
+  std::vector<std::string> Settings;  // KEY=VALUE
   int32_t ServiceNotches = 8;
 };
 
@@ -89,6 +93,13 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
                  "trace rows per simulated second (default: every frame)")
       ->check(Between(0.001, 1000))
       ->type_name("HZ");
+  app.add_option("--ini", line.IniPath,
+                 "run with this KELVRIN.ini instead of the scenario's options")
+      ->type_name("FILE");
+  app.add_option("--set", line.Settings,
+                 "set one option over the others (repeatable); VALUE default leaves it out")
+      ->type_name("KEY=VALUE")
+      ->allow_extra_args(false);
   app.add_flag("--quiet", line.Quiet, "print only where the files went");
   CLI::Option* checkIni =
       app.add_option("--check-ini", line.CheckIni, "show the options as the plug-in reads FILE")
@@ -155,6 +166,39 @@ class Progress {
   bool Shown = false;
 };
 
+// Puts --ini and --set over the scenario's options; false with a message on err.
+bool ApplyOptionArguments(const CommandLine& line, PluginOptions& options, std::ostream& err) {
+  if (!line.IniPath.empty()) {
+    std::ifstream file(line.IniPath, std::ios::binary);
+    std::error_code failure;
+    if (fs::is_directory(line.IniPath, failure) || !file) {
+      err << "drive: cannot read " << line.IniPath << ": "
+          << (fs::is_directory(line.IniPath, failure) ? "Is a directory" : std::strerror(errno))
+          << "\n";
+      return false;
+    }
+    options = PluginOptions{};
+    options.IniText = std::string(std::istreambuf_iterator<char>(file), {});
+  }
+  for (const std::string& setting : line.Settings) {
+    const size_t equals = setting.find('=');
+    const char* key = PluginOptionKey(setting.substr(0, equals));
+    if (equals == std::string::npos || key == nullptr) {
+      err << "drive: --set " << setting << ": expected KEY=VALUE with KEY one of "
+          << IniKeyUse120Signal << ", " << IniKeyUseAts << ", " << IniKeyAtcBrakeNotch << "\n";
+      return false;
+    }
+    options.Overrides.emplace_back(key, setting.substr(equals + 1));
+  }
+  const std::string& text = options.IniText ? *options.IniText : std::string();
+  if (!options.Overrides.empty() &&
+      (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0)) {
+    err << "drive: --set cannot edit a UTF-16 KELVRIN.ini; save it as ANSI or UTF-8\n";
+    return false;
+  }
+  return true;
+}
+
 template <typename Writer>
 bool WriteFile(const fs::path& path, Writer write, std::ostream& err) {
   std::ofstream file(path, std::ios::binary);
@@ -192,6 +236,9 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (!line.Axis.empty()) {
     scenario.Run.Axis = line.Axis == "time" ? ChartAxis::Time : ChartAxis::Distance;
   }
+  if (!ApplyOptionArguments(line, scenario.Options, err)) {
+    return ExitBadInput;
+  }
   if (line.PluginPath.empty()) {
     line.PluginPath = DefaultPluginPath();
     if (line.PluginPath.empty()) {
@@ -217,6 +264,7 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   const fs::path summaryPath = outDir / "summary.txt";
   const fs::path tracePath = outDir / "trace.csv";
   const fs::path chartPath = outDir / "chart.svg";
+  const fs::path brakingPath = outDir / "braking.csv";
   std::ofstream traceFile(tracePath, std::ios::binary);
   if (!traceFile) {
     err << "drive: cannot write " << tracePath.string() << "\n";
@@ -253,10 +301,14 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     analysis.Warnings.insert(analysis.Warnings.begin() + static_cast<std::ptrdiff_t>(i),
                              "KELVRIN.ini: " + options.Warnings[i]);
   }
-  const std::string optionsFrom = plugin.IniText.empty() ? "no KELVRIN.ini"
-                                  : scenario.Options.IniText
-                                      ? "KELVRIN.ini as given in the scenario"
-                                      : "KELVRIN.ini written from the scenario's [options]";
+  std::string optionsFrom = plugin.IniText.empty()  ? "no KELVRIN.ini"
+                            : !line.IniPath.empty() ? "KELVRIN.ini from " + line.IniPath
+                            : scenario.Options.IniText
+                                ? "KELVRIN.ini as given in the scenario"
+                                : "KELVRIN.ini written from the scenario's [options]";
+  for (const auto& [key, value] : scenario.Options.Overrides) {
+    optionsFrom += ", --set " + key + "=" + value;
+  }
   const RunContext context{scenario,
                            record,
                            analysis,
@@ -268,6 +320,8 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   written = written &&
             WriteFile(
                 summaryPath, [&](std::ostream& file) { WriteSummary(file, context); }, err) &&
+            WriteFile(
+                brakingPath, [&](std::ostream& file) { WriteBrakingCsv(file, sets); }, err) &&
             WriteFile(
                 chartPath,
                 [&](std::ostream& file) { WriteSvgChart(file, sets, scenario.Run.Axis, {}); }, err);
@@ -283,6 +337,7 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   }
   out << "Summary  " << summaryPath.string() << "\n"
       << "Trace    " << tracePath.string() << "\n"
+      << "Braking  " << brakingPath.string() << "\n"
       << "Chart    " << chartPath.string() << "  (open it in a browser)\n";
   return ExitOk;
 }

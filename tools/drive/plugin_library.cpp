@@ -2,10 +2,13 @@
 // else here (the private copy, the INI file, the names) is the same on both.
 #include "plugin_library.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "ini_reader.h"
 #include "published_numbers.h"
 
 #ifdef _WIN32
@@ -155,10 +158,22 @@ std::string DefaultPluginPath() {
   return (program.parent_path().parent_path() / "plugin" / PluginFileName()).string();
 }
 
-std::string ComposeIniText(const PluginOptions& options) {
-  if (options.IniText) {
-    return *options.IniText;
+const char* PluginOptionKey(const std::string& name) {
+  for (const char* key : {IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch}) {
+    if (name.size() == std::strlen(key) &&
+        std::equal(name.begin(), name.end(), key, [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) ==
+                 std::tolower(static_cast<unsigned char>(b));
+        })) {
+      return key;
+    }
   }
+  return nullptr;
+}
+
+namespace {
+
+std::string KeyedIniText(const PluginOptions& options) {
   if (!options.Use120Signal && !options.UseAts && !options.AtcBrakeNotch) {
     return "";
   }
@@ -172,6 +187,82 @@ std::string ComposeIniText(const PluginOptions& options) {
   }
   if (options.AtcBrakeNotch) {
     text += std::string(IniKeyAtcBrakeNotch) + "=" + std::to_string(*options.AtcBrakeNotch) + "\n";
+  }
+  return text;
+}
+
+// The lines an override touches, as the plug-in's reader numbers them.
+struct OverridePlaces {
+  const PluginOptions* Options = nullptr;
+  int SettingsLine = 0;  // the first [Settings] header; 0 without one
+  bool InSettings = false;
+  std::vector<int> Replaced;
+};
+
+bool FindOverridePlaces(void* context, const IniLine& line) {
+  OverridePlaces& places = *static_cast<OverridePlaces*>(context);
+  if (line.Kind != IniLineKind::Key) {
+    const bool settings = line.Kind == IniLineKind::Section && IniNameIs(line, IniSection);
+    if (settings && places.SettingsLine == 0) {
+      places.SettingsLine = line.Number;
+      places.InSettings = true;
+      return true;
+    }
+    places.InSettings = false;
+    return places.SettingsLine == 0;
+  }
+  for (const auto& [key, value] : places.Options->Overrides) {
+    if (places.InSettings && IniNameIs(line, key.c_str())) {
+      places.Replaced.push_back(line.Number);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ComposeIniText(const PluginOptions& options) {
+  const std::string base = options.IniText ? *options.IniText : KeyedIniText(options);
+  if (options.Overrides.empty()) {
+    return base;
+  }
+  OverridePlaces places;
+  places.Options = &options;
+  SplitIniLines(reinterpret_cast<const unsigned char*>(base.data()), base.size(),
+                FindOverridePlaces, &places);
+  std::string set;
+  for (const auto& [key, value] : options.Overrides) {
+    if (value != "default") {
+      set += key + "=" + value + "\n";
+    }
+  }
+  std::string text;
+  if (places.SettingsLine == 0) {
+    text = base;
+    if (!text.empty() && text.back() != '\n' && text.back() != '\r') {
+      text += "\n";
+    }
+    return text + "[" + IniSection + "]\n" + set;
+  }
+  // Lines end at CR, LF or CR LF, as the reader counts them.
+  int number = 1;
+  for (size_t at = 0; at < base.size();) {
+    size_t end = base.find_first_of("\r\n", at);
+    end = end == std::string::npos            ? base.size()
+          : base.compare(end, 2, "\r\n") == 0 ? end + 2
+                                              : end + 1;
+    if (std::find(places.Replaced.begin(), places.Replaced.end(), number) ==
+        places.Replaced.end()) {
+      text.append(base, at, end - at);
+    }
+    if (number == places.SettingsLine) {
+      if (text.back() != '\n' && text.back() != '\r') {
+        text += "\n";
+      }
+      text += set;
+    }
+    at = end;
+    ++number;
   }
   return text;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "published_numbers.h"
@@ -38,6 +39,9 @@ struct PluginOptions {
   std::optional<bool> UseAts;
   std::optional<int32_t> AtcBrakeNotch;
   std::optional<std::string> IniText;  // verbatim file, instead of the keys above
+  // KEY=VALUE from the command line (--set), over all of the above; the value
+  // "default" leaves the key out, so that the plug-in's default applies.
+  std::vector<std::pair<std::string, std::string>> Overrides;
 };
 
 // The gradient from a position onwards, until the next entry. Per mille,
