@@ -67,7 +67,8 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
                    std::ostream& err) {
   CLI::App app{
       "Plays a scenario against the plug-in library as a host would and writes\n"
-      "summary.txt, trace.csv and chart.svg to DIR (default drive-out/<scenario name>).",
+      "summary.txt, trace.csv, braking.csv and chart.svg to DIR (default drive-out/<scenario "
+      "name>).",
       "drive"};
   app.footer(
       "drive --check-ini FILE shows the three options as the plug-in reads them from FILE.\n"
@@ -82,7 +83,7 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
   app.add_option("--plugin", line.PluginPath,
                  "the plug-in library (default: the one built beside this program)")
       ->type_name("LIBRARY");
-  app.add_option("--out", line.OutDir, "where the three files go")->type_name("DIR");
+  app.add_option("--out", line.OutDir, "where the files go")->type_name("DIR");
   app.add_option("--axis", line.Axis, "the chart's horizontal axis (default: the scenario's)")
       ->check(CLI::IsMember({"time", "distance"}).description(""))
       ->type_name("time|distance");
