@@ -4,6 +4,7 @@
 #include "drive_command.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "host_loop.h"
 #include "ini_check.h"
@@ -40,6 +42,7 @@ struct CommandLine {
   double FrameRateHz = 0.0;
   double TraceRateHz = 0.0;  // 0: every frame
   bool Quiet = false;
+  bool Compare = false;
   std::string CheckIni;
   std::string IniPath;
   std::vector<std::string> Settings;  // KEY=VALUE
@@ -101,6 +104,8 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
                  "set one option over the others (repeatable); VALUE default leaves it out")
       ->type_name("KEY=VALUE")
       ->allow_extra_args(false);
+  app.add_flag("--compare", line.Compare,
+               "one run per --set, each KEY=VALUE[,KEY=VALUE...]; braking side by side");
   app.add_flag("--quiet", line.Quiet, "print only where the files went");
   CLI::Option* checkIni =
       app.add_option("--check-ini", line.CheckIni, "show the options as the plug-in reads FILE")
@@ -168,7 +173,8 @@ class Progress {
 };
 
 // Puts --ini and --set over the scenario's options; false with a message on err.
-bool ApplyOptionArguments(const CommandLine& line, PluginOptions& options, std::ostream& err) {
+bool ApplyOptionArguments(const CommandLine& line, const std::vector<std::string>& settings,
+                          PluginOptions& options, std::ostream& err) {
   if (!line.IniPath.empty()) {
     std::ifstream file(line.IniPath, std::ios::binary);
     std::error_code failure;
@@ -181,7 +187,7 @@ bool ApplyOptionArguments(const CommandLine& line, PluginOptions& options, std::
     options = PluginOptions{};
     options.IniText = std::string(std::istreambuf_iterator<char>(file), {});
   }
-  for (const std::string& setting : line.Settings) {
+  for (const std::string& setting : settings) {
     const size_t equals = setting.find('=');
     const char* key = PluginOptionKey(setting.substr(0, equals));
     if (equals == std::string::npos || key == nullptr) {
@@ -213,6 +219,88 @@ bool WriteFile(const fs::path& path, Writer write, std::ostream& err) {
   return true;
 }
 
+// One option set's run and what came of it; a plain run is one set.
+struct SetRun {
+  std::string Name;  // the --set group under --compare, else empty
+  Scenario Setup;
+  fs::path Dir;
+  RunRecord Record;
+  RunAnalysis Analysis;
+  std::string OptionsFrom;
+  std::vector<std::string> OptionLines;
+  std::vector<FrameRecord> Frames;
+};
+
+// Plays the run with the trace written as it goes; returns an exit status,
+// ExitOk when the run was played and the trace written.
+int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showProgress) {
+  const Scenario& scenario = set.Setup;
+  LoadedPlugin plugin;
+  const PluginLoadResult loaded = LoadPlugin(line.PluginPath, scenario.Options, plugin);
+  if (!loaded.Ok) {
+    err << "drive: " << loaded.Error << "\n";
+    return ExitPluginFailed;
+  }
+  std::error_code failure;
+  fs::create_directories(set.Dir, failure);
+  const fs::path tracePath = set.Dir / "trace.csv";
+  std::ofstream traceFile(tracePath, std::ios::binary);
+  if (failure || !traceFile) {
+    err << "drive: cannot write " << tracePath.string()
+        << (failure ? ": " + failure.message() : std::string()) << "\n";
+    UnloadPlugin(plugin);
+    return ExitOutputFailed;
+  }
+  const IniReport options = plugin.IniText.empty()
+                                ? NoIniFile(scenario.Train.ServiceNotches)
+                                : CheckIniFile((fs::path(plugin.WorkFolder) / IniFileName).string(),
+                                               scenario.Train.ServiceNotches);
+  RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
+  TraceWriter trace(traceFile, scenario, line.TraceRateHz);
+  ChartFrames chartFrames;
+  {
+    Progress progress(err, showProgress, scenario.Run.DurationS);
+    set.Record =
+        RunScenario(scenario, plugin.Api, [&](const FrameRecord& row, const RunRecord& sofar) {
+          analyser.Add(row, sofar);
+          trace.Add(row, sofar, analyser.CurrentCause());
+          chartFrames.Add(row);
+          progress.Frame(row);
+        });
+  }
+  UnloadPlugin(plugin);
+  traceFile.close();
+  set.Analysis = analyser.Finish(set.Record);
+  for (size_t i = 0; i < options.Warnings.size(); ++i) {
+    set.Analysis.Warnings.insert(set.Analysis.Warnings.begin() + static_cast<std::ptrdiff_t>(i),
+                                 "KELVRIN.ini: " + options.Warnings[i]);
+  }
+  set.OptionsFrom = plugin.IniText.empty()  ? "no KELVRIN.ini"
+                    : !line.IniPath.empty() ? "KELVRIN.ini from " + line.IniPath
+                    : scenario.Options.IniText
+                        ? "KELVRIN.ini as given in the scenario"
+                        : "KELVRIN.ini written from the scenario's [options]";
+  for (const auto& [key, value] : scenario.Options.Overrides) {
+    set.OptionsFrom += ", --set " + key + "=" + value;
+  }
+  set.OptionLines = OptionLines(options);
+  set.Frames = chartFrames.Frames();
+  if (!traceFile) {
+    err << "drive: cannot write " << tracePath.string() << "\n";
+    return ExitOutputFailed;
+  }
+  return ExitOk;
+}
+
+// A folder name for an option set: "ATCBrakeNotch=4" -> "ATCBrakeNotch_4".
+std::string FolderName(const std::string& name) {
+  std::string folder = name;
+  for (char& c : folder) {
+    c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  }
+  return folder;
+}
+
 }  // namespace
 
 int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -237,8 +325,33 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (!line.Axis.empty()) {
     scenario.Run.Axis = line.Axis == "time" ? ChartAxis::Time : ChartAxis::Distance;
   }
-  if (!ApplyOptionArguments(line, scenario.Options, err)) {
+  if (line.Compare && line.Settings.size() < 2) {
+    err << "drive: --compare needs two --set groups or more, e.g. --set ATCBrakeNotch=4 --set "
+           "ATCBrakeNotch=default\n";
     return ExitBadInput;
+  }
+  const fs::path outDir =
+      line.OutDir.empty() ? fs::path("drive-out") / scenario.Name : fs::path(line.OutDir);
+  // Under --compare each --set group is a set of its own, in a folder of its own.
+  std::vector<SetRun> runs;
+  for (size_t k = 0; k < (line.Compare ? line.Settings.size() : 1); ++k) {
+    SetRun set;
+    set.Name = line.Compare ? line.Settings[k] : "";
+    set.Setup = scenario;
+    set.Dir = outDir;
+    std::vector<std::string> settings = line.Settings;
+    if (line.Compare) {
+      settings.clear();
+      std::istringstream group(line.Settings[k]);
+      for (std::string one; std::getline(group, one, ',');) {
+        settings.push_back(one);
+      }
+      set.Dir /= FolderName(set.Name);
+    }
+    if (!ApplyOptionArguments(line, settings, set.Setup.Options, err)) {
+      return ExitBadInput;
+    }
+    runs.push_back(std::move(set));
   }
   if (line.PluginPath.empty()) {
     line.PluginPath = DefaultPluginPath();
@@ -247,99 +360,70 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
       return ExitBadInput;
     }
   }
-  LoadedPlugin plugin;
-  const PluginLoadResult loaded = LoadPlugin(line.PluginPath, scenario.Options, plugin);
-  if (!loaded.Ok) {
-    err << "drive: " << loaded.Error << "\n";
-    return ExitPluginFailed;
-  }
-  const fs::path outDir =
-      line.OutDir.empty() ? fs::path("drive-out") / scenario.Name : fs::path(line.OutDir);
-  std::error_code failure;
-  fs::create_directories(outDir, failure);
-  if (failure) {
-    err << "drive: cannot create " << outDir.string() << ": " << failure.message() << "\n";
-    UnloadPlugin(plugin);
-    return ExitOutputFailed;
-  }
-  const fs::path summaryPath = outDir / "summary.txt";
-  const fs::path tracePath = outDir / "trace.csv";
-  const fs::path chartPath = outDir / "chart.svg";
-  const fs::path brakingPath = outDir / "braking.csv";
-  std::ofstream traceFile(tracePath, std::ios::binary);
-  if (!traceFile) {
-    err << "drive: cannot write " << tracePath.string() << "\n";
-    UnloadPlugin(plugin);
-    return ExitOutputFailed;
+  bool written = true;
+  for (SetRun& set : runs) {
+    const int played = PlaySet(line, set, err, showProgress);
+    if (played == ExitPluginFailed) {
+      return played;
+    }
+    written = written && played == ExitOk;
   }
 
-  const IniReport options = plugin.IniText.empty()
-                                ? NoIniFile(scenario.Train.ServiceNotches)
-                                : CheckIniFile((fs::path(plugin.WorkFolder) / IniFileName).string(),
-                                               scenario.Train.ServiceNotches);
-  RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
-  TraceWriter trace(traceFile, scenario, line.TraceRateHz);
-  ChartFrames chartFrames;
-  RunRecord record;
-  {
-    Progress progress(err, showProgress, scenario.Run.DurationS);
-    record = RunScenario(scenario, plugin.Api, [&](const FrameRecord& row, const RunRecord& sofar) {
-      analyser.Add(row, sofar);
-      trace.Add(row, sofar, analyser.CurrentCause());
-      chartFrames.Add(row);
-      progress.Frame(row);
-    });
+  std::vector<RunContext> contexts;
+  contexts.reserve(runs.size());
+  std::vector<RunSet> sets;
+  for (SetRun& set : runs) {
+    contexts.push_back({set.Setup, set.Record, set.Analysis, line.ScenarioPath, line.PluginPath,
+                        set.OptionsFrom, set.OptionLines});
+    sets.push_back({set.Name, &contexts.back(), std::move(set.Frames)});
   }
-  UnloadPlugin(plugin);
-  traceFile.close();
-  bool written = static_cast<bool>(traceFile);
-  if (!written) {
-    err << "drive: cannot write " << tracePath.string() << "\n";
+  for (size_t k = 0; k < runs.size(); ++k) {
+    const std::vector<RunSet> own{sets[k]};
+    written =
+        written &&
+        WriteFile(
+            runs[k].Dir / "summary.txt",
+            [&](std::ostream& file) { WriteSummary(file, contexts[k]); }, err) &&
+        WriteFile(
+            runs[k].Dir / "braking.csv", [&](std::ostream& file) { WriteBrakingCsv(file, own); },
+            err) &&
+        WriteFile(
+            runs[k].Dir / "chart.svg",
+            [&](std::ostream& file) { WriteSvgChart(file, own, scenario.Run.Axis, {}); }, err);
+    for (const std::string& warning : runs[k].Analysis.Warnings) {
+      err << "drive: warning: " << (line.Compare ? runs[k].Name + ": " : "") << warning << "\n";
+    }
   }
-
-  RunAnalysis analysis = analyser.Finish(record);
-  for (size_t i = 0; i < options.Warnings.size(); ++i) {
-    analysis.Warnings.insert(analysis.Warnings.begin() + static_cast<std::ptrdiff_t>(i),
-                             "KELVRIN.ini: " + options.Warnings[i]);
-  }
-  std::string optionsFrom = plugin.IniText.empty()  ? "no KELVRIN.ini"
-                            : !line.IniPath.empty() ? "KELVRIN.ini from " + line.IniPath
-                            : scenario.Options.IniText
-                                ? "KELVRIN.ini as given in the scenario"
-                                : "KELVRIN.ini written from the scenario's [options]";
-  for (const auto& [key, value] : scenario.Options.Overrides) {
-    optionsFrom += ", --set " + key + "=" + value;
-  }
-  const RunContext context{scenario,
-                           record,
-                           analysis,
-                           line.ScenarioPath,
-                           line.PluginPath,
-                           optionsFrom,
-                           OptionLines(options)};
-  const std::vector<RunSet> sets{{"", &context, chartFrames.Frames()}};
-  written = written &&
-            WriteFile(
-                summaryPath, [&](std::ostream& file) { WriteSummary(file, context); }, err) &&
-            WriteFile(
-                brakingPath, [&](std::ostream& file) { WriteBrakingCsv(file, sets); }, err) &&
-            WriteFile(
-                chartPath,
-                [&](std::ostream& file) { WriteSvgChart(file, sets, scenario.Run.Axis, {}); }, err);
-  for (const std::string& warning : analysis.Warnings) {
-    err << "drive: warning: " << warning << "\n";
-  }
-  if (!line.Quiet) {
-    WriteSummary(out, context);
+  if (line.Compare) {
+    written =
+        written &&
+        WriteFile(
+            outDir / "braking.csv", [&](std::ostream& file) { WriteBrakingCsv(file, sets); },
+            err) &&
+        WriteFile(
+            outDir / "chart.svg",
+            [&](std::ostream& file) { WriteSvgChart(file, sets, scenario.Run.Axis, {}); }, err);
+    if (!line.Quiet) {
+      WriteBrakingReport(out, sets);
+      out << "\n";
+    }
+  } else if (!line.Quiet) {
+    WriteSummary(out, contexts.front());
     out << "\n";
   }
   if (!written) {
     return ExitOutputFailed;
   }
-  out << "Summary  " << summaryPath.string() << "\n"
-      << "Trace    " << tracePath.string() << "\n"
-      << "Braking  " << brakingPath.string() << "\n"
-      << "Chart    " << chartPath.string() << "  (open it in a browser)\n";
+  for (const SetRun& set : runs) {
+    out << (line.Compare ? set.Name + ":\n" : "") << "Summary  "
+        << (set.Dir / "summary.txt").string() << "\nTrace    " << (set.Dir / "trace.csv").string()
+        << "\nBraking  " << (set.Dir / "braking.csv").string() << "\n";
+  }
+  if (line.Compare) {
+    out << "Braking  " << (outDir / "braking.csv").string() << "  (every set)\n";
+  }
+  out << "Chart    " << (outDir / "chart.svg").string()
+      << (line.Compare ? "  (every set; open it in a browser)\n" : "  (open it in a browser)\n");
   return ExitOk;
 }
 
