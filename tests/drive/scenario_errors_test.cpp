@@ -116,6 +116,14 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
            ", --set ATCBrakeNotch=4|UseATS         0 (off)   default: key missing|"
            "ATCBrakeNotch  4         from the file, line 2"},
       {{scenario, "--set", "UseATC=1"}, "", ExitBadInput, "--set UseATC=1: expected KEY=VALUE"},
+      {{scenario, "--from=9", "--to=9"}, "", ExitBadInput, "--from must be less than --to"},
+      {{scenario, "--compare", "--set", "ATCBrakeNotch=4,UseATS=1", "--set", "ATCBrakeNotch=2",
+        "--out", (folder / "sets").string(), "--plugin", KELVRIN_LIBRARY},
+       "",
+       ExitOk,
+       "ATCBrakeNotch=4,UseATS=1:\nSummary  " +
+           (folder / "sets" / "ATCBrakeNotch_4_UseATS_1").string() +
+           "|ATCBrakeNotch_2/braking.csv|sets/braking.csv  (every set)"},
       {run, runs + "time_s = 0\nsignal = 45\n", ExitOk,
        "drive: warning: line 6: aspect 45 carries no ATC code|  line 6: aspect 45 carries"},
       {run, runs + "time_s = 0\nbeacon = { type = 600 }\n", ExitOk,

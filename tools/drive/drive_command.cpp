@@ -43,6 +43,7 @@ struct CommandLine {
   double TraceRateHz = 0.0;  // 0: every frame
   bool Quiet = false;
   bool Compare = false;
+  ChartWindow Window;
   std::string CheckIni;
   std::string IniPath;
   std::vector<std::string> Settings;  // KEY=VALUE
@@ -106,6 +107,9 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
       ->allow_extra_args(false);
   app.add_flag("--compare", line.Compare,
                "one run per --set, each KEY=VALUE[,KEY=VALUE...]; braking side by side");
+  app.add_option("--from", line.Window.From, "chart from here on, in the axis' unit (s or m)")
+      ->type_name("X");
+  app.add_option("--to", line.Window.To, "chart up to here, in the axis' unit")->type_name("X");
   app.add_flag("--quiet", line.Quiet, "print only where the files went");
   CLI::Option* checkIni =
       app.add_option("--check-ini", line.CheckIni, "show the options as the plug-in reads FILE")
@@ -124,6 +128,10 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
       return app.exit(error, out, err);
     }
     err << "drive: " << error.what() << "\nRun drive --help for the usage.\n";
+    return ExitBadInput;
+  }
+  if (line.Window.From && line.Window.To && !(*line.Window.From < *line.Window.To)) {
+    err << "drive: --from must be less than --to\n";
     return ExitBadInput;
   }
   if (line.ScenarioPath.empty() && line.CheckIni.empty()) {
@@ -389,7 +397,8 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
             err) &&
         WriteFile(
             runs[k].Dir / "chart.svg",
-            [&](std::ostream& file) { WriteSvgChart(file, own, scenario.Run.Axis, {}); }, err);
+            [&](std::ostream& file) { WriteSvgChart(file, own, scenario.Run.Axis, line.Window); },
+            err);
     for (const std::string& warning : runs[k].Analysis.Warnings) {
       err << "drive: warning: " << (line.Compare ? runs[k].Name + ": " : "") << warning << "\n";
     }
@@ -402,7 +411,8 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
             err) &&
         WriteFile(
             outDir / "chart.svg",
-            [&](std::ostream& file) { WriteSvgChart(file, sets, scenario.Run.Axis, {}); }, err);
+            [&](std::ostream& file) { WriteSvgChart(file, sets, scenario.Run.Axis, line.Window); },
+            err);
     if (!line.Quiet) {
       WriteBrakingReport(out, sets);
       out << "\n";

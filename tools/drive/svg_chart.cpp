@@ -40,6 +40,11 @@ const char* const EmergencyColour = "#dc2626";
 const char* const DriverBrakeColour = "#6b7280";
 const char* const ReturnedBrakeColour = "#7c3aed";
 const char* const PowerColour = "#059669";
+// The speed of each compared set; the first set is the run drawn in full.
+const char* SetColour(size_t set) {
+  constexpr const char* Colours[] = {SpeedColour, "#0891b2", "#a21caf", "#65a30d", "#ea580c"};
+  return Colours[set % std::size(Colours)];
+}
 const char* const GridColour = "#e5e7eb";
 const char* const AxisColour = "#374151";
 
@@ -100,6 +105,8 @@ struct Chart {
   const RunContext& Run;
   const std::vector<FrameRecord>& Frames;
   ChartAxis Axis;
+  const std::vector<RunSet>& Sets;  // the first is Run and Frames; the others add their speed
+  ChartWindow Window;
   Scale X{0, 1, PlotLeft, PlotRight};
   Scale SpeedY{0, 1, SpeedBottom, SpeedTop};
   Scale NotchY{0, 1, NotchBottom, NotchTop};
@@ -118,7 +125,13 @@ void ChooseScales(Chart& chart) {
   const std::vector<FrameRecord>& frames = chart.Frames;
   double low = 0;
   double high = 1;
-  if (chart.Axis == ChartAxis::Time) {
+  if (chart.Window.From || chart.Window.To) {
+    low =
+        chart.Window.From.value_or(chart.Axis == ChartAxis::Time ? 0.0 : frames.front().PositionM);
+    high = chart.Window.To.value_or(chart.Axis == ChartAxis::Time ? frames.back().TimeS
+                                                                  : frames.back().PositionM);
+    high = std::max(high, low + 1.0);
+  } else if (chart.Axis == ChartAxis::Time) {
     high = std::max(frames.back().TimeS, 1.0);
   } else {
     low = high = frames.front().PositionM;
@@ -137,9 +150,11 @@ void ChooseScales(Chart& chart) {
 
   double speedHigh = 20;
   double speedLow = 0;
-  for (const FrameRecord& row : frames) {
-    speedHigh = std::max({speedHigh, row.SpeedKmh, static_cast<double>(row.Cab.LimitKmh)});
-    speedLow = std::min(speedLow, row.SpeedKmh);
+  for (const RunSet& set : chart.Sets) {
+    for (const FrameRecord& row : set.Frames) {
+      speedHigh = std::max({speedHigh, row.SpeedKmh, static_cast<double>(row.Cab.LimitKmh)});
+      speedLow = std::min(speedLow, row.SpeedKmh);
+    }
   }
   const double speedStep = NiceStep(speedHigh - speedLow, 8);
   speedHigh = (std::floor(speedHigh * 1.04 / speedStep) + 1) * speedStep;
@@ -240,6 +255,11 @@ void DrawBands(Chart& chart) {
       left = chart.X(span.LowestPositionM);
       right = chart.X(std::max(span.HighestPositionM, span.Released ? span.End.PositionM : 0.0));
     }
+    if (right < PlotLeft || left > PlotRight) {
+      continue;
+    }
+    left = std::max(left, PlotLeft);
+    right = std::min(right, PlotRight);
     const bool emergency = span.Kind == Intervention::Emergency;
     if (!bands.empty() && bands.back().Emergency == emergency && right - left < 1.0 &&
         left - bands.back().Right < 1.0) {
@@ -354,7 +374,6 @@ void DrawSteps(Chart& chart, const Scale& y, Value value, Shown shown, const std
 }
 
 void DrawSpeed(Chart& chart) {
-  const std::vector<FrameRecord>& frames = chart.Frames;
   auto limit = [](const FrameRecord& row) { return static_cast<double>(row.Cab.LimitKmh); };
   DrawSteps(
       chart, chart.SpeedY, limit, [](const FrameRecord& row) { return !Supervised(row.Cab); },
@@ -364,21 +383,24 @@ void DrawSpeed(Chart& chart) {
       chart, chart.SpeedY, limit, [](const FrameRecord& row) { return Supervised(row.Cab); },
       std::string("stroke=\"") + LimitColour + "\" stroke-width=\"2.2\"");
 
-  std::string path;
-  double lastX = 0;
-  double lastY = 0;
-  for (size_t i = 0; i < frames.size(); ++i) {
-    const double x = chart.XOf(frames[i]);
-    const double y = chart.SpeedY(frames[i].SpeedKmh);
-    const bool far = std::abs(x - lastX) >= PathStepPx || std::abs(y - lastY) >= PathStepPx;
-    if (i == 0 || far || i + 1 == frames.size()) {
-      path += (i == 0 ? "M" : " L") + Num(x) + " " + Num(y);
-      lastX = x;
-      lastY = y;
+  for (size_t k = chart.Sets.size(); k-- > 0;) {
+    std::string path;
+    double lastX = 0;
+    double lastY = 0;
+    const std::vector<FrameRecord>& drawn = chart.Sets[k].Frames;
+    for (size_t i = 0; i < drawn.size(); ++i) {
+      const double x = chart.XOf(drawn[i]);
+      const double y = chart.SpeedY(drawn[i].SpeedKmh);
+      const bool far = std::abs(x - lastX) >= PathStepPx || std::abs(y - lastY) >= PathStepPx;
+      if (i == 0 || far || i + 1 == drawn.size()) {
+        path += (i == 0 ? "M" : " L") + Num(x) + " " + Num(y);
+        lastX = x;
+        lastY = y;
+      }
     }
+    chart.Out << "<path d=\"" << path << "\" fill=\"none\" stroke=\"" << SetColour(k)
+              << "\" stroke-width=\"2.2\" stroke-linejoin=\"round\"/>\n";
   }
-  chart.Out << "<path d=\"" << path << "\" fill=\"none\" stroke=\"" << SpeedColour
-            << "\" stroke-width=\"2.2\" stroke-linejoin=\"round\"/>\n";
   if (chart.SpeedY.DataLow < 0) {
     const std::string zero = Num(chart.SpeedY(0));
     chart.Out << "<line x1=\"" << PlotLeft << "\" y1=\"" << zero << "\" x2=\"" << PlotRight
@@ -478,6 +500,9 @@ void DrawMarkers(Chart& chart) {
       continue;
     }
     const double x = chart.X(chart.Axis == ChartAxis::Time ? fired.TimeS : fired.PositionM);
+    if (x < PlotLeft || x > PlotRight) {
+      continue;
+    }
     const double width = 6.6 * static_cast<double>(text.size()) + 8;
     // Near the right edge the label goes to the left of its line.
     const bool leftwards = x + width > PlotRight;
@@ -526,19 +551,25 @@ void DrawLegends(Chart& chart) {
   for (const auto& [name, shade] : ModeColours) {
     modes.push_back({BandSwatch(shade, "1"), std::string("mode ") + name});
   }
-  const std::vector<Entry> rows[] = {
-      {{LineSwatch(SpeedColour), "speed"},
-       {LineSwatch(LimitColour), "limit"},
-       {LineSwatch(LimitColour, "stroke-opacity=\"0.45\" stroke-dasharray=\"6 4\""),
-        "limit, not supervised"},
-       {BandSwatch(ServiceColour, "0.35"), "ATC service brake"},
-       {BandSwatch(EmergencyColour, "0.3"), "ATC emergency brake"}},
-      {{LineSwatch(DriverBrakeColour, "stroke-dasharray=\"5 3\""), "driver's brake"},
-       {LineSwatch(ReturnedBrakeColour), "applied brake"},
-       {LineSwatch(PowerColour, "stroke-dasharray=\"5 3\""), "driver's power"},
-       {LineSwatch(PowerColour), "applied power"}},
-      modes,
-  };
+  std::vector<Entry> speeds;
+  for (size_t k = 0; k < chart.Sets.size(); ++k) {
+    const std::string& name = chart.Sets[k].Name;
+    speeds.push_back({LineSwatch(SetColour(k)), name.empty() ? "speed" : "speed, " + name});
+  }
+  speeds.push_back({LineSwatch(LimitColour), "limit"});
+  speeds.push_back({LineSwatch(LimitColour, "stroke-opacity=\"0.45\" stroke-dasharray=\"6 4\""),
+                    "limit, not supervised"});
+  std::vector<Entry> notches = {
+      {LineSwatch(DriverBrakeColour, "stroke-dasharray=\"5 3\""), "driver's brake"},
+      {LineSwatch(ReturnedBrakeColour), "applied brake"},
+      {LineSwatch(PowerColour, "stroke-dasharray=\"5 3\""), "driver's power"},
+      {LineSwatch(PowerColour), "applied power"}};
+  // The bands' entries follow the speed's, unless compared sets take the room.
+  std::vector<Entry>& bands = chart.Sets.size() == 1 ? speeds : notches;
+  bands.insert(chart.Sets.size() == 1 ? bands.end() : bands.begin(),
+               {{BandSwatch(ServiceColour, "0.35"), "ATC service brake"},
+                {BandSwatch(EmergencyColour, "0.3"), "ATC emergency brake"}});
+  const std::vector<Entry> rows[] = {speeds, notches, modes};
   const double top = AxisLabelY + 14;
   chart.Out << "<rect x=\"" << PlotLeft << "\" y=\"" << top << "\" width=\"" << PlotRight - PlotLeft
             << "\" height=\"74\" rx=\"4\" fill=\"#f9fafb\" "
@@ -624,15 +655,22 @@ std::vector<FrameRecord> ChartFrames::Frames() const {
 }
 
 void WriteSvgChart(std::ostream& out, const std::vector<RunSet>& sets, ChartAxis axis,
-                   const ChartWindow& /*window*/) {
+                   const ChartWindow& window) {
   const RunContext& run = *sets.front().Run;
-  const std::vector<FrameRecord>& frames = sets.front().Frames;
+  std::vector<RunSet> shown = sets;
+  for (RunSet& set : shown) {
+    std::erase_if(set.Frames, [&](const FrameRecord& row) {
+      const double at = axis == ChartAxis::Time ? row.TimeS : row.PositionM;
+      return at < window.From.value_or(at) || at > window.To.value_or(at);
+    });
+  }
+  const std::vector<FrameRecord>& frames = shown.front().Frames;
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << PageWidth << "\" height=\""
       << PageHeight << "\" viewBox=\"0 0 " << PageWidth << " " << PageHeight << "\" font-family=\""
       << Font << "\">\n"
       << "<title>" << Escape(run.Setup.Title) << "</title>\n";
-  Chart chart{out, run, frames, axis};
+  Chart chart{out, run, frames, axis, shown, window};
   if (frames.empty()) {
     out << "</svg>\n";
     return;
