@@ -423,6 +423,10 @@ void DrawNotches(Chart& chart) {
   for (int n = emergency; n > 0; n -= every) {
     ticks.push_back(-n);
   }
+  // Notches beyond the emergency notch (the host passes on what it is given) each get one too.
+  for (int n = emergency + 1; n <= static_cast<int>(-chart.NotchY.DataLow); ++n) {
+    ticks.push_back(-n);
+  }
   for (int n : ticks) {
     const std::string py = Num(chart.NotchY(n));
     out << "<line x1=\"" << PlotLeft << "\" y1=\"" << py << "\" x2=\"" << PlotRight << "\" y2=\""
