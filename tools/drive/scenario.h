@@ -68,6 +68,16 @@ struct RunSettings {
   ChartAxis Axis = ChartAxis::Time;
 };
 
+// Who drives: the scenario's events alone, or a driver who also follows the
+// limit the cab shows (follow_driver.h), with the events on top.
+enum class DriverStyle { Scripted, Follow };
+
+struct DriverSettings {
+  DriverStyle Style = DriverStyle::Scripted;
+  double MarginKmh = 3.0;  // the target speed under the limit shown
+  double ReactionS = 1.5;  // from a new limit shown to the driver's answer
+};
+
 // Where the train stands and how the driver holds the handles when the run starts.
 struct StartState {
   double SpeedKmh = 0.0;
@@ -131,6 +141,7 @@ struct Scenario {
   std::vector<GradientSection> Gradients;
   RunSettings Run;
   StartState Start;
+  DriverSettings Driver;
   std::vector<ScenarioEvent> Events;
 };
 

@@ -271,8 +271,8 @@ void ReadRun(const toml::table& table, RunSettings& run) {
   }
   if (const toml::node* n = table.get("duration_s")) {
     run.DurationS = NumberAbove(*n, "duration_s", 0.0);
-    if (run.DurationS > 3600.0) {
-      Fail(*n, "'duration_s' must be at most 3600 (one hour)");
+    if (run.DurationS > 86400.0) {
+      Fail(*n, "'duration_s' must be at most 86400 (24 hours)");
     }
   }
   if (const toml::node* n = table.get("end_position_m")) {
@@ -439,6 +439,23 @@ Trigger ReadTrigger(const toml::table& table) {
   return trigger;
 }
 
+void ReadDriver(const toml::table& table, DriverSettings& driver) {
+  CheckKeys(table, "[driver]", {"style", "margin_kmh", "reaction_s"});
+  if (const toml::node* n = table.get("style")) {
+    const std::string style = Text(*n, "style");
+    if (style != "scripted" && style != "follow") {
+      Fail(*n, "'style' must be \"scripted\" or \"follow\", not \"" + style + "\"");
+    }
+    driver.Style = style == "follow" ? DriverStyle::Follow : DriverStyle::Scripted;
+  }
+  if (const toml::node* n = table.get("margin_kmh")) {
+    driver.MarginKmh = NumberAtLeast(*n, "margin_kmh", 0.0);
+  }
+  if (const toml::node* n = table.get("reaction_s")) {
+    driver.ReactionS = NumberAtLeast(*n, "reaction_s", 0.0);
+  }
+}
+
 ScenarioEvent ReadEvent(const toml::table& table, const TrainSpec& train) {
   CheckKeys(table, "[[event]]",
             {"time_s", "position_m", "after_s", "speed_above_kmh", "speed_below_kmh", "stopped",
@@ -522,7 +539,8 @@ void CheckOrder(const toml::array& list, const std::vector<ScenarioEvent>& event
 
 Scenario ReadScenario(const toml::table& root, const std::string& fileName) {
   CheckKeys(root, "the scenario",
-            {"title", "description", "train", "options", "track", "run", "start", "event"});
+            {"title", "description", "train", "options", "track", "run", "start", "driver",
+             "event"});
   Scenario scenario;
   scenario.Name = std::filesystem::path(fileName).stem().string();
   scenario.Title = scenario.Name;
@@ -551,6 +569,9 @@ Scenario ReadScenario(const toml::table& root, const std::string& fileName) {
   }
   if (const toml::node* n = root.get("start")) {
     ReadStart(RequireTable(*n, "start"), scenario.Train, scenario.Start);
+  }
+  if (const toml::node* n = root.get("driver")) {
+    ReadDriver(RequireTable(*n, "driver"), scenario.Driver);
   }
   if (const toml::node* n = root.get("event")) {
     if (!n->is_array() || !n->as_array()->is_array_of_tables()) {

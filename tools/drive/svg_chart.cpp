@@ -272,6 +272,14 @@ void DrawBands(Chart& chart) {
   // Labels read upwards from the foot of the speed panel, in two tiers.
   constexpr double LabelFoot[2] = {SpeedBottom - 4, SpeedBottom - 120};
   double lastLabel[2] = {-1e9, -1e9};
+  struct Label {
+    double X;
+    int Tier;
+    std::string Text;
+    bool Emergency;
+    size_t Hidden = 0;  // labels of the bands after it left out for want of room
+  };
+  std::vector<Label> labels;
   for (const Band& band : bands) {
     const double width = std::max(band.Right - band.Left, MinimumBandPx);
     const char* colour = band.Emergency ? EmergencyColour : ServiceColour;
@@ -284,22 +292,27 @@ void DrawBands(Chart& chart) {
       out << "<line x1=\"" << Num(band.Left) << "\" y1=\"" << top << "\" x2=\"" << Num(band.Left)
           << "\" y2=\"" << bottom << "\" stroke=\"" << colour << "\" stroke-opacity=\"0.7\"/>\n";
     }
-    for (int tier = 0; tier < 2; ++tier) {
-      if (band.Left - lastLabel[tier] < CauseLabelGapPx) {
-        continue;
-      }
-      lastLabel[tier] = band.Left;
-      char style[200];
-      std::snprintf(style, sizeof style,
-                    "font-size=\"10\" fill=\"%s\" transform=\"rotate(-90 %.1f %.1f)\"",
-                    band.Emergency ? "#991b1b" : "#92400e", band.Left + 10, LabelFoot[tier]);
-      Text(chart, band.Left + 10, LabelFoot[tier], band.Label, style);
-      break;
+    int tier = 0;
+    while (tier < 2 && band.Left - lastLabel[tier] < CauseLabelGapPx) {
+      ++tier;
     }
+    if (tier == 2) {  // no room: the nearest label to the left counts it
+      ++labels.back().Hidden;
+      continue;
+    }
+    lastLabel[tier] = band.Left;
+    labels.push_back({band.Left, tier, band.Label, band.Emergency});
+  }
+  for (const Label& label : labels) {
+    char style[200];
+    std::snprintf(style, sizeof style,
+                  "font-size=\"10\" fill=\"%s\" transform=\"rotate(-90 %.1f %.1f)\"",
+                  label.Emergency ? "#991b1b" : "#92400e", label.X + 10, LabelFoot[label.Tier]);
+    Text(chart, label.X + 10, LabelFoot[label.Tier],
+         label.Text + (label.Hidden ? " (" + std::to_string(label.Hidden) + " more)" : ""), style);
   }
 }
 
-// The mode ribbon: one coloured stretch per selector position, grey while cut out.
 void DrawModeRibbon(Chart& chart) {
   const std::vector<FrameRecord>& frames = chart.Frames;
   std::ostream& out = chart.Out;
