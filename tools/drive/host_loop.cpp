@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "follow_driver.h"
 #include "train_physics.h"
 
 namespace drive {
@@ -143,6 +144,8 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api,
   size_t nextEvent = 0;
   double lastFiredS = 0.0;
   bool movedSinceFired = false;
+  FollowDriverState follower;
+  CabIndication cab;
 
   for (int64_t frame = 0; frame <= lastFrame; ++frame) {
     const double nowS = static_cast<double>(frame) * record.FrameS;
@@ -152,13 +155,25 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api,
     while (nextEvent < scenario.Events.size() &&
            Due(scenario.Events[nextEvent].When, nowS, lastFiredS, movedSinceFired, motion,
                record.FrameS)) {
-      Apply(scenario.Events[nextEvent].Actions, api, driver);
+      const EventActions& actions = scenario.Events[nextEvent].Actions;
+      Apply(actions, api, driver);
+      follower.Scripted = follower.Scripted || actions.Power || actions.Brake;
       record.Fired.push_back(FiredEvent{nextEvent, frame, nowS, motion.PositionM, motion.SpeedKmh});
       lastFiredS = nowS;
       movedSinceFired = motion.SpeedKmh != 0.0;
       ++nextEvent;
     }
     row.FiredEventCount = record.Fired.size() - row.FirstFiredEvent;
+    if (scenario.Driver.Style == DriverStyle::Follow) {
+      const DriverHandles before = driver;
+      FollowLimit(scenario.Driver, train, cab, nowS, motion.SpeedKmh, follower, driver);
+      if (driver.Power != before.Power) {
+        api.SetPower(driver.Power);
+      }
+      if (driver.Brake != before.Brake) {
+        api.SetBrake(driver.Brake);
+      }
+    }
 
     const VehicleState state = ComposeState(motion, nowS);
     const Handles returned = api.Elapse(PassRecord(state), panel, sound);
@@ -171,7 +186,7 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api,
     row.Driver = driver;
     row.Returned = returned;
     row.Acting = ClassifyIntervention(driver, returned, record.EmergencyNotch);
-    row.Cab = ReadCabPanel(panel);
+    row.Cab = cab = ReadCabPanel(panel);
     for (int slot = 0; slot < SoundCount; ++slot) {
       row.Sounds[slot] = sound[SoundIndex[slot]];
     }

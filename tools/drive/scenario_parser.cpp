@@ -538,9 +538,9 @@ void CheckOrder(const toml::array& list, const std::vector<ScenarioEvent>& event
 }
 
 Scenario ReadScenario(const toml::table& root, const std::string& fileName) {
-  CheckKeys(root, "the scenario",
-            {"title", "description", "train", "options", "track", "run", "start", "driver",
-             "event"});
+  CheckKeys(
+      root, "the scenario",
+      {"title", "description", "train", "options", "track", "run", "start", "driver", "event"});
   Scenario scenario;
   scenario.Name = std::filesystem::path(fileName).stem().string();
   scenario.Title = scenario.Name;

@@ -1,0 +1,23 @@
+// A driver who follows the limit the cab shows: power up to a little under it,
+// hold it with power and the service brake, and answer a change of the limit
+// after a reaction time. Never the emergency notch: that is the ATC's to use.
+#pragma once
+
+#include "run_record.h"
+#include "scenario.h"
+
+namespace drive {
+
+struct FollowDriverState {
+  int32_t SeenLimitKmh = -1;  // the limit acted on; -1 before any is shown
+  int32_t ShownLimitKmh = -1;
+  double ShownSinceS = 0.0;
+  bool Scripted = false;  // a scripted handle move holds until the shown limit changes
+};
+
+// Moves the driver's power and brake for the next frame from the cab as it
+// was after the last frame.
+void FollowLimit(const DriverSettings& settings, const TrainSpec& train, const CabIndication& cab,
+                 double nowS, double speedKmh, FollowDriverState& state, DriverHandles& driver);
+
+}  // namespace drive
