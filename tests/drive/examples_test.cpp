@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 #include "host_loop.h"
 #include "plugin_library.h"
@@ -135,6 +136,20 @@ TEST_F(DriveExamples, EachExampleKeepsTheRulesAndShowsItsCauses) {
     SCOPED_TRACE(example.Name);
     Frames.clear();
     ASSERT_NO_FATAL_FAILURE(Play(example.Name, example.ShowsOverspeed, example.Causes));
+  }
+}
+
+// Over the limit only while a lower one is new, and never on the emergency notch.
+TEST_F(DriveExamples, TheFollowingDriverKeepsUnderTheLimitWithTheServiceBrake) {
+  ASSERT_NO_FATAL_FAILURE(Play("follow_limit", true, {Start, Over, Over, Over, Over}));
+  int32_t limit = -1;
+  double shownS = 0.0;
+  for (const FrameRecord& row : Frames) {
+    EXPECT_LT(row.Driver.Brake, Record.EmergencyNotch) << "at " << row.TimeS << " s";
+    std::tie(limit, shownS) = row.Cab.LimitKmh == limit ? std::pair(limit, shownS)
+                                                        : std::pair(row.Cab.LimitKmh, row.TimeS);
+    EXPECT_TRUE(row.TimeS < shownS + 30.0 || SpeedSeen(row) <= std::max(limit - 1.0, 0.0))
+        << "at " << row.TimeS << " s, limit " << limit;
   }
 }
 
