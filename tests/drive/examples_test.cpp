@@ -76,7 +76,11 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
   UnloadPlugin(plugin);
   Analysis = analyser.Finish(Record);
   ASSERT_FALSE(Frames.empty());
-  EXPECT_EQ(Record.Fired.size(), Setup.Events.size()) << "events left unfired";
+  std::vector<bool> fired(Setup.Events.size());  // some fire more than once
+  for (const FiredEvent& event : Record.Fired) {
+    fired[event.EventIndex] = true;
+  }
+  EXPECT_EQ(std::count(fired.begin(), fired.end(), false), 0) << "events left unfired";
   int overspeeds = 0;
   for (size_t k = 0; k < Frames.size(); ++k) {
     const FrameRecord& row = Frames[k];
@@ -141,7 +145,9 @@ TEST_F(DriveExamples, EachExampleKeepsTheRulesAndShowsItsCauses) {
 
 // Over the limit only while a lower one is new, and never on the emergency notch.
 TEST_F(DriveExamples, TheFollowingDriverKeepsUnderTheLimitWithTheServiceBrake) {
-  ASSERT_NO_FATAL_FAILURE(Play("follow_limit", true, {Start, Over, Over, Over, Over}));
+  std::vector<Cause> causes(1 + 4 * 12, Over);  // four falling codes, twelve times over
+  causes[0] = Start;
+  ASSERT_NO_FATAL_FAILURE(Play("follow_limit", true, causes));
   int32_t limit = -1;
   double shownS = 0.0;
   for (const FrameRecord& row : Frames) {

@@ -35,6 +35,11 @@ TEST(DriveScenario, MalformedScenarioGivesOneMessageWithItsFileAndLine) {
       {Train + "[[event]]\ntime_s = 1\nposition_m = 5\nsignal = 3\n", 6, "one trigger"},
       {Train + "[event]\ntime_s = 0\nsignal = 3\n", 4, "under its own [[event]]"},
       {Train + "[[event]]\ntime_s = = 3\n", 5, "not valid TOML"},
+      {Train + "[driver]\nstyle = \"lazy\"\n", 5, "'style' must be \"scripted\" or \"follow\""},
+      {Train + "[run]\nduration_s = 86401\n", 5, "at most 86400 (24 hours)"},
+      {Train + "[[event]]\ntime_s = 1\nsignal = 3\nrepeats = 2\n", 4, "go together"},
+      {Train + "[[event]]\ntime_s = 1\nsignal = 3\nrepeat_every_s = 9\nrepeat_every_m = 9\n", 8,
+       "by time or by distance"},
       // Times and positions are each in order, whatever comes between them.
       {Train + "[[event]]\nposition_m = 800\nsignal = 30\n[[event]]\ntime_s = 1\nsignal = 25\n"
                "[[event]]\nposition_m = 300\nsignal = 25\n",

@@ -146,22 +146,47 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api,
   bool movedSinceFired = false;
   FollowDriverState follower;
   CabIndication cab;
+  struct Repeating {
+    size_t Event = 0;
+    double DueAt = 0.0;  // seconds or metres
+    int32_t Left = 0;
+  };
+  std::vector<Repeating> repeating;
+  repeating.reserve(scenario.Events.size());
 
   for (int64_t frame = 0; frame <= lastFrame; ++frame) {
     const double nowS = static_cast<double>(frame) * record.FrameS;
     FrameRecord row;
     row.FirstFiredEvent = record.Fired.size();
     movedSinceFired = movedSinceFired || motion.SpeedKmh != 0.0;
+    const auto fire = [&](size_t index) {
+      const EventActions& actions = scenario.Events[index].Actions;
+      Apply(actions, api, driver);
+      follower.Scripted = follower.Scripted || actions.Power || actions.Brake;
+      record.Fired.push_back(FiredEvent{index, frame, nowS, motion.PositionM, motion.SpeedKmh});
+    };
     while (nextEvent < scenario.Events.size() &&
            Due(scenario.Events[nextEvent].When, nowS, lastFiredS, movedSinceFired, motion,
                record.FrameS)) {
-      const EventActions& actions = scenario.Events[nextEvent].Actions;
-      Apply(actions, api, driver);
-      follower.Scripted = follower.Scripted || actions.Power || actions.Brake;
-      record.Fired.push_back(FiredEvent{nextEvent, frame, nowS, motion.PositionM, motion.SpeedKmh});
+      const ScenarioEvent& event = scenario.Events[nextEvent];
+      fire(nextEvent);
+      if (event.Repeats > 0) {
+        const double from = event.RepeatByDistance ? motion.PositionM : nowS;
+        repeating.push_back({nextEvent, from + event.RepeatEvery, event.Repeats});
+      }
       lastFiredS = nowS;
       movedSinceFired = motion.SpeedKmh != 0.0;
       ++nextEvent;
+    }
+    for (Repeating& again : repeating) {
+      const ScenarioEvent& event = scenario.Events[again.Event];
+      if (again.Left > 0 &&
+          (event.RepeatByDistance ? motion.PositionM >= again.DueAt
+                                  : ClockReached(nowS, again.DueAt, record.FrameS))) {
+        fire(again.Event);
+        again.DueAt += event.RepeatEvery;
+        --again.Left;
+      }
     }
     row.FiredEventCount = record.Fired.size() - row.FirstFiredEvent;
     if (scenario.Driver.Style == DriverStyle::Follow) {

@@ -130,6 +130,11 @@ struct ScenarioEvent {
   EventActions Actions;
   std::string Label;  // optional text for the chart and the summary
   int Line = 0;       // line in the scenario file
+  // Once fired, the event fires Repeats times more, each RepeatEvery seconds
+  // (or metres) after the last, beside the events that follow it in the file.
+  int32_t Repeats = 0;
+  double RepeatEvery = 0.0;
+  bool RepeatByDistance = false;
 };
 
 struct Scenario {

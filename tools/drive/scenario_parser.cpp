@@ -459,7 +459,8 @@ void ReadDriver(const toml::table& table, DriverSettings& driver) {
 ScenarioEvent ReadEvent(const toml::table& table, const TrainSpec& train) {
   CheckKeys(table, "[[event]]",
             {"time_s", "position_m", "after_s", "speed_above_kmh", "speed_below_kmh", "stopped",
-             "reverser", "power", "brake", "signal", "beacon", "key", "label"});
+             "reverser", "power", "brake", "signal", "beacon", "key", "label", "repeat_every_s",
+             "repeat_every_m", "repeats"});
   ScenarioEvent event;
   event.Line = static_cast<int>(table.source().begin.line);
   event.When = ReadTrigger(table);
@@ -503,6 +504,21 @@ ScenarioEvent ReadEvent(const toml::table& table, const TrainSpec& train) {
   }
   if (const toml::node* n = table.get("label")) {
     event.Label = Text(*n, "label");
+  }
+  const toml::node* everyS = table.get("repeat_every_s");
+  const toml::node* everyM = table.get("repeat_every_m");
+  const toml::node* repeats = table.get("repeats");
+  if (everyS != nullptr && everyM != nullptr) {
+    Fail(*everyM, "an event repeats by time or by distance, not both");
+  }
+  if ((everyS != nullptr || everyM != nullptr) != (repeats != nullptr)) {
+    FailAt(table.source(), "'repeats' and one of 'repeat_every_s', 'repeat_every_m' go together");
+  }
+  if (repeats != nullptr) {
+    event.Repeats = Integer(*repeats, "repeats", 1, 100000);
+    event.RepeatByDistance = everyM != nullptr;
+    event.RepeatEvery = NumberAbove(everyM != nullptr ? *everyM : *everyS,
+                                    everyM != nullptr ? "repeat_every_m" : "repeat_every_s", 0.0);
   }
   const bool anyAction = actions.Reverser || actions.Power || actions.Brake || actions.Signal ||
                          actions.Beacon || !actions.Keys.empty();

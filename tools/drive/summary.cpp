@@ -1,5 +1,6 @@
 // The terminal summary: a few short sections, each line starting with the time
 // and position so that it can be found in the trace and on the chart.
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -126,7 +127,12 @@ void WriteStops(std::ostream& out, const RunContext& run, const RunAnalysis& ana
 
 void WriteEvents(std::ostream& out, const RunContext& run) {
   const Scenario& s = run.Setup;
-  out << "\nEvents: " << run.Record.Fired.size() << " of " << s.Events.size() << " fired\n";
+  std::vector<bool> reached(s.Events.size(), false);  // an event that repeats fires more than once
+  for (const FiredEvent& event : run.Record.Fired) {
+    reached[event.EventIndex] = true;
+  }
+  out << "\nEvents: " << std::count(reached.begin(), reached.end(), true) << " of "
+      << s.Events.size() << " fired\n";
   for (size_t i = 0; i < run.Record.Fired.size(); ++i) {
     const FiredEvent& fired = run.Record.Fired[i];
     const ScenarioEvent& event = s.Events[fired.EventIndex];
@@ -142,9 +148,11 @@ void WriteEvents(std::ostream& out, const RunContext& run) {
     }
     out << "\n";
   }
-  for (size_t i = run.Record.Fired.size(); i < s.Events.size(); ++i) {
-    out << "  never fired (line " << s.Events[i].Line << ", " << DescribeTrigger(s.Events[i].When)
-        << "): " << DescribeActions(s.Events[i].Actions) << "\n";
+  for (size_t i = 0; i < s.Events.size(); ++i) {
+    if (!reached[i]) {
+      out << "  never fired (line " << s.Events[i].Line << ", " << DescribeTrigger(s.Events[i].When)
+          << "): " << DescribeActions(s.Events[i].Actions) << "\n";
+    }
   }
 }
 
