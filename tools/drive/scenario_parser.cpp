@@ -157,6 +157,18 @@ std::string Text(const toml::node& node, std::string_view name) {
   return node.as_string()->get();
 }
 
+// One of two words, as the string at node must be: true for the second.
+bool SecondOf(const toml::node& node, std::string_view name, std::string_view first,
+              std::string_view second) {
+  const std::string text = Text(node, name);
+  if (text != first && text != second) {
+    std::string message = "'";  // appended: GCC 12 misreads a chain of + here (-Wrestrict)
+    message.append(name).append("' must be \"").append(first).append("\" or \"");
+    Fail(node, message.append(second).append("\", not \"").append(text).append("\""));
+  }
+  return text == second;
+}
+
 void ReadTrain(const toml::table& table, TrainSpec& train) {
   CheckKeys(table, "[train]",
             {"service_notches", "power_notches", "acceleration_kmhps", "constant_power_from_kmh",
@@ -279,24 +291,11 @@ void ReadRun(const toml::table& table, RunSettings& run) {
     run.EndPositionM = Number(*n, "end_position_m");
   }
   if (const toml::node* n = table.get("loop")) {
-    const std::string loop = Text(*n, "loop");
-    if (loop == "closed") {
-      run.Loop = LoopKind::Closed;
-    } else if (loop == "open") {
-      run.Loop = LoopKind::Open;
-    } else {
-      Fail(*n, "'loop' must be \"closed\" or \"open\", not \"" + loop + "\"");
-    }
+    run.Loop = SecondOf(*n, "loop", "closed", "open") ? LoopKind::Open : LoopKind::Closed;
   }
   if (const toml::node* n = table.get("chart_axis")) {
-    const std::string axis = Text(*n, "chart_axis");
-    if (axis == "time") {
-      run.Axis = ChartAxis::Time;
-    } else if (axis == "distance") {
-      run.Axis = ChartAxis::Distance;
-    } else {
-      Fail(*n, "'chart_axis' must be \"time\" or \"distance\", not \"" + axis + "\"");
-    }
+    run.Axis =
+        SecondOf(*n, "chart_axis", "time", "distance") ? ChartAxis::Distance : ChartAxis::Time;
   }
   const toml::node* profile = table.get("speed_profile");
   if (profile != nullptr) {
@@ -442,11 +441,8 @@ Trigger ReadTrigger(const toml::table& table) {
 void ReadDriver(const toml::table& table, DriverSettings& driver) {
   CheckKeys(table, "[driver]", {"style", "margin_kmh", "reaction_s"});
   if (const toml::node* n = table.get("style")) {
-    const std::string style = Text(*n, "style");
-    if (style != "scripted" && style != "follow") {
-      Fail(*n, "'style' must be \"scripted\" or \"follow\", not \"" + style + "\"");
-    }
-    driver.Style = style == "follow" ? DriverStyle::Follow : DriverStyle::Scripted;
+    driver.Style =
+        SecondOf(*n, "style", "scripted", "follow") ? DriverStyle::Follow : DriverStyle::Scripted;
   }
   if (const toml::node* n = table.get("margin_kmh")) {
     driver.MarginKmh = NumberAtLeast(*n, "margin_kmh", 0.0);
