@@ -26,7 +26,7 @@ void FollowLimit(const DriverSettings& settings, const TrainSpec& train, const C
   if (shown != state.ShownLimitKmh) {
     state.ShownLimitKmh = shown;
     state.ShownSinceS = nowS;
-    state.Scripted = false;
+    state.Scripted = state.Scripted && nowS - state.ScriptedAtS <= settings.ReactionS;
   }
   if (state.SeenLimitKmh != shown && nowS - state.ShownSinceS >= settings.ReactionS) {
     state.SeenLimitKmh = shown;

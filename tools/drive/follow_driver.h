@@ -12,7 +12,10 @@ struct FollowDriverState {
   int32_t SeenLimitKmh = -1;  // the limit acted on; -1 before any is shown
   int32_t ShownLimitKmh = -1;
   double ShownSinceS = 0.0;
-  bool Scripted = false;  // a scripted handle move holds until the shown limit changes
+  // A scripted handle move holds until a limit shown later than reaction_s
+  // after it: the move's own signal does not hand the handles back at once.
+  bool Scripted = false;
+  double ScriptedAtS = 0.0;
 };
 
 // Moves the driver's power and brake for the next frame from the cab as it

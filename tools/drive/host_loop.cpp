@@ -162,7 +162,10 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api,
     const auto fire = [&](size_t index) {
       const EventActions& actions = scenario.Events[index].Actions;
       Apply(actions, api, driver);
-      follower.Scripted = follower.Scripted || actions.Power || actions.Brake;
+      if (actions.Power || actions.Brake) {
+        follower.Scripted = true;
+        follower.ScriptedAtS = nowS;
+      }
       record.Fired.push_back(FiredEvent{index, frame, nowS, motion.PositionM, motion.SpeedKmh});
     };
     while (nextEvent < scenario.Events.size() &&
