@@ -29,6 +29,27 @@ Moment MomentOf(const FrameRecord& row) {
   return Moment{row.TimeS, row.PositionM, row.SpeedKmh, row.Cab.LimitKmh};
 }
 
+// What lowered the limit, from the events fired just before a frame; empty
+// when none of them could have.
+std::string DropCause(const Scenario& setup, const RunRecord& record, const FrameRecord& row) {
+  for (size_t i = 0; i < row.FiredEventCount; ++i) {
+    const EventActions& actions =
+        setup.Events[record.Fired[row.FirstFiredEvent + i].EventIndex].Actions;
+    if (actions.Signal) {
+      return "aspect " + std::to_string(*actions.Signal);
+    }
+    for (const KeyPress& key : actions.Keys) {
+      if (key.Index == KeyRestrict) {
+        return "restriction switch";
+      }
+      if (key.Index == KeyModeDown || key.Index == KeyModeUp) {
+        return "selector";
+      }
+    }
+  }
+  return {};
+}
+
 int LitStep(const CabIndication& cab) {
   for (int step = 0; step < PanelStepLampCount; ++step) {
     if (cab.StepLamps[step]) {
@@ -153,6 +174,7 @@ void RunAnalyser::Add(const FrameRecord& row, const RunRecord& record) {
   NoteEvents(row, record);
   TrackInterventions(row);
   TrackCab(row);
+  TrackBraking(row, record);
   if (Seen == 1) {
     Result.First = MomentOf(row);
   }
@@ -374,7 +396,54 @@ void RunAnalyser::TrackCab(const FrameRecord& row) {
   }
 }
 
+// A drop is read off the limit display, so that a code, the switch and the
+// selector all count alike; the ATC measures in one frame and brakes in the
+// next, so the cause may have fired a frame before the display moved.
+void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) {
+  const FrameRecord* previous = Before(1);
+  if (previous != nullptr && Supervised(row.Cab) && Supervised(previous->Cab) &&
+      row.Cab.LimitKmh < previous->Cab.LimitKmh) {
+    if (OpenDrop) {
+      Result.Braking.push_back(std::move(*OpenDrop));
+    }
+    OpenDrop =
+        BrakingRow{MomentOf(row), previous->Cab.LimitKmh, row.Cab.LimitKmh, "", {}, 0.0, {}, 0};
+    OpenDrop->Why = DropCause(Setup, record, row);
+    if (OpenDrop->Why.empty()) {
+      OpenDrop->Why = DropCause(Setup, record, *previous);
+    }
+    if (OpenDrop->Why.empty()) {
+      OpenDrop->Why = "limit display";
+    }
+    DropBraked = false;
+  }
+  if (!OpenDrop) {
+    return;
+  }
+  BrakingRow& drop = *OpenDrop;
+  // Under a 0 km/h code only standstill counts as under the limit.
+  const bool under =
+      drop.LimitAfterKmh == 0 ? row.SpeedKmh == 0.0 : row.SpeedKmh <= drop.LimitAfterKmh;
+  if (!drop.UnderLimit && under) {
+    drop.UnderLimit = MomentOf(row);
+  }
+  drop.PeakOverKmh = std::max(drop.PeakOverKmh, row.SpeedKmh - drop.LimitAfterKmh);
+  if (drop.Released) {
+    return;
+  }
+  if (row.Acting != Intervention::None) {
+    DropBraked = true;
+    drop.Notch = std::max(drop.Notch, row.Returned.Brake);
+  } else if (DropBraked) {
+    drop.Released = MomentOf(row);
+  }
+}
+
 RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
+  if (OpenDrop) {
+    Result.Braking.push_back(std::move(*OpenDrop));
+    OpenDrop.reset();
+  }
   if (OpenSpan) {
     OpenSpan->EndFrame = Seen;
     Result.Interventions.push_back(std::move(*OpenSpan));

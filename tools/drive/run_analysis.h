@@ -151,6 +151,7 @@ class RunAnalyser {
   void Close(const FrameRecord& after, std::string releasedBy);
   void Infer(const FrameRecord& row, InterventionSpan& span) const;
   void TrackCab(const FrameRecord& row);
+  void TrackBraking(const FrameRecord& row, const RunRecord& record);
   void AddChange(const FrameRecord& row, std::string what, bool brakeLamp = false);
   const FrameRecord* Before(size_t back) const;  // 1: the frame before the latest
 
@@ -164,6 +165,8 @@ class RunAnalyser {
   bool CodeForgotten = false;
   std::optional<size_t> ResetFrame;
   std::string NoCause;
+  std::optional<BrakingRow> OpenDrop;
+  bool DropBraked = false;  // the ATC has intervened since the open drop
 };
 
 }  // namespace drive
