@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <string_view>
 
 namespace drive {
@@ -29,25 +30,25 @@ Moment MomentOf(const FrameRecord& row) {
   return Moment{row.TimeS, row.PositionM, row.SpeedKmh, row.Cab.LimitKmh};
 }
 
-// What lowered the limit, from the events fired just before a frame; empty
-// when none of them could have.
-std::string DropCause(const Scenario& setup, const RunRecord& record, const FrameRecord& row) {
-  for (size_t i = 0; i < row.FiredEventCount; ++i) {
-    const EventActions& actions =
-        setup.Events[record.Fired[row.FirstFiredEvent + i].EventIndex].Actions;
-    if (actions.Signal) {
-      return "aspect " + std::to_string(*actions.Signal);
-    }
-    for (const KeyPress& key : actions.Keys) {
-      if (key.Index == KeyRestrict) {
-        return "restriction switch";
+// What lowered the limit: an event fired just before the frame the display
+// moved or the one before it, as the ATC may read a new code a frame late.
+std::string DropCause(const Scenario& setup, const RunRecord& record,
+                      std::initializer_list<const FrameRecord*> frames) {
+  for (const FrameRecord* row : frames) {
+    for (size_t i = 0; i < row->FiredEventCount; ++i) {
+      const EventActions& fired =
+          setup.Events[record.Fired[row->FirstFiredEvent + i].EventIndex].Actions;
+      if (fired.Signal) {
+        return "aspect " + std::to_string(*fired.Signal);
       }
-      if (key.Index == KeyModeDown || key.Index == KeyModeUp) {
-        return "selector";
+      for (const KeyPress& key : fired.Keys) {
+        if (key.Index == KeyRestrict || key.Index == KeyModeDown || key.Index == KeyModeUp) {
+          return key.Index == KeyRestrict ? "restriction switch" : "selector";
+        }
       }
     }
   }
-  return {};
+  return "limit display";
 }
 
 int LitStep(const CabIndication& cab) {
@@ -397,8 +398,7 @@ void RunAnalyser::TrackCab(const FrameRecord& row) {
 }
 
 // A drop is read off the limit display, so that a code, the switch and the
-// selector all count alike; the ATC measures in one frame and brakes in the
-// next, so the cause may have fired a frame before the display moved.
+// selector all count alike.
 void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) {
   const FrameRecord* previous = Before(1);
   if (previous != nullptr && Supervised(row.Cab) && Supervised(previous->Cab) &&
@@ -406,35 +406,28 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) 
     if (OpenDrop) {
       Result.Braking.push_back(std::move(*OpenDrop));
     }
-    OpenDrop =
-        BrakingRow{MomentOf(row), previous->Cab.LimitKmh, row.Cab.LimitKmh, "", {}, 0.0, {}, 0};
-    OpenDrop->Why = DropCause(Setup, record, row);
-    if (OpenDrop->Why.empty()) {
-      OpenDrop->Why = DropCause(Setup, record, *previous);
-    }
-    if (OpenDrop->Why.empty()) {
-      OpenDrop->Why = "limit display";
-    }
-    DropBraked = false;
+    OpenDrop = BrakingRow{MomentOf(row),
+                          previous->Cab.LimitKmh,
+                          row.Cab.LimitKmh,
+                          DropCause(Setup, record, {&row, previous}),
+                          {},
+                          0.0,
+                          {},
+                          0};
   }
   if (!OpenDrop) {
     return;
   }
   BrakingRow& drop = *OpenDrop;
-  // Under a 0 km/h code only standstill counts as under the limit.
-  const bool under =
-      drop.LimitAfterKmh == 0 ? row.SpeedKmh == 0.0 : row.SpeedKmh <= drop.LimitAfterKmh;
-  if (!drop.UnderLimit && under) {
+  if (!drop.UnderLimit &&
+      (drop.LimitAfterKmh == 0 ? row.SpeedKmh == 0.0 : row.SpeedKmh <= drop.LimitAfterKmh)) {
     drop.UnderLimit = MomentOf(row);
   }
   drop.PeakOverKmh = std::max(drop.PeakOverKmh, row.SpeedKmh - drop.LimitAfterKmh);
   if (drop.Released) {
-    return;
-  }
-  if (row.Acting != Intervention::None) {
-    DropBraked = true;
+  } else if (row.Acting != Intervention::None) {
     drop.Notch = std::max(drop.Notch, row.Returned.Brake);
-  } else if (DropBraked) {
+  } else if (drop.Notch > 0) {  // the ATC braked since the drop
     drop.Released = MomentOf(row);
   }
 }
@@ -442,7 +435,6 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) 
 RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
   if (OpenDrop) {
     Result.Braking.push_back(std::move(*OpenDrop));
-    OpenDrop.reset();
   }
   if (OpenSpan) {
     OpenSpan->EndFrame = Seen;

@@ -166,7 +166,6 @@ class RunAnalyser {
   std::optional<size_t> ResetFrame;
   std::string NoCause;
   std::optional<BrakingRow> OpenDrop;
-  bool DropBraked = false;  // the ATC has intervened since the open drop
 };
 
 }  // namespace drive

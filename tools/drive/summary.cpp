@@ -220,77 +220,51 @@ void WriteSummary(std::ostream& out, const RunContext& run) {
 
 namespace {
 
-// Drops are matched across sets by their order: the same scenario lowers the
-// limit in the same order whatever the options, only the braking differs.
-size_t MostDrops(const std::vector<RunSet>& sets) {
-  size_t rows = 0;
-  for (const RunSet& set : sets) {
-    rows = std::max(rows, set.Run->Analysis.Braking.size());
-  }
-  return rows;
-}
-
-// "  612.4 m  12.35 s" from the drop to a later moment, or the text for none.
-std::string Span(const BrakingRow& drop, const std::optional<Moment>& to, const char* none) {
+// The distance and time from the drop to a later moment, or the text for none.
+std::string Span(const BrakingRow& drop, const std::optional<Moment>& to, const char* format,
+                 const char* none) {
   char text[48];
-  if (!to) {
-    std::snprintf(text, sizeof text, "%16s", none);
-  } else {
-    std::snprintf(text, sizeof text, "%7.1f m %6.2f s", to->PositionM - drop.At.PositionM,
-                  to->TimeS - drop.At.TimeS);
-  }
-  return text;
+  std::snprintf(text, sizeof text, format, to ? to->PositionM - drop.At.PositionM : 0.0,
+                to ? to->TimeS - drop.At.TimeS : 0.0);
+  return to ? text : none;
 }
 
 }  // namespace
 
+// Drops are matched across sets by their order: the same scenario lowers the
+// limit in the same order whatever the options, only the braking differs.
 void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
   char line[256];
-  const std::string lead(45, ' ');
-  bool named = false;
+  size_t rows = 0;
+  std::string names(45, ' '), heads = "      time   position  limit           speed ";
   for (const RunSet& set : sets) {
-    named = named || !set.Name.empty();
+    rows = std::max(rows, set.Run->Analysis.Braking.size());
+    std::snprintf(line, sizeof line, "| %-46s", set.Name.c_str());
+    names += set.Name.empty() ? "" : line;
+    heads += "|         to under   over       to release notch";
   }
-  if (named) {
-    out << lead;
-    for (const RunSet& set : sets) {
-      std::snprintf(line, sizeof line, "| %-46s", set.Name.c_str());
-      out << line;
-    }
-    out << "\n";
-  }
-  std::snprintf(line, sizeof line, "%10s %10s %-10s %11s ", "time", "position", " limit", "speed");
-  out << line;
-  for (size_t s = 0; s < sets.size(); ++s) {
-    std::snprintf(line, sizeof line, "| %16s %6s %16s %-5s", "to under", "over", "to release",
-                  "notch");
-    out << line;
-  }
-  out << "\n";
-  for (size_t row = 0; row < MostDrops(sets); ++row) {
-    const BrakingRow* first = nullptr;
-    for (const RunSet& set : sets) {
-      if (first == nullptr && row < set.Run->Analysis.Braking.size()) {
-        first = &set.Run->Analysis.Braking[row];
-      }
-    }
+  out << (names.size() > 45 ? names + "\n" : "") << heads << "\n";
+  for (size_t row = 0; row < rows; ++row) {
+    const BrakingRow* first = &std::find_if(sets.begin(), sets.end(), [&](const RunSet& set) {
+                                 return row < set.Run->Analysis.Braking.size();
+                               })->Run->Analysis.Braking[row];
     std::snprintf(line, sizeof line, "%8.2f s %8.1f m %4d->%-4d %6.1f km/h ", first->At.TimeS,
                   first->At.PositionM, first->LimitBeforeKmh, first->LimitAfterKmh,
                   first->At.SpeedKmh);
     out << line;
     for (const RunSet& set : sets) {
-      const std::vector<BrakingRow>& rows = set.Run->Analysis.Braking;
-      if (row >= rows.size()) {
-        std::snprintf(line, sizeof line, "%-48s", "|");
-      } else {
-        const BrakingRow& drop = rows[row];
-        const std::string notch =
-            drop.Notch > 0 ? NotchName(drop.Notch, set.Run->Record.EmergencyNotch) : "-";
-        std::snprintf(line, sizeof line, "| %s %6.1f %s %-5s",
-                      Span(drop, drop.UnderLimit, "never").c_str(), drop.PeakOverKmh,
-                      Span(drop, drop.Released, drop.Notch > 0 ? "never" : "-").c_str(),
-                      notch.c_str());
+      const BrakingRow* drop =
+          row < set.Run->Analysis.Braking.size() ? &set.Run->Analysis.Braking[row] : nullptr;
+      if (drop == nullptr) {
+        out << "|" << std::string(47, ' ');
+        continue;
       }
+      const char* released = drop->Notch > 0 ? "never" : "-";
+      std::snprintf(
+          line, sizeof line, "| %16s %6.1f %16s %-5s",
+          Span(*drop, drop->UnderLimit, "%7.1f m %6.2f s", "never").c_str(), drop->PeakOverKmh,
+          Span(*drop, drop->Released, "%7.1f m %6.2f s", released).c_str(),
+          drop->Notch > 0 ? NotchName(drop->Notch, set.Run->Record.EmergencyNotch).c_str() : "-");
       out << line;
     }
     out << "  " << first->Why << "\n";
@@ -304,16 +278,11 @@ void WriteBrakingCsv(std::ostream& out, const std::vector<RunSet>& sets) {
   for (const RunSet& set : sets) {
     for (size_t i = 0; i < set.Run->Analysis.Braking.size(); ++i) {
       const BrakingRow& drop = set.Run->Analysis.Braking[i];
-      auto after = [&](const std::optional<Moment>& to) {
-        return to ? Format("%.1f", to->PositionM - drop.At.PositionM) + "," +
-                        Format("%.3f", to->TimeS - drop.At.TimeS)
-                  : std::string(",");
-      };
       std::snprintf(line, sizeof line, "%s,%zu,%.3f,%.1f,%s,%d,%d,%.2f,%s,%.2f,%s,%d\n",
                     set.Name.c_str(), i + 1, drop.At.TimeS, drop.At.PositionM, drop.Why.c_str(),
                     drop.LimitBeforeKmh, drop.LimitAfterKmh, drop.At.SpeedKmh,
-                    after(drop.UnderLimit).c_str(), drop.PeakOverKmh, after(drop.Released).c_str(),
-                    drop.Notch);
+                    Span(drop, drop.UnderLimit, "%.1f,%.3f", ",").c_str(), drop.PeakOverKmh,
+                    Span(drop, drop.Released, "%.1f,%.3f", ",").c_str(), drop.Notch);
       out << line;
     }
   }
