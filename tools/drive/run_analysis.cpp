@@ -403,22 +403,17 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) 
   const FrameRecord* previous = Before(1);
   if (previous != nullptr && Supervised(row.Cab) && Supervised(previous->Cab) &&
       row.Cab.LimitKmh < previous->Cab.LimitKmh) {
-    if (OpenDrop) {
-      Result.Braking.push_back(std::move(*OpenDrop));
-    }
-    OpenDrop = BrakingRow{MomentOf(row),
-                          previous->Cab.LimitKmh,
-                          row.Cab.LimitKmh,
-                          DropCause(Setup, record, {&row, previous}),
-                          {},
-                          0.0,
-                          {},
-                          0};
+    BrakingRow& opened = Result.Braking.emplace_back();
+    opened.At = MomentOf(row);
+    opened.LimitBeforeKmh = previous->Cab.LimitKmh;
+    opened.LimitAfterKmh = row.Cab.LimitKmh;
+    opened.Why = DropCause(Setup, record, {&row, previous});
   }
-  if (!OpenDrop) {
+  // The latest drop stays open until the next one or the end of the run.
+  if (Result.Braking.empty()) {
     return;
   }
-  BrakingRow& drop = *OpenDrop;
+  BrakingRow& drop = Result.Braking.back();
   if (!drop.UnderLimit &&
       (drop.LimitAfterKmh == 0 ? row.SpeedKmh == 0.0 : row.SpeedKmh <= drop.LimitAfterKmh)) {
     drop.UnderLimit = MomentOf(row);
@@ -433,9 +428,6 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) 
 }
 
 RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
-  if (OpenDrop) {
-    Result.Braking.push_back(std::move(*OpenDrop));
-  }
   if (OpenSpan) {
     OpenSpan->EndFrame = Seen;
     Result.Interventions.push_back(std::move(*OpenSpan));

@@ -165,7 +165,6 @@ class RunAnalyser {
   bool CodeForgotten = false;
   std::optional<size_t> ResetFrame;
   std::string NoCause;
-  std::optional<BrakingRow> OpenDrop;
 };
 
 }  // namespace drive

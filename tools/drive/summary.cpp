@@ -253,12 +253,11 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
                   first->At.SpeedKmh);
     out << line;
     for (const RunSet& set : sets) {
-      const BrakingRow* drop =
-          row < set.Run->Analysis.Braking.size() ? &set.Run->Analysis.Braking[row] : nullptr;
-      if (drop == nullptr) {
+      if (row >= set.Run->Analysis.Braking.size()) {
         out << "|" << std::string(47, ' ');
         continue;
       }
+      const BrakingRow* drop = &set.Run->Analysis.Braking[row];
       const char* released = drop->Notch > 0 ? "never" : "-";
       std::snprintf(
           line, sizeof line, "| %16s %6.1f %16s %-5s",
