@@ -239,11 +239,11 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
   std::string names(45, ' '), heads = "      time   position  limit           speed ";
   for (const RunSet& set : sets) {
     rows = std::max(rows, set.Run->Analysis.Braking.size());
-    std::snprintf(line, sizeof line, "| %-46s", set.Name.c_str());
+    std::snprintf(line, sizeof line, "| %-47s", set.Name.c_str());
     names += set.Name.empty() ? "" : line;
-    heads += "|         to under   over       to release notch";
+    heads += "|         to under   over       to release notch ";
   }
-  out << (names.size() > 45 ? names + "\n" : "") << heads << "\n";
+  out << (names.size() > 45 ? names + "\n" : "") << heads << "  why\n";
   for (size_t row = 0; row < rows; ++row) {
     const BrakingRow* first = &std::find_if(sets.begin(), sets.end(), [&](const RunSet& set) {
                                  return row < set.Run->Analysis.Braking.size();
@@ -254,13 +254,13 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
     out << line;
     for (const RunSet& set : sets) {
       if (row >= set.Run->Analysis.Braking.size()) {
-        out << "|" << std::string(47, ' ');
+        out << "|" << std::string(48, ' ');
         continue;
       }
       const BrakingRow* drop = &set.Run->Analysis.Braking[row];
       const char* released = drop->Notch > 0 ? "never" : "-";
       std::snprintf(
-          line, sizeof line, "| %16s %6.1f %16s %-5s",
+          line, sizeof line, "| %16s %6.1f %16s %-5s ",
           Span(*drop, drop->UnderLimit, "%7.1f m %6.2f s", "never").c_str(), drop->PeakOverKmh,
           Span(*drop, drop->Released, "%7.1f m %6.2f s", released).c_str(),
           drop->Notch > 0 ? NotchName(drop->Notch, set.Run->Record.EmergencyNotch).c_str() : "-");
