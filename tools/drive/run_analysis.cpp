@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <string_view>
 
 namespace drive {
@@ -27,6 +28,27 @@ std::string Format(const char* format, double a, double b = 0.0, double c = 0.0)
 
 Moment MomentOf(const FrameRecord& row) {
   return Moment{row.TimeS, row.PositionM, row.SpeedKmh, row.Cab.LimitKmh};
+}
+
+// What lowered the limit: an event fired just before the frame the display
+// moved or the one before it, as the ATC may read a new code a frame late.
+std::string DropCause(const Scenario& setup, const RunRecord& record,
+                      std::initializer_list<const FrameRecord*> frames) {
+  for (const FrameRecord* row : frames) {
+    for (size_t i = 0; i < row->FiredEventCount; ++i) {
+      const EventActions& fired =
+          setup.Events[record.Fired[row->FirstFiredEvent + i].EventIndex].Actions;
+      if (fired.Signal) {
+        return "aspect " + std::to_string(*fired.Signal);
+      }
+      for (const KeyPress& key : fired.Keys) {
+        if (key.Index == KeyRestrict || key.Index == KeyModeDown || key.Index == KeyModeUp) {
+          return key.Index == KeyRestrict ? "restriction switch" : "selector";
+        }
+      }
+    }
+  }
+  return "limit display";
 }
 
 int LitStep(const CabIndication& cab) {
@@ -153,6 +175,7 @@ void RunAnalyser::Add(const FrameRecord& row, const RunRecord& record) {
   NoteEvents(row, record);
   TrackInterventions(row);
   TrackCab(row);
+  TrackBraking(row, record);
   if (Seen == 1) {
     Result.First = MomentOf(row);
   }
@@ -371,6 +394,36 @@ void RunAnalyser::TrackCab(const FrameRecord& row) {
   }
   if (now.LimitKmh != before.LimitKmh || previous == nullptr) {
     AddChange(row, "limit " + std::to_string(now.LimitKmh) + " km/h");
+  }
+}
+
+// A drop is read off the limit display, so that a code, the switch and the
+// selector all count alike.
+void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) {
+  const FrameRecord* previous = Before(1);
+  if (previous != nullptr && Supervised(row.Cab) && Supervised(previous->Cab) &&
+      row.Cab.LimitKmh < previous->Cab.LimitKmh) {
+    BrakingRow& opened = Result.Braking.emplace_back();
+    opened.At = MomentOf(row);
+    opened.LimitBeforeKmh = previous->Cab.LimitKmh;
+    opened.LimitAfterKmh = row.Cab.LimitKmh;
+    opened.Why = DropCause(Setup, record, {&row, previous});
+  }
+  // The latest drop stays open until the next one or the end of the run.
+  if (Result.Braking.empty()) {
+    return;
+  }
+  BrakingRow& drop = Result.Braking.back();
+  if (!drop.UnderLimit &&
+      (drop.LimitAfterKmh == 0 ? row.SpeedKmh == 0.0 : row.SpeedKmh <= drop.LimitAfterKmh)) {
+    drop.UnderLimit = MomentOf(row);
+  }
+  drop.PeakOverKmh = std::max(drop.PeakOverKmh, row.SpeedKmh - drop.LimitAfterKmh);
+  if (drop.Released) {
+  } else if (row.Acting != Intervention::None) {
+    drop.Notch = std::max(drop.Notch, row.Returned.Brake);
+  } else if (drop.Notch > 0) {  // the ATC braked since the drop
+    drop.Released = MomentOf(row);
   }
 }
 

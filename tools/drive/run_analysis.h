@@ -151,6 +151,7 @@ class RunAnalyser {
   void Close(const FrameRecord& after, std::string releasedBy);
   void Infer(const FrameRecord& row, InterventionSpan& span) const;
   void TrackCab(const FrameRecord& row);
+  void TrackBraking(const FrameRecord& row, const RunRecord& record);
   void AddChange(const FrameRecord& row, std::string what, bool brakeLamp = false);
   const FrameRecord* Before(size_t back) const;  // 1: the frame before the latest
 

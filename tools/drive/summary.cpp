@@ -214,6 +214,10 @@ void WriteWarnings(std::ostream& out, const RunAnalysis& analysis) {
 void WriteSummary(std::ostream& out, const RunContext& run) {
   WriteHeader(out, run, run.Analysis);
   WriteInterventions(out, run, run.Analysis);
+  if (!run.Analysis.Braking.empty()) {
+    out << "\nBraking: " << run.Analysis.Braking.size() << " drops of the limit\n";
+    WriteBrakingReport(out, {RunSet{"", &run, {}}});
+  }
   WriteStops(out, run, run.Analysis);
   WriteEvents(out, run);
   WriteCab(out, run.Analysis);
@@ -221,8 +225,73 @@ void WriteSummary(std::ostream& out, const RunContext& run) {
   WriteWarnings(out, run.Analysis);
 }
 
-void WriteBrakingReport(std::ostream& /*out*/, const std::vector<RunSet>& /*sets*/) {}
+namespace {
 
-void WriteBrakingCsv(std::ostream& /*out*/, const std::vector<RunSet>& /*sets*/) {}
+// The distance and time from the drop to a later moment, or the text for none.
+std::string Span(const BrakingRow& drop, const std::optional<Moment>& to, const char* format,
+                 const char* none) {
+  char text[48];
+  std::snprintf(text, sizeof text, format, to ? to->PositionM - drop.At.PositionM : 0.0,
+                to ? to->TimeS - drop.At.TimeS : 0.0);
+  return to ? text : none;
+}
+
+}  // namespace
+
+// Drops are matched across sets by their order: the same scenario lowers the
+// limit in the same order whatever the options, only the braking differs.
+void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
+  char line[256];
+  size_t rows = 0;
+  std::string names(45, ' '), heads = "      time   position  limit           speed ";
+  for (const RunSet& set : sets) {
+    rows = std::max(rows, set.Run->Analysis.Braking.size());
+    std::snprintf(line, sizeof line, "| %-47s", set.Name.c_str());
+    names += set.Name.empty() ? "" : line;
+    heads += "|         to under   over       to release notch ";
+  }
+  out << (names.size() > 45 ? names + "\n" : "") << heads << "  why\n";
+  for (size_t row = 0; row < rows; ++row) {
+    const BrakingRow* first = &std::find_if(sets.begin(), sets.end(), [&](const RunSet& set) {
+                                 return row < set.Run->Analysis.Braking.size();
+                               })->Run->Analysis.Braking[row];
+    std::snprintf(line, sizeof line, "%8.2f s %8.1f m %4d->%-4d %6.1f km/h ", first->At.TimeS,
+                  first->At.PositionM, first->LimitBeforeKmh, first->LimitAfterKmh,
+                  first->At.SpeedKmh);
+    out << line;
+    for (const RunSet& set : sets) {
+      if (row >= set.Run->Analysis.Braking.size()) {
+        out << "|" << std::string(48, ' ');
+        continue;
+      }
+      const BrakingRow* drop = &set.Run->Analysis.Braking[row];
+      const char* released = drop->Notch > 0 ? "never" : "-";
+      std::snprintf(
+          line, sizeof line, "| %16s %6.1f %16s %-5s ",
+          Span(*drop, drop->UnderLimit, "%7.1f m %6.2f s", "never").c_str(), drop->PeakOverKmh,
+          Span(*drop, drop->Released, "%7.1f m %6.2f s", released).c_str(),
+          drop->Notch > 0 ? NotchName(drop->Notch, set.Run->Record.EmergencyNotch).c_str() : "-");
+      out << line;
+    }
+    out << "  " << first->Why << "\n";
+  }
+}
+
+void WriteBrakingCsv(std::ostream& out, const std::vector<RunSet>& sets) {
+  out << "set,drop,time_s,position_m,why,limit_before_kmh,limit_after_kmh,speed_kmh,under_m,"
+         "under_s,peak_over_kmh,release_m,release_s,notch\n";
+  char line[320];
+  for (const RunSet& set : sets) {
+    for (size_t i = 0; i < set.Run->Analysis.Braking.size(); ++i) {
+      const BrakingRow& drop = set.Run->Analysis.Braking[i];
+      std::snprintf(line, sizeof line, "%s,%zu,%.3f,%.1f,%s,%d,%d,%.2f,%s,%.2f,%s,%d\n",
+                    set.Name.c_str(), i + 1, drop.At.TimeS, drop.At.PositionM, drop.Why.c_str(),
+                    drop.LimitBeforeKmh, drop.LimitAfterKmh, drop.At.SpeedKmh,
+                    Span(drop, drop.UnderLimit, "%.1f,%.3f", ",").c_str(), drop.PeakOverKmh,
+                    Span(drop, drop.Released, "%.1f,%.3f", ",").c_str(), drop.Notch);
+      out << line;
+    }
+  }
+}
 
 }  // namespace drive
