@@ -161,7 +161,9 @@ FileLook LookAt(const std::vector<TextLine>& lines, bool wide, std::vector<std::
     }
     const int known = line.Key;
     if (known < 0 && name.rfind('#', 0) == 0) {
-      warnings.push_back(where + "'" + name + "' is not an option: only ';' starts a comment");
+      warnings.push_back(where);
+      warnings.back().append("'").append(name).append(
+          "' is not an option: only ';' starts a comment");
       continue;
     }
     if (known < 0) {
@@ -244,7 +246,8 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
                                   : "";
     option.Value = low;
     option.FromFile = true;
-    option.Source = "from the file" + line + (plain && !wraps ? "" : ", " + readAs);
+    option.Source = "from the file" + line;
+    option.Source += plain && !wraps ? "" : ", " + readAs;
     if (!plain && low == 0) {
       option.Source = "default: value unreadable, " + readAs + line;
       option.FromFile = false;
@@ -259,7 +262,7 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
         option.FromFile = false;
         option.Source =
             !plain  ? option.Source
-            : wraps ? "default: value out of range, " + readAs + line
+            : wraps ? std::string("default: value out of range, ").append(readAs).append(line)
                     : "default: value out of range, " + std::to_string(low) + " is below 1" + line;
         warning += "the plug-in uses the default, " + std::to_string(defaultNotch);
       } else {
