@@ -65,12 +65,12 @@ std::string Read(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-// Every part of expected, '|' between parts, is in text.
+// Every part of expected, '|' between parts, is in text; a part after '!' is not.
 void ExpectParts(const std::string& text, const std::string& expected) {
-  for (size_t from = 0; from < expected.size();) {
-    const size_t to = std::min(expected.find('|', from), expected.size());
-    EXPECT_NE(text.find(expected.substr(from, to - from)), std::string::npos) << text;
-    from = to + 1;
+  for (size_t from = 0, to = 0; from < expected.size(); from = to + 1) {
+    to = std::min(expected.find('|', from), expected.size());
+    const bool no = expected[from] == '!';
+    EXPECT_EQ(text.find(expected.substr(from + no, to - from - no)) > text.size(), no) << text;
   }
 }
 
@@ -103,15 +103,15 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
       {{"--service-notches", "6"}, "", ExitBadInput, "--check-ini"},
       {{"--check-ini=FILE"}, "", ExitBadInput, "KELVRIN.ini: No such file or directory"},
       {check, "[Settings]\nUse120Signal=1\n; note\nATCBrakeNotch = 7", ExitOk,
-       "1 (on)    from the file, line 2|0 (off)   default: key missing|7         from the file, "
-       "line 4"},
+       "1 (on)    from the file, line 2|7         from the file, line 4"},
       {check, "[settings]\nUseATS=true\nATCBrakeNotch=four\nUse120Signal=1.5\nUseATC=1", 1,
        "0 (off)   default: value unreadable, 'true' reads as 0|10        default: value unreadable|"
-       "line 4, '1.5' reads as 1|line 2: UseATS=true is not a plain integer|did you mean UseATS?"},
-      {check, "[Setting]\nUseATS=1\n", 1,
-       "0 (off)   default: section missing|no [Settings] section, but line 1: [Setting]"},
-      {check6, "[Settings]\nATCBrakeNotch=0", 1,
-       "8         default: value out of range, 0 is below 1, line 2|is outside 1 to 8"},
+       "line 4, '1.5' reads as 1|UseATS=true is not a plain|did you mean UseATS?|!ATCBrakeNotch=0"},
+      {check, std::string("[\0S\0e\0t\0]\0", 10), 1, "default: section missing|UTF-16 without a"},
+      {check, "[Setting]\nUseATS=1\n", 1, "no [Settings] section, but line 1: [Setting]"},
+      {check6, "[Settings]\n# on\nUse120Signal=2147483648\nATCBrakeNotch=0", 1,
+       "-2147483648 (on)  from the file|0 (off)           default: key missing|only ';'|"
+       "8                 default: value out of range|is outside 1 to 8|low 32 bits and reads -2"},
       // --set replaces its key in the file's first [Settings] section, or leaves it out.
       {{scenario, "--out", folder.string(), "--ini", "FILE", "--set", "atcbrakenotch=4", "--set",
         "UseATS=default", "--plugin", KELVRIN_LIBRARY},

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -128,7 +129,15 @@ struct FileLook {
   std::optional<KeyLine> Found[3];
 };
 
-FileLook LookAt(const std::vector<TextLine>& lines, std::vector<std::string>& warnings) {
+// Plain text saved as UTF-16 without its mark: every other byte is NUL, and
+// the reader, seeing no mark, reads each name only up to the first NUL.
+bool WideWithoutMark(const std::string& bytes) {
+  const bool marked = bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0;
+  return !marked && bytes.size() >= 2 &&
+         std::count(bytes.begin(), bytes.end(), '\0') * 4 >= std::ssize(bytes);
+}
+
+FileLook LookAt(const std::vector<TextLine>& lines, bool wide, std::vector<std::string>& warnings) {
   FileLook look;
   std::vector<std::string> nearSections;
   bool inSection = false;
@@ -151,6 +160,12 @@ FileLook LookAt(const std::vector<TextLine>& lines, std::vector<std::string>& wa
       continue;
     }
     const int known = line.Key;
+    if (known < 0 && name.rfind('#', 0) == 0) {
+      warnings.push_back(where);
+      warnings.back().append("'").append(name).append(
+          "' is not an option: only ';' starts a comment");
+      continue;
+    }
     if (known < 0) {
       std::string hint;
       for (const char* key : Keys) {
@@ -168,7 +183,9 @@ FileLook LookAt(const std::vector<TextLine>& lines, std::vector<std::string>& wa
     look.Found[known] = KeyLine{line.Number, line.HasValue, line.Value};
   }
   if (!look.SectionSeen) {
-    warnings.push_back(nearSections.empty()
+    warnings.push_back(wide ? "no [Settings] section: the file looks like UTF-16 without a "
+                              "byte-order mark: save it as ANSI/UTF-8"
+                       : nearSections.empty()
                            ? "no [Settings] section: every option takes its default"
                            : "no [Settings] section, but " + nearSections.front() +
                                  ": the plug-in looks only for [Settings], so every option "
@@ -200,7 +217,7 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
   std::ifstream file(path, std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   IniReport report = Defaults(serviceNotches, "");
-  const FileLook look = LookAt(Lines(bytes), report.Warnings);
+  const FileLook look = LookAt(Lines(bytes), WideWithoutMark(bytes), report.Warnings);
   const int32_t emergency = EmergencyNotchFor(serviceNotches);
   const int32_t defaultNotch = NotchAbove(emergency);
   for (int k = 0; k < 3; ++k) {
@@ -219,52 +236,65 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
     const std::string text = found ? found->Value : std::to_string(low);
     const std::string readAs = "'" + text + "' reads as " + std::to_string(low);
     const bool plain = PlainInteger(text);
-    if (!plain) {
-      report.Warnings.push_back("line " + std::to_string(found ? found->Line : 0) + ": " + Keys[k] +
-                                "=" + text + " is not a plain integer: " + readAs);
-    }
+    // Out of 32 bits strtoll saturates, which no int32_t equals.
+    const bool wraps = plain && std::strtoll(text.c_str(), nullptr, 10) != low;
+    // One warning per line, about the value as written and what comes of it.
+    std::string warning = !plain  ? " is not a plain integer: " + readAs
+                          : wraps ? " does not fit in 32 bits: the plug-in keeps the low 32 bits "
+                                    "and reads " +
+                                        std::to_string(low)
+                                  : "";
     option.Value = low;
     option.FromFile = true;
-    option.Source = "from the file" + line + (plain ? "" : ", " + readAs);
+    option.Source = "from the file" + line;
+    option.Source += plain && !wraps ? "" : ", " + readAs;
     if (!plain && low == 0) {
       option.Source = "default: value unreadable, " + readAs + line;
       option.FromFile = false;
     }
-    if (k != BrakeNotchKey || (low >= 1 && low <= defaultNotch)) {
-      continue;
+    if (k == BrakeNotchKey && (low < 1 || low > defaultNotch)) {
+      // A word that reads as 0 is no notch the author chose: no range to quote.
+      warning += plain ? std::string(warning.empty() ? " is" : ",") + " outside 1 to " +
+                             std::to_string(defaultNotch) + " (the emergency notch + 1): "
+                       : ": ";
+      if (low < 1) {
+        option.Value = AtcBrakeNotchInUse(low, emergency);
+        option.FromFile = false;
+        option.Source =
+            !plain  ? option.Source
+            : wraps ? std::string("default: value out of range, ").append(readAs).append(line)
+                    : "default: value out of range, " + std::to_string(low) + " is below 1" + line;
+        warning += "the plug-in uses the default, " + std::to_string(defaultNotch);
+      } else {
+        warning += "the plug-in hands notch " + std::to_string(low) +
+                   " to the host, beyond the emergency notch " + std::to_string(emergency);
+      }
     }
-    const std::string range = Keys[k] + std::string("=") + std::to_string(low) +
-                              " is outside 1 to " + std::to_string(defaultNotch) +
-                              " (the emergency notch + 1)";
-    if (low < 1) {
-      option.Value = AtcBrakeNotchInUse(low, emergency);
-      option.FromFile = false;
-      option.Source =
-          plain ? "default: value out of range, " + std::to_string(low) + " is below 1" + line
-                : option.Source;
-      report.Warnings.push_back(range + ": the plug-in uses the default, " +
-                                std::to_string(defaultNotch));
-    } else {
-      report.Warnings.push_back(range + ": the plug-in hands notch " + std::to_string(low) +
-                                " to the host, beyond the emergency notch " +
-                                std::to_string(emergency));
+    if (!warning.empty()) {
+      report.Warnings.push_back("line " + std::to_string(found ? found->Line : 0) + ": " + Keys[k] +
+                                "=" + text + warning);
     }
   }
   return report;
 }
 
 std::vector<std::string> OptionLines(const IniReport& report) {
+  // The value column is as wide as the widest value, so that a number read
+  // from far beyond the range still leaves the sources in line.
+  std::vector<std::string> values;
+  size_t width = 10;
+  for (size_t k = 0; k < report.Options.size(); ++k) {
+    const int32_t value = report.Options[k].Value;
+    const bool onOff = static_cast<int>(k) != BrakeNotchKey;
+    values.push_back(std::to_string(value) + (!onOff ? "" : value != 0 ? " (on)" : " (off)"));
+    width = std::max(width, values.back().size() + 2);
+  }
   std::vector<std::string> lines;
   for (size_t k = 0; k < report.Options.size(); ++k) {
-    const OptionAsRead& option = report.Options[k];
-    std::string value = std::to_string(option.Value);
-    if (static_cast<int>(k) != BrakeNotchKey) {
-      value += option.Value != 0 ? " (on)" : " (off)";
-    }
-    std::string line = option.Key;
+    std::string line = report.Options[k].Key;
     line.resize(15, ' ');
-    value.resize(10, ' ');
-    lines.push_back(line + value + option.Source);
+    values[k].resize(width, ' ');
+    lines.push_back(line + values[k] + report.Options[k].Source);
   }
   return lines;
 }
