@@ -26,7 +26,7 @@ cache_value() {  # cache_value BUILD_DIR NAME
 declare -A preset=([x64]=windows [x86]=windows32) format=([x64]=pei-x86-64 [x86]=pei-i386)
 for arch in x64 x86; do
   cmake --preset "${preset[$arch]}" -B "build/release-$arch" -DCMAKE_BUILD_TYPE=Release \
-    -DKELVRIN_BUILD_TESTS=OFF -DKELVRIN_BUILD_TOOLS=OFF >/dev/null
+    -DKELVRIN_BUILD_TESTS=OFF >/dev/null
 done
 version=$(cache_value build/release-x64 CMAKE_PROJECT_VERSION)
 zip_path=$root/dist/KELVRIN-$version-windows.zip
@@ -35,7 +35,7 @@ rm -f "$zip_path"  # a failed build or check leaves no zip behind
 for arch in x64 x86; do
   dir=build/release-$arch
   echo "== KELVRIN.dll, $arch, Release ($dir)"
-  cmake --build "$dir" -j2 --target KELVRIN
+  cmake --build "$dir" -j2 --target KELVRIN drive
   cmake -DOBJDUMP="$(cache_value "$dir" CMAKE_OBJDUMP)" -DDLL="$dir/plugin/KELVRIN.dll" \
     -DDEF=plugin/exports.def -DFORMAT="${format[$arch]}" -P tests/windows/check_dll_tables.cmake
 done
@@ -51,8 +51,11 @@ rm -rf "$stage"
 mkdir -p "$stage/guide/charts"
 for arch in x64 x86; do
   mkdir -p "$stage/$arch"
-  cp "build/release-$arch/plugin/KELVRIN.dll" plugin/KELVRIN.ini "$stage/$arch/"
+  cp "build/release-$arch/plugin/KELVRIN.dll" plugin/KELVRIN.ini \
+    "build/release-$arch/tools/drive.exe" "$stage/$arch/"
 done
+mkdir -p "$stage/examples"
+cp examples/*.toml "$stage/examples/"
 cp docs/charts/*.svg "$stage/guide/charts/"
 
 # The guide's pages as HTML. Headings get the ids GitHub gives them, so that
@@ -92,6 +95,13 @@ Which folder to use
   the simulator, not Windows. A KELVRIN.dll's Properties, Details tab, shows
   its version and whether it is the 64-bit or the 32-bit one.
 
+Trying it out
+  Each folder's drive.exe plays a scenario against the KELVRIN.dll beside it
+  and writes a summary, a trace and a chart. In a console in the x64 folder:
+    drive.exe ..\\examples\\approach.toml
+    drive.exe --check-ini KELVRIN.ini
+  drive.exe --help lists its options; guide\\guide.html says more.
+
 Installing
   Copy KELVRIN.dll and KELVRIN.ini from that one folder into the train's
   folder. Each KELVRIN.dll reads only the KELVRIN.ini that lies beside it.
@@ -102,7 +112,7 @@ The guide
 EOF
 
 mkdir -p dist
-(cd "$stage" && zip -q -X -r "$zip_path" README.txt x64 x86 guide)
+(cd "$stage" && zip -q -X -r "$zip_path" README.txt x64 x86 examples guide)
 
 echo "== checking the zip as a train author unpacks it"
 bash tests/release/check-release-zip.sh "$zip_path" || {

@@ -3,7 +3,8 @@
 # options files there, every link of the guide resolving, and each DLL loaded
 # under wine from its unpacked folder by the library suite (options found in
 # folders named in any script, thread notifications, the version resource);
-# the x86 one only where 32-bit programs run, natively or emulated.
+# the x86 one only where 32-bit programs run, natively or emulated; and each
+# folder's drive.exe run from there on an example, driving the DLL beside it.
 #
 #   bash tests/release/check-release-zip.sh dist/KELVRIN-<version>-windows.zip
 set -euo pipefail
@@ -14,7 +15,8 @@ check=$(pwd)/build/release-check
 rm -rf "$check/unpacked"
 mkdir -p "$check/unpacked"
 unzip -q "$zip" -d "$check/unpacked"
-for file in README.txt x64/KELVRIN.ini x86/KELVRIN.ini guide/guide.html; do
+for file in README.txt x64/KELVRIN.ini x86/KELVRIN.ini x64/drive.exe x86/drive.exe \
+  examples/approach.toml guide/guide.html; do
   [ -f "$check/unpacked/$file" ] || { echo "check-release-zip: no $file in $zip" >&2; exit 1; }
 done
 cmake -DDIR="$check/unpacked/guide" -P tests/release/check_guide_links.cmake
@@ -32,8 +34,17 @@ for arch in "${arches[@]}"; do
   cmake --preset "${preset[$arch]}" -B "$check/$arch" -DKELVRIN_BUILD_TOOLS=OFF >/dev/null
   cmake --build "$check/$arch" -j2 --target library_tests
 done
-check=$check bash scripts/with-wine.sh bash -c '
+root=$(pwd) check=$check bash scripts/with-wine.sh bash -c '
   set -euo pipefail
   for arch in '"${arches[*]}"'; do
     KELVRIN_DLL="$check/unpacked/$arch/KELVRIN.dll" ctest --test-dir "$check/$arch" -j2 -L library
+    # drive.exe as an author runs it: from its folder, on the DLL beside it.
+    wine=$(sed -n "s/^KELVRIN_WINE:[A-Z]*=//p" "$check/$arch/CMakeCache.txt")
+    (cd "$check/unpacked/$arch" &&
+      bash "$root/cmake/wine-run.sh" "$wine" drive.exe ../examples/approach.toml \
+        --out "$check/drive-$arch" --quiet)
+    for file in summary.txt trace.csv chart.svg; do
+      [ -s "$check/drive-$arch/$file" ] || { echo "check-release-zip: $arch/drive.exe wrote no $file" >&2; exit 1; }
+    done
+    grep -q "KELVRIN.dll" "$check/drive-$arch/summary.txt" || exit 1
   done'

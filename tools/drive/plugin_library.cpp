@@ -141,6 +141,7 @@ const char* PluginFileName() {
 }
 
 std::string DefaultPluginPath() {
+  std::error_code failure;
 #ifdef _WIN32
   char self[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
@@ -149,12 +150,17 @@ std::string DefaultPluginPath() {
   }
   const fs::path program(self);
 #else
-  std::error_code failure;
   const fs::path program = fs::read_symlink("/proc/self/exe", failure);
   if (failure) {
     return "";
   }
 #endif
+  // Unpacked from the release, the library lies beside the program; in the
+  // build tree, in the plug-in's folder beside the tool's.
+  const fs::path beside = program.parent_path() / PluginFileName();
+  if (fs::is_regular_file(beside, failure)) {
+    return beside.string();
+  }
   return (program.parent_path().parent_path() / "plugin" / PluginFileName()).string();
 }
 

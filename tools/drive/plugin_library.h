@@ -65,7 +65,8 @@ void UnloadPlugin(LoadedPlugin& plugin);
 // The native library's file name on this platform: KELVRIN.so or KELVRIN.dll.
 const char* PluginFileName();
 
-// The library built beside this program: <program folder>/../plugin/KELVRIN.so
+// The library beside this program (as unpacked from the release), else the one
+// built beside it: <program folder>/../plugin/KELVRIN.so
 // (KELVRIN.dll on Windows); empty when the program's own path is unknown.
 std::string DefaultPluginPath();
 
