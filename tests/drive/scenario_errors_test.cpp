@@ -128,7 +128,7 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
        ExitOk,
        "ATCBrakeNotch=4,UseATS=1:\nSummary  " +
            (folder / "sets" / "ATCBrakeNotch_4_UseATS_1").string() +
-           "|ATCBrakeNotch_2/braking.csv|sets/braking.csv  (every set)"},
+           "|ATCBrakeNotch_2|braking.csv  (every set)"},
       {run, runs + "time_s = 0\nsignal = 45\n", ExitOk,
        "drive: warning: line 6: aspect 45 carries no ATC code|  line 6: aspect 45 carries"},
       {run, runs + "time_s = 0\nbeacon = { type = 600 }\n", ExitOk,
