@@ -1,7 +1,7 @@
 // The trace: one CSV row per frame (or per slot of --trace-rate), everything
 // the host handed over and got back, and the cause of any intervention.
+#include <fmt/format.h>
 #include <cmath>
-#include <cstdio>
 
 #include "reports.h"
 
@@ -69,10 +69,9 @@ void TraceWriter::Add(const FrameRecord& row, const RunRecord& record, const std
     }
     LastSlot = slot;
   }
-  char numbers[160];
-  std::snprintf(numbers, sizeof numbers, "%.4f,%.3f,%.3f,%d,%g,", row.TimeS, row.PositionM,
-                row.SpeedKmh, row.Cab.LimitKmh, row.GradientPermille);
-  Out << numbers << row.Driver.Brake << ',' << row.Driver.Power << ',' << row.Driver.Reverser << ','
+  Out << fmt::format("{:.4f},{:.3f},{:.3f},{},{:g},", row.TimeS, row.PositionM, row.SpeedKmh,
+                     row.Cab.LimitKmh, row.GradientPermille)
+      << row.Driver.Brake << ',' << row.Driver.Power << ',' << row.Driver.Reverser << ','
       << row.Returned.Brake << ',' << row.Returned.Power << ',' << row.Returned.Reverser << ','
       << row.Returned.AuxiliaryCommand << ',' << InterventionColumn(row.Acting) << ','
       << (cause.empty() ? "" : Quoted(cause)) << ',' << ModeName(row.Cab) << ','
