@@ -407,14 +407,18 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     written = written && played == ExitOk;
   }
 
+  // The session is kept whatever became of the other files.
   const fs::path session = runs.front().Dir / (scenario.Name + "-cab.toml");
-  written = written && (!cab || WriteFile(
-                                    session,
-                                    [&](std::ostream& file) {
-                                      WriteCabRecording(file, runs.front().Setup,
-                                                        runs.front().Record, line.ScenarioPath);
-                                    },
-                                    err));
+  if (cab) {
+    written =
+        WriteFile(
+            session,
+            [&](std::ostream& file) {
+              WriteCabRecording(file, runs.front().Setup, runs.front().Record, line.ScenarioPath);
+            },
+            err) &&
+        written;
+  }
   std::vector<RunContext> contexts;
   contexts.reserve(runs.size());
   std::vector<RunSet> sets;
