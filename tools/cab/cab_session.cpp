@@ -14,6 +14,35 @@ bool DoesSomething(const EventActions& actions) {
          !actions.Keys.empty();
 }
 
+// Each key: a letter, and an arrow or the like where one fits (the emergency
+// key steps the brake past its last notch, to the emergency notch). Ctrl-C is
+// read as a key while the cab has the terminal.
+enum class Does { Power, Brake, Reverser, Key, Pause, Faster, Slower, Quit };
+struct Binding {
+  int Letter;
+  int Other;
+  Does What;
+  int32_t Value = 0;
+  const char* Name = nullptr;  // a key as a scenario names it
+};
+constexpr Binding Bindings[] = {{'a', CabKeyUp, Does::Power, 1},
+                                {'z', CabKeyDown, Does::Power, -1},
+                                {'s', CabKeyRight, Does::Brake, 1},
+                                {'x', CabKeyLeft, Does::Brake, -1},
+                                {'e', CabKeyEnd, Does::Brake, 1000},
+                                {'f', CabNoKey, Does::Reverser, 1},
+                                {'n', CabNoKey, Does::Reverser, 0},
+                                {'b', CabNoKey, Does::Reverser, -1},
+                                {'d', CabKeyPageDown, Does::Key, KeyModeDown, "mode_down"},
+                                {'u', CabKeyPageUp, Does::Key, KeyModeUp, "mode_up"},
+                                {'r', CabNoKey, Does::Key, KeyRestrict, "restrict"},
+                                {'c', CabNoKey, Does::Key, KeyCutOut, "cut_out"},
+                                {' ', 'p', Does::Pause},
+                                {'+', '=', Does::Faster},
+                                {'-', CabNoKey, Does::Slower},
+                                {'q', 3, Does::Quit},
+                                {CabKeyInterrupt, CabNoKey, Does::Quit}};
+
 }  // namespace
 
 void PrepareCabScenario(Scenario& scenario) {
@@ -37,69 +66,42 @@ CabSession StartCabSession(Scenario& prepared) {
 }
 
 void CabKey(CabSession& session, int key) {
+  const int k = key >= 0 && key < 0x80 ? std::tolower(key) : key;
   const TrainSpec& train = session.Setup->Train;
   DriverHandles& driver = session.Driver;
-  EventActions& pending = session.Pending;
-  const auto power = [&](int32_t notch) {
-    pending.Power = driver.Power = std::clamp(notch, 0, train.PowerNotches);
-  };
-  const auto brake = [&](int32_t notch) {
-    pending.Brake = driver.Brake = std::clamp(notch, 0, EmergencyNotchOf(train));
-  };
-  const auto reverser = [&](int32_t position) { pending.Reverser = driver.Reverser = position; };
-  const auto press = [&](int32_t index, const char* name) {
-    pending.Keys.push_back(KeyPress{index, name});
-  };
-  switch (key >= 0 && key < 0x80 ? std::tolower(key) : key) {
-    case 'a':
-    case CabKeyUp:
-      return power(driver.Power + 1);
-    case 'z':
-    case CabKeyDown:
-      return power(driver.Power - 1);
-    case 's':
-    case CabKeyRight:
-      return brake(driver.Brake + 1);
-    case 'x':
-    case CabKeyLeft:
-      return brake(driver.Brake - 1);
-    case 'e':
-    case CabKeyEnd:
-      return brake(EmergencyNotchOf(train));
-    case 'f':
-      return reverser(1);
-    case 'n':
-      return reverser(0);
-    case 'b':
-      return reverser(-1);
-    case 'd':
-    case CabKeyPageDown:
-      return press(KeyModeDown, "mode_down");
-    case 'u':
-    case CabKeyPageUp:
-      return press(KeyModeUp, "mode_up");
-    case 'r':
-      return press(KeyRestrict, "restrict");
-    case 'c':
-      return press(KeyCutOut, "cut_out");
-    case ' ':
-    case 'p':
-      session.Paused = !session.Paused;
-      return;
-    case '+':
-    case '=':
-      session.TimeScale = std::min(session.TimeScale * 2, CabTimeScaleMax);
-      return;
-    case '-':
-      session.TimeScale = std::max(session.TimeScale / 2, 1);
-      return;
-    case 'q':
-    case 3:  // Ctrl-C, read as a key while the cab has the terminal
-    case CabKeyInterrupt:
-      session.Quit = true;
-      return;
-    default:
-      return;
+  for (const Binding& binding : Bindings) {
+    if (k != binding.Letter && k != binding.Other) {
+      continue;
+    }
+    const int32_t value = binding.Value;
+    switch (binding.What) {
+      case Does::Power:
+        session.Pending.Power = driver.Power =
+            std::clamp(driver.Power + value, 0, train.PowerNotches);
+        break;
+      case Does::Brake:
+        session.Pending.Brake = driver.Brake =
+            std::clamp(driver.Brake + value, 0, EmergencyNotchOf(train));
+        break;
+      case Does::Reverser:
+        session.Pending.Reverser = driver.Reverser = value;
+        break;
+      case Does::Key:
+        session.Pending.Keys.push_back(KeyPress{value, binding.Name});
+        break;
+      case Does::Pause:
+        session.Paused = !session.Paused;
+        break;
+      case Does::Faster:
+        session.TimeScale = std::min(session.TimeScale * 2, CabTimeScaleMax);
+        break;
+      case Does::Slower:
+        session.TimeScale = std::max(session.TimeScale / 2, 1);
+        break;
+      case Does::Quit:
+        session.Quit = true;
+        break;
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 #include "cab_terminal.h"
 
 #include <csignal>
+#include <iterator>
 #include <string>
 
 #include "cab_session.h"
@@ -29,26 +30,19 @@ DWORD InMode = 0;
 DWORD OutMode = 0;
 std::string Pending;
 
-// SGR parameters per ink: lamps lit as lamps are, dark ones dimmed.
-const char* Sgr(Ink ink) {
-  switch (ink) {
-    case Ink::Dim:
-      return "0;2";
-    case Ink::Title:
-      return "0;1";
-    case Ink::Lit:
-      return "0;30;42";
-    case Ink::Warn:
-      return "0;30;43";
-    case Ink::Alarm:
-      return "0;97;41";
-    case Ink::Plain:
-      break;
-  }
-  return "0";
-}
+// SGR parameters per ink, in the order of Ink: lamps lit as lamps are, dark ones dimmed.
+constexpr const char* Sgr[] = {"0", "0;2", "0;1", "0;30;42", "0;30;43", "0;97;41"};
+static_assert(std::size(Sgr) == static_cast<size_t>(Ink::Alarm) + 1);
+constexpr int VirtualKeys[][2] = {{VK_UP, CabKeyUp},        {VK_DOWN, CabKeyDown},
+                                  {VK_LEFT, CabKeyLeft},    {VK_RIGHT, CabKeyRight},
+                                  {VK_PRIOR, CabKeyPageUp}, {VK_NEXT, CabKeyPageDown},
+                                  {VK_END, CabKeyEnd}};
 #else
 short Pair(Ink ink) { return static_cast<short>(ink); }
+constexpr int CursesKeys[][2] = {{KEY_UP, CabKeyUp},        {KEY_DOWN, CabKeyDown},
+                                 {KEY_LEFT, CabKeyLeft},    {KEY_RIGHT, CabKeyRight},
+                                 {KEY_PPAGE, CabKeyPageUp}, {KEY_NPAGE, CabKeyPageDown},
+                                 {KEY_END, CabKeyEnd},      {KEY_RESIZE, CabKeyResize}};
 #endif
 
 }  // namespace
@@ -99,25 +93,13 @@ int TerminalKey(int waitMs) {
       waitMs = 0;
       continue;
     }
-    switch (event.Event.KeyEvent.wVirtualKeyCode) {
-      case VK_UP:
-        return CabKeyUp;
-      case VK_DOWN:
-        return CabKeyDown;
-      case VK_LEFT:
-        return CabKeyLeft;
-      case VK_RIGHT:
-        return CabKeyRight;
-      case VK_PRIOR:
-        return CabKeyPageUp;
-      case VK_NEXT:
-        return CabKeyPageDown;
-      case VK_END:
-        return CabKeyEnd;
-      default:
-        if (event.Event.KeyEvent.uChar.AsciiChar != 0) {
-          return static_cast<unsigned char>(event.Event.KeyEvent.uChar.AsciiChar);
-        }
+    for (const auto& [virtualKey, cabKey] : VirtualKeys) {
+      if (event.Event.KeyEvent.wVirtualKeyCode == virtualKey) {
+        return cabKey;
+      }
+    }
+    if (event.Event.KeyEvent.uChar.AsciiChar != 0) {
+      return static_cast<unsigned char>(event.Event.KeyEvent.uChar.AsciiChar);
     }
     waitMs = 0;
   }
@@ -128,7 +110,7 @@ void TerminalClear() { Pending += "\x1b[0m\x1b[2J"; }
 
 void TerminalPut(int row, int column, std::string_view text, Ink ink) {
   Pending += "\x1b[" + std::to_string(row + 1) + ";" + std::to_string(column + 1) + "H\x1b[" +
-             Sgr(ink) + "m";
+             Sgr[static_cast<int>(ink)] + "m";
   Pending += text;
 }
 
@@ -168,28 +150,15 @@ void TerminalSize(int& columns, int& rows) { getmaxyx(stdscr, rows, columns); }
 int TerminalKey(int waitMs) {
   timeout(waitMs);
   const int key = getch();
-  switch (key) {
-    case KEY_UP:
-      return CabKeyUp;
-    case KEY_DOWN:
-      return CabKeyDown;
-    case KEY_LEFT:
-      return CabKeyLeft;
-    case KEY_RIGHT:
-      return CabKeyRight;
-    case KEY_PPAGE:
-      return CabKeyPageUp;
-    case KEY_NPAGE:
-      return CabKeyPageDown;
-    case KEY_END:
-      return CabKeyEnd;
-    case KEY_RESIZE:
-      return CabKeyResize;
-    case ERR:
-      return Interrupted ? CabKeyInterrupt : CabNoKey;
-    default:
-      return key < 0x100 ? key : CabNoKey;
+  if (key == ERR) {
+    return Interrupted ? CabKeyInterrupt : CabNoKey;
   }
+  for (const auto& [cursesKey, cabKey] : CursesKeys) {
+    if (key == cursesKey) {
+      return cabKey;
+    }
+  }
+  return key < 0x100 ? key : CabNoKey;
 }
 
 void TerminalClear() { clear(); }
