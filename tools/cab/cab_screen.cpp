@@ -239,8 +239,8 @@ void Draw(const CabSession& session, Grid& shown) {
 InputSource TerminalCabInput(CabSession& session) {
   struct Pace {
     Clock::time_point BaseWall;
-    double BaseSimS = -1.0;
-    int Scale = 0;
+    double BaseSimS = -1.0;  // no frame paced yet
+    int Scale = 1;
     Clock::time_point LastDrawn;
     Grid Shown;
   };
@@ -253,15 +253,13 @@ InputSource TerminalCabInput(CabSession& session) {
       TerminalSize(columns, rows);
       const bool hold = session.Paused || columns < NeededColumns || rows < NeededRows;
       const Clock::time_point now = Clock::now();
-      // Paused, or at a new pace, the frames go on from here.
-      if (hold || p.Scale != session.TimeScale || p.BaseSimS < 0.0) {
-        p = Pace{now, nowS, session.TimeScale, p.LastDrawn, std::move(p.Shown)};
-      }
       auto due = p.BaseWall + std::chrono::duration_cast<Clock::duration>(
                                   Seconds((nowS - p.BaseSimS) / p.Scale));
-      if (now - due > FallenBehindBy) {
+      // Paused, at a new pace, or fallen behind (a slow terminal): the frames go on from here.
+      if (hold || p.Scale != session.TimeScale || p.BaseSimS < 0.0 || now - due > FallenBehindBy) {
         p.BaseWall = due = now;
         p.BaseSimS = nowS;
+        p.Scale = session.TimeScale;
       }
       if (now - p.LastDrawn >= RedrawEvery) {
         Draw(session, p.Shown);
