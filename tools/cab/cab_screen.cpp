@@ -39,11 +39,15 @@ struct Grid {
   std::vector<Cell> Cells;
 };
 
+size_t CellAt(const Grid& grid, int row, int column) {
+  return static_cast<size_t>(row) * static_cast<size_t>(grid.Columns) + static_cast<size_t>(column);
+}
+
 // Writes along a row from a column on, clipped at the edge; returns the column after it.
 int Put(Grid& grid, int row, int column, std::string_view text, Ink ink = Ink::Plain) {
   for (const char c : text) {
     if (row < grid.Rows && column < grid.Columns) {
-      grid.Cells[static_cast<size_t>(row * grid.Columns + column)] = {c, ink};
+      grid.Cells[CellAt(grid, row, column)] = {c, ink};
     }
     ++column;
   }
@@ -202,7 +206,9 @@ void ComposeTooSmall(Grid& grid) {
 void Draw(const CabSession& session, Grid& shown) {
   Grid next;
   TerminalSize(next.Columns, next.Rows);
-  next.Cells.assign(static_cast<size_t>(std::max(next.Columns * next.Rows, 0)), Cell{});
+  next.Columns = std::max(next.Columns, 0);
+  next.Rows = std::max(next.Rows, 0);
+  next.Cells.assign(CellAt(next, next.Rows, 0), Cell{});
   if (next.Columns < NeededColumns || next.Rows < NeededRows) {
     ComposeTooSmall(next);
   } else if (session.HaveFrame) {
@@ -213,8 +219,8 @@ void Draw(const CabSession& session, Grid& shown) {
     shown = Grid{next.Columns, next.Rows, std::vector<Cell>(next.Cells.size(), Cell{})};
   }
   for (int row = 0; row < next.Rows; ++row) {
-    const Cell* now = &next.Cells[static_cast<size_t>(row * next.Columns)];
-    Cell* was = &shown.Cells[static_cast<size_t>(row * next.Columns)];
+    const Cell* now = &next.Cells[CellAt(next, row, 0)];
+    Cell* was = &shown.Cells[CellAt(shown, row, 0)];
     for (int column = 0; column < next.Columns;) {
       if (now[column] == was[column]) {
         ++column;
