@@ -46,8 +46,10 @@ size_t CellAt(const Grid& grid, int row, int column) {
 // Writes along a row from a column on, clipped at the edge; returns the column after it.
 int Put(Grid& grid, int row, int column, std::string_view text, Ink ink = Ink::Plain) {
   for (const char c : text) {
+    // One byte a cell: what is not printable ASCII (a title in UTF-8) shows as '?'.
+    const bool printable = c >= ' ' && c < 0x7F;
     if (row < grid.Rows && column < grid.Columns) {
-      grid.Cells[CellAt(grid, row, column)] = {c, ink};
+      grid.Cells[CellAt(grid, row, column)] = {printable ? c : '?', ink};
     }
     ++column;
   }

@@ -19,7 +19,8 @@
 namespace drive {
 namespace {
 
-// A signal to end (the terminal closed, kill) still saves the session.
+// A signal to end (the terminal closed, kill, an interrupt sent from
+// elsewhere) still saves the session.
 volatile std::sig_atomic_t Interrupted = 0;
 void OnSignal(int) { Interrupted = 1; }
 
@@ -59,6 +60,7 @@ bool TerminalOpen() {
   }
   // Without processed input Ctrl-C arrives as a key, and the session is saved.
   SetConsoleMode(In, ENABLE_WINDOW_INPUT);
+  std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   Pending = "\x1b[?1049h\x1b[?25l\x1b[2J";
   TerminalShow();
@@ -138,6 +140,7 @@ bool TerminalOpen() {
     init_pair(Pair(Ink::Warn), COLOR_BLACK, COLOR_YELLOW);
     init_pair(Pair(Ink::Alarm), COLOR_WHITE, COLOR_RED);
   }
+  std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGHUP, OnSignal);
   return true;
