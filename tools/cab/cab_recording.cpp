@@ -1,9 +1,9 @@
 // The cab's session written as a scenario. Every number is written so that it
 // reads back as the very same double: the replay's frames must fall on the
 // same clock ticks and move the train by the same sums.
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "cab_session.h"
 #include "plugin_library.h"
@@ -11,15 +11,10 @@
 namespace drive {
 namespace {
 
+// The shortest text that reads back as the same double.
 std::string Exact(double value) {
   char text[40];
-  for (const char* format : {"%.15g", "%.17g"}) {
-    std::snprintf(text, sizeof text, format, value);
-    if (std::strtod(text, nullptr) == value) {
-      break;
-    }
-  }
-  return text;
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
 // A TOML basic string: control characters as escapes, the rest as it is.
