@@ -112,8 +112,7 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
   app.add_flag("--compare", line.Compare,
                "one run per --set, each KEY=VALUE[,KEY=VALUE...]; braking side by side");
   app.add_flag("--cab", line.Cab,
-               "drive it yourself in the terminal; the session is saved as a scenario")
-      ->excludes("--compare");
+               "drive it yourself in the terminal; the session is saved as a scenario");
   app.add_option("--from", line.Window.From, "chart from here on, in the axis' unit (s or m)")
       ->type_name("X");
   app.add_option("--to", line.Window.To, "chart up to here, in the axis' unit")->type_name("X");
@@ -139,6 +138,10 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
   }
   if (line.Window.From && line.Window.To && !(*line.Window.From < *line.Window.To)) {
     err << "drive: --from must be less than --to\n";
+    return ExitBadInput;
+  }
+  if (line.Cab && line.Compare) {
+    err << "drive: --cab drives one run and cannot be combined with --compare\n";
     return ExitBadInput;
   }
   if (line.ScenarioPath.empty() && line.CheckIni.empty()) {
