@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -65,6 +66,20 @@ int Lamp(Grid& grid, int row, int column, std::string_view name, bool lit, Ink l
   }
   text += lit ? ']' : ' ';
   return Put(grid, row, column, text, lit ? litInk : Ink::Dim) + 1;
+}
+
+struct LampShown {
+  std::string_view Name;
+  int32_t Lit;
+  Ink LitInk = Ink::Lit;
+};
+
+void LampRow(Grid& grid, int row, const char* label, std::initializer_list<LampShown> lamps) {
+  Put(grid, row, 1, label);
+  int column = LabelColumns;
+  for (const LampShown& lamp : lamps) {
+    column = Lamp(grid, row, column, lamp.Name, lamp.Lit != 0, lamp.LitInk);
+  }
 }
 
 std::string Format(const char* format, double value) {
@@ -143,22 +158,17 @@ void ComposeCab(const CabSession& session, Grid& grid) {
     column = Lamp(grid, 3, column, StepNames[step], cab.StepLamps[step] != 0);
   }
 
-  Put(grid, 4, 1, "Mode");
-  column = Lamp(grid, 4, LabelColumns, "ATS", cab.ModeAts != 0);
-  column = Lamp(grid, 4, column, "ATC", cab.ModeAtc != 0);
-  Lamp(grid, 4, column, "restricted", cab.ModeRestricted != 0);
-
-  Put(grid, 5, 1, "ATC");
-  column = Lamp(grid, 5, LabelColumns, "active", cab.AtcActive != 0);
-  column = Lamp(grid, 5, column, "code", cab.AtcSignal != 0);
-  column = Lamp(grid, 5, column, "restrict", cab.Restrict != 0, Ink::Warn);
-  column = Lamp(grid, 5, column, "ATC brake", cab.BrakeLamp != 0, Ink::Warn);
-  column = Lamp(grid, 5, column, "emergency", cab.EmergencyLamp != 0, Ink::Alarm);
-  Lamp(grid, 5, column, "cut-out", cab.CutOut != 0, Ink::Alarm);
+  LampRow(grid, 4, "Mode",
+          {{"ATS", cab.ModeAts}, {"ATC", cab.ModeAtc}, {"restricted", cab.ModeRestricted}});
+  LampRow(grid, 5, "ATC",
+          {{"active", cab.AtcActive},
+           {"code", cab.AtcSignal},
+           {"restrict", cab.Restrict, Ink::Warn},
+           {"ATC brake", cab.BrakeLamp, Ink::Warn},
+           {"emergency", cab.EmergencyLamp, Ink::Alarm},
+           {"cut-out", cab.CutOut, Ink::Alarm}});
   if (session.SawAts) {
-    Put(grid, 6, 1, "ATS");
-    column = Lamp(grid, 6, LabelColumns, "running", cab.AtsRunning != 0);
-    Lamp(grid, 6, column, "ready", cab.AtsReady != 0);
+    LampRow(grid, 6, "ATS", {{"running", cab.AtsRunning}, {"ready", cab.AtsReady}});
   }
 
   const auto handles = [&](int row, const char* what, const std::string& driver,
