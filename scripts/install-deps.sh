@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libtomlplusplus-dev libcli11-dev libfmt-dev
+  libtomlplusplus-dev libcli11-dev libfmt-dev libncurses-dev tmux
   clang libclang-rt-14-dev clang-format clang-tidy
   g++-mingw-w64-x86-64 wine64
   g++-mingw-w64-i686-posix wine32:i386

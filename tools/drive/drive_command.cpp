@@ -12,8 +12,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
+#include "cab_session.h"
+#include "cab_terminal.h"
 #include "host_loop.h"
 #include "ini_check.h"
 #include "plugin_library.h"
@@ -43,6 +46,7 @@ struct CommandLine {
   double TraceRateHz = 0.0;  // 0: every frame
   bool Quiet = false;
   bool Compare = false;
+  bool Cab = false;
   ChartWindow Window;
   std::string CheckIni;
   std::string IniPath;
@@ -107,6 +111,8 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
       ->allow_extra_args(false);
   app.add_flag("--compare", line.Compare,
                "one run per --set, each KEY=VALUE[,KEY=VALUE...]; braking side by side");
+  app.add_flag("--cab", line.Cab,
+               "drive it yourself in the terminal; the session is saved as a scenario");
   app.add_option("--from", line.Window.From, "chart from here on, in the axis' unit (s or m)")
       ->type_name("X");
   app.add_option("--to", line.Window.To, "chart up to here, in the axis' unit")->type_name("X");
@@ -132,6 +138,10 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
   }
   if (line.Window.From && line.Window.To && !(*line.Window.From < *line.Window.To)) {
     err << "drive: --from must be less than --to\n";
+    return ExitBadInput;
+  }
+  if (line.Cab && line.Compare) {
+    err << "drive: --cab drives one run and cannot be combined with --compare\n";
     return ExitBadInput;
   }
   if (line.ScenarioPath.empty() && line.CheckIni.empty()) {
@@ -241,7 +251,8 @@ struct SetRun {
 
 // Plays the run with the trace written as it goes; returns an exit status,
 // ExitOk when the run was played and the trace written.
-int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showProgress) {
+int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showProgress,
+            CabSession* cab) {
   const Scenario& scenario = set.Setup;
   LoadedPlugin plugin;
   const PluginLoadResult loaded = LoadPlugin(line.PluginPath, scenario.Options, plugin);
@@ -266,15 +277,28 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
   RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
   TraceWriter trace(traceFile, scenario, line.TraceRateHz);
   ChartFrames chartFrames;
+  if (cab && !TerminalOpen()) {
+    err << "drive: the terminal cannot be set up for the cab\n";
+    UnloadPlugin(plugin);
+    return ExitBadInput;
+  }
   {
     Progress progress(err, showProgress, scenario.Run.DurationS);
-    set.Record =
-        RunScenario(scenario, plugin.Api, [&](const FrameRecord& row, const RunRecord& sofar) {
+    set.Record = RunScenario(
+        scenario, plugin.Api,
+        [&](const FrameRecord& row, const RunRecord& sofar) {
           analyser.Add(row, sofar);
           trace.Add(row, sofar, analyser.CurrentCause());
           chartFrames.Add(row);
           progress.Frame(row);
-        });
+          if (cab) {
+            NoteCabFrame(*cab, row, sofar, analyser.CurrentCause());
+          }
+        },
+        cab ? TerminalCabInput(*cab) : InputSource{});
+  }
+  if (cab) {
+    TerminalClose();
   }
   UnloadPlugin(plugin);
   traceFile.close();
@@ -368,15 +392,36 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
       return ExitBadInput;
     }
   }
+  std::optional<CabSession> cab;
+  if (line.Cab) {
+    if (!TerminalAttached()) {
+      err << "drive: --cab needs a terminal on stdin and stdout, not a pipe or a file\n";
+      return ExitBadInput;
+    }
+    PrepareCabScenario(runs.front().Setup);
+    cab = StartCabSession(runs.front().Setup);
+  }
   bool written = true;
   for (SetRun& set : runs) {
-    const int played = PlaySet(line, set, err, showProgress);
+    const int played = PlaySet(line, set, err, showProgress && !cab, cab ? &*cab : nullptr);
     if (played == ExitPluginFailed) {
       return played;
     }
     written = written && played == ExitOk;
   }
 
+  // The session is kept whatever became of the other files.
+  const fs::path session = runs.front().Dir / (scenario.Name + "-cab.toml");
+  if (cab) {
+    written =
+        WriteFile(
+            session,
+            [&](std::ostream& file) {
+              WriteCabRecording(file, runs.front().Setup, runs.front().Record, line.ScenarioPath);
+            },
+            err) &&
+        written;
+  }
   std::vector<RunContext> contexts;
   contexts.reserve(runs.size());
   std::vector<RunSet> sets;
@@ -434,6 +479,9 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   }
   out << "Chart    " << (outDir / "chart.svg").string()
       << (line.Compare ? "  (every set; open it in a browser)\n" : "  (open it in a browser)\n");
+  if (cab) {
+    out << "Session  " << session.string() << "  (drive plays it again)\n";
+  }
   return ExitOk;
 }
 

@@ -112,8 +112,8 @@ Intervention ClassifyIntervention(const DriverHandles& driver, const Handles& re
                                                                            : Intervention::Service;
 }
 
-RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api,
-                      const FrameSink& sink) {
+RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, const FrameSink& sink,
+                      const InputSource& input) {
   RunRecord record;
   const TrainSpec& train = scenario.Train;
   record.FrameS = 1.0 / scenario.Run.FrameRateHz;
@@ -142,6 +142,8 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api,
       static_cast<int64_t>(std::ceil(scenario.Run.DurationS * scenario.Run.FrameRateHz - 1e-9));
   record.EndReason = "time";
   size_t nextEvent = 0;
+  // The input source adds its events after these; they are not in the file's order.
+  const size_t scriptedEvents = scenario.Events.size();
   double lastFiredS = 0.0;
   bool movedSinceFired = false;
   FollowDriverState follower;
@@ -168,9 +170,18 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api,
       }
       record.Fired.push_back(FiredEvent{index, frame, nowS, motion.PositionM, motion.SpeedKmh});
     };
-    while (nextEvent < scenario.Events.size() &&
-           Due(scenario.Events[nextEvent].When, nowS, lastFiredS, movedSinceFired, motion,
-               record.FrameS)) {
+    if (input) {
+      const FrameInput given = input(frame, nowS);
+      if (given.Stop) {
+        record.EndReason = "quit";
+        break;
+      }
+      if (given.Event) {
+        fire(*given.Event);
+      }
+    }
+    while (nextEvent < scriptedEvents && Due(scenario.Events[nextEvent].When, nowS, lastFiredS,
+                                             movedSinceFired, motion, record.FrameS)) {
       const ScenarioEvent& event = scenario.Events[nextEvent];
       fire(nextEvent);
       if (event.Repeats > 0) {
