@@ -5,6 +5,8 @@
 #
 #   bash scripts/with-wine.sh bash scripts/cab-wine-smoke.sh [BUILD_DIR]
 #
+# scripts/test-all.sh runs it in its wine leg, after the x64 suites.
+#
 # BUILD_DIR defaults to build/windows (the x64 build of the windows preset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

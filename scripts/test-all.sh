@@ -31,7 +31,8 @@ x86_log=build/windows32-ctest.log
 mkdir -p build
 leg "Windows DLL suites under wine: x64, then x86 (${x86%%:*})" bash scripts/with-wine.sh bash -c "
   set -euo pipefail
-  s=\$SECONDS; cmake --workflow --preset windows; echo \"of which the x64 build and suites: \$((SECONDS - s)) s\" >build/wine-legs.txt
+  s=\$SECONDS; cmake --workflow --preset windows; bash scripts/cab-wine-smoke.sh build/windows
+  echo \"of which the x64 build and suites, and the cab in a console: \$((SECONDS - s)) s\" >build/wine-legs.txt
   s=\$SECONDS; cmake --workflow --preset windows32 | tee $x86_log
   echo \"of which the x86 build and suites: \$((SECONDS - s)) s\" >>build/wine-legs.txt"
 leg "sanitizer suite" cmake --workflow --preset sanitize
