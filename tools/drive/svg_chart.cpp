@@ -161,19 +161,17 @@ void ChooseScales(Chart& chart) {
 void DrawFrame(Chart& chart) {
   const Scenario& s = chart.Run.Setup;
   svg::Element(chart.Out, "rect", {{"width", "100%"}, {"height", "100%"}, {"fill", "white"}});
-  svg::Text(chart.Out, PlotLeft, 36, s.Title,
-            {{"font-size", 21}, {"font-weight", "bold"}, {"fill", "#111827"}});
+  svg::Text(chart.Out, PlotLeft, 36, s.Title, 21, "#111827", {{"font-weight", "bold"}});
   const std::string subtitle = fmt::format(
       "{} · {} loop at {:g} Hz · {} service notches, {} power notches · {} interventions", s.Name,
       s.Run.Loop == LoopKind::Closed ? "closed" : "open", s.Run.FrameRateHz, s.Train.ServiceNotches,
       s.Train.PowerNotches, chart.Run.Analysis.Interventions.size());
-  svg::Text(chart.Out, PlotLeft, 60, subtitle, {{"font-size", 13}, {"fill", "#4b5563"}});
+  svg::Text(chart.Out, PlotLeft, 60, subtitle, 13, "#4b5563");
 }
 
 // A label left of the plot, level with a row or grid line at y.
 void RowLabel(Chart& chart, double y, std::string_view text, double size = 11) {
-  svg::Text(chart.Out, PlotLeft - 8, y, text,
-            {{"font-size", size}, {"fill", LabelColour}, {"text-anchor", "end"}});
+  svg::Text(chart.Out, PlotLeft - 8, y, text, size, LabelColour, {{"text-anchor", "end"}});
 }
 
 void DrawGrid(Chart& chart) {
@@ -189,23 +187,20 @@ void DrawGrid(Chart& chart) {
   }
   svg::Close(out, "g");
   for (double x = chart.X.DataLow; x <= chart.X.DataHigh + 1e-9; x += chart.XStep) {
-    svg::Text(out, chart.X(x), NotchBottom + 18, TickText(x, chart.XStep),
-              {{"font-size", 12}, {"fill", LabelColour}, {"text-anchor", "middle"}});
+    svg::Text(out, chart.X(x), NotchBottom + 18, TickText(x, chart.XStep), 12, LabelColour,
+              {{"text-anchor", "middle"}});
   }
   for (double v = chart.SpeedY.DataLow; v <= chart.SpeedY.DataHigh + 1e-9; v += speedStep) {
     RowLabel(chart, chart.SpeedY(v) + 4, TickText(v, speedStep), 12);
   }
   const char* axisName = chart.Axis == ChartAxis::Time ? "time (s)" : "position (m)";
-  svg::Text(out, (PlotLeft + PlotRight) / 2, AxisLabelY, axisName,
-            {{"font-size", 14}, {"text-anchor", "middle"}, {"fill", "#111827"}});
+  svg::Text(out, (PlotLeft + PlotRight) / 2, AxisLabelY, axisName, 14, "#111827",
+            {{"text-anchor", "middle"}});
   for (const auto& [name, top, bottom] : {std::tuple{"speed (km/h)", SpeedTop, SpeedBottom},
                                           std::tuple{"notch", NotchTop, NotchBottom}}) {
     const double y = (top + bottom) / 2;
-    svg::Text(out, PlotLeft - 50, y, name,
-              {{"font-size", 14},
-               {"text-anchor", "middle"},
-               {"fill", "#111827"},
-               svg::Upwards(PlotLeft - 50, y)});
+    svg::Text(out, PlotLeft - 50, y, name, 14, "#111827",
+              {{"text-anchor", "middle"}, svg::Upwards(PlotLeft - 50, y)});
   }
 }
 
@@ -280,9 +275,8 @@ void DrawBands(Chart& chart) {
     const double x = label.X + 10;
     const double y = LabelFoot[label.Tier];
     const std::string more = label.Hidden ? fmt::format(" ({} more)", label.Hidden) : "";
-    svg::Text(
-        chart.Out, x, y, label.Text + more,
-        {{"font-size", 10}, {"fill", label.Emergency ? "#991b1b" : "#92400e"}, svg::Upwards(x, y)});
+    svg::Text(chart.Out, x, y, label.Text + more, 10, label.Emergency ? "#991b1b" : "#92400e",
+              {svg::Upwards(x, y)});
   }
 }
 
@@ -319,11 +313,8 @@ void DrawModeRibbon(Chart& chart) {
     }
     svg::Rect(chart.Out, x, RibbonTop, width, RibbonBottom - RibbonTop, {{"fill", colour}});
     if (width > 8.0 * name.size()) {
-      svg::Text(chart.Out, x + width / 2, RibbonBottom - 4, name,
-                {{"font-size", 11},
-                 {"fill", "white"},
-                 {"text-anchor", "middle"},
-                 {"font-weight", "bold"}});
+      svg::Text(chart.Out, x + width / 2, RibbonBottom - 4, name, 11, "white",
+                {{"text-anchor", "middle"}, {"font-weight", "bold"}});
     }
   });
   RowLabel(chart, RibbonBottom - 4, "mode");
@@ -363,8 +354,8 @@ void DrawCabStrip(Chart& chart) {
                   {{"fill", shade ? "#9ca3af" : "#6b7280"}});
         const std::string shown = std::to_string(first.Cab.LimitKmh);
         if (width > 6.0 * shown.size() + 4) {
-          svg::Text(out, x + width / 2, rowTop(3) - 3, shown,
-                    {{"font-size", 9}, {"fill", "white"}, {"text-anchor", "middle"}});
+          svg::Text(out, x + width / 2, rowTop(3) - 3, shown, 9, "white",
+                    {{"text-anchor", "middle"}});
         }
       });
   for (const FrameRecord& row : chart.Frames) {
@@ -375,6 +366,18 @@ void DrawCabStrip(Chart& chart) {
       }
     }
   }
+}
+
+void StrokePath(std::ostream& out, const std::string& path, const Stroke& stroke,
+                const char* join = "") {
+  svg::Element(out, "path",
+               {{"d", path},
+                {"fill", "none"},
+                {"stroke", stroke.Colour},
+                {"stroke-width", stroke.Width},
+                {"stroke-dasharray", stroke.Dash},
+                {"stroke-opacity", stroke.Opacity},
+                {"stroke-linejoin", join}});
 }
 
 // A stepped line of an integer-valued series, drawn only where `shown` holds.
@@ -406,13 +409,7 @@ void DrawSteps(Chart& chart, const Scale& y, Value value, Shown shown, const Str
     path += " H" + Num(chart.XOf(frames.back()));
   }
   if (!path.empty()) {
-    svg::Element(chart.Out, "path",
-                 {{"d", path},
-                  {"fill", "none"},
-                  {"stroke", stroke.Colour},
-                  {"stroke-width", stroke.Width},
-                  {"stroke-dasharray", stroke.Dash},
-                  {"stroke-opacity", stroke.Opacity}});
+    StrokePath(chart.Out, path, stroke);
   }
 }
 
@@ -440,12 +437,7 @@ void DrawSpeed(Chart& chart) {
         lastY = y;
       }
     }
-    svg::Element(chart.Out, "path",
-                 {{"d", path},
-                  {"fill", "none"},
-                  {"stroke", SetColour(k)},
-                  {"stroke-width", 2.2},
-                  {"stroke-linejoin", "round"}});
+    StrokePath(chart.Out, path, {SetColour(k)}, "round");
   }
   if (chart.SpeedY.DataLow < 0) {
     svg::Line(chart.Out, PlotLeft, chart.SpeedY(0), PlotRight, chart.SpeedY(0),
@@ -502,8 +494,8 @@ void DrawNotches(Chart& chart) {
   }
   svg::Line(out, PlotLeft, chart.NotchY(-emergency), PlotRight, chart.NotchY(-emergency),
             {{"stroke", EmergencyColour}, {"stroke-opacity", "0.5"}, {"stroke-dasharray", "2 3"}});
-  svg::Text(out, PlotRight - 4, chart.NotchY(-emergency) - 4, "emergency notch",
-            {{"font-size", 11}, {"fill", "#b91c1c"}, {"text-anchor", "end"}});
+  svg::Text(out, PlotRight - 4, chart.NotchY(-emergency) - 4, "emergency notch", 11, "#b91c1c",
+            {{"text-anchor", "end"}});
 
   auto always = [](const FrameRecord&) { return true; };
   for (size_t k : {2, 3, 0, 1}) {  // the brake drawn over the power where both are at 0
@@ -561,10 +553,8 @@ void DrawMarkers(Chart& chart) {
     const double y = SpeedTop + 14 + 14 * row;
     svg::Line(chart.Out, x, y - 10, x, SpeedBottom,
               {{"stroke", "#6b7280"}, {"stroke-width", 0.8}, {"stroke-dasharray", "1 3"}});
-    svg::Text(chart.Out, leftwards ? x - 3 : x + 3, y, text,
-              {{"font-size", 11},
-               {"fill", "#1f2937"},
-               {"stroke", "white"},
+    svg::Text(chart.Out, leftwards ? x - 3 : x + 3, y, text, 11, "#1f2937",
+              {{"stroke", "white"},
                {"stroke-width", 3},
                {"paint-order", "stroke"},
                {"text-anchor", leftwards ? "end" : ""}});
@@ -612,13 +602,9 @@ void DrawLegends(Chart& chart) {
         svg::Rect(chart.Out, x, y - 6, 22, 12,
                   {{"fill", s.Colour}, {"fill-opacity", entry.BandOpacity}});
       } else {
-        svg::Line(chart.Out, x, y, x + 22, y,
-                  {{"stroke", s.Colour},
-                   {"stroke-width", 2.2},
-                   {"stroke-dasharray", s.Dash},
-                   {"stroke-opacity", s.Opacity}});
+        StrokePath(chart.Out, fmt::format("M{} {} h22", Num(x), Num(y)), s);
       }
-      svg::Text(chart.Out, x + 28, y + 4, entry.Text, {{"font-size", 12}, {"fill", "#1f2937"}});
+      svg::Text(chart.Out, x + 28, y + 4, entry.Text, 12, "#1f2937");
       x += 28 + LegendCharPx * static_cast<double>(entry.Text.size()) + 22;
     }
     y += 22;

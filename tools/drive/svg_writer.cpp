@@ -15,22 +15,12 @@ std::string Num(double value) {
 std::string Escape(std::string_view text) {
   std::string escaped;
   for (char c : text) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      case '"':
-        escaped += "&quot;";
-        break;
-      default:
-        escaped += c;
-    }
+    const char* entity = c == '&'   ? "&amp;"
+                         : c == '<' ? "&lt;"
+                         : c == '>' ? "&gt;"
+                         : c == '"' ? "&quot;"
+                                    : nullptr;
+    escaped += entity != nullptr ? std::string_view(entity) : std::string_view(&c, 1);
   }
   return escaped;
 }
@@ -73,8 +63,9 @@ void Rect(std::ostream& out, double x, double y, double width, double height, At
   out << "/>\n";
 }
 
-void Text(std::ostream& out, double x, double y, std::string_view text, Attrs attrs) {
-  Start(out, "text", {{"x", x}, {"y", y}}, attrs);
+void Text(std::ostream& out, double x, double y, std::string_view text, double size,
+          std::string_view fill, Attrs more) {
+  Start(out, "text", {{"x", x}, {"y", y}, {"font-size", size}, {"fill", fill}}, more);
   out << '>' << Escape(text) << "</text>\n";
 }
 

@@ -15,7 +15,6 @@ std::string Escape(std::string_view text);
 struct Attr {
   Attr(std::string_view name, double value) : Name(name), Value(Num(value)) {}
   Attr(std::string_view name, std::string_view value) : Name(name), Value(value) {}
-  Attr(std::string_view name, const char* value) : Name(name), Value(value) {}
   std::string_view Name;
   std::string Value;
 };
@@ -28,7 +27,8 @@ void Close(std::ostream& out, std::string_view tag);
 void Element(std::ostream& out, std::string_view tag, Attrs attrs);
 void Line(std::ostream& out, double x1, double y1, double x2, double y2, Attrs attrs = {});
 void Rect(std::ostream& out, double x, double y, double width, double height, Attrs attrs);
-void Text(std::ostream& out, double x, double y, std::string_view text, Attrs attrs);
+void Text(std::ostream& out, double x, double y, std::string_view text, double size,
+          std::string_view fill, Attrs more = {});
 // The attribute that turns text to read upwards about its own anchor.
 Attr Upwards(double x, double y);
 
