@@ -111,26 +111,16 @@ constexpr std::pair<const char*, const char*> ModeColours[] = {
 
 void ChooseScales(Chart& chart) {
   const std::vector<FrameRecord>& frames = chart.Frames;
-  double low = 0;
-  double high = 1;
-  if (chart.Window.From || chart.Window.To) {
-    low =
-        chart.Window.From.value_or(chart.Axis == ChartAxis::Time ? 0.0 : frames.front().PositionM);
-    high = chart.Window.To.value_or(chart.Axis == ChartAxis::Time ? frames.back().TimeS
-                                                                  : frames.back().PositionM);
-    high = std::max(high, low + 1.0);
-  } else if (chart.Axis == ChartAxis::Time) {
-    high = std::max(frames.back().TimeS, 1.0);
-  } else {
-    low = high = frames.front().PositionM;
-    for (const FrameRecord& row : frames) {
-      low = std::min(low, row.PositionM);
-      high = std::max(high, row.PositionM);
-    }
-    if (high - low < 10) {
-      high = low + 10;
-    }
+  // The whole run, or the window asked for; time from 0, distance over all the train reached.
+  const bool time = chart.Axis == ChartAxis::Time;
+  double low = time ? 0.0 : frames.front().PositionM;
+  double high = low;
+  for (const FrameRecord& row : frames) {
+    low = std::min(low, time ? row.TimeS : row.PositionM);
+    high = std::max(high, time ? row.TimeS : row.PositionM);
   }
+  low = chart.Window.From.value_or(low);
+  high = std::max(chart.Window.To.value_or(high), low + (time ? 1.0 : 10.0));
   chart.XStep = NiceStep(high - low, 10);
   low = std::floor(low / chart.XStep) * chart.XStep;
   high = std::ceil(high / chart.XStep - 1e-9) * chart.XStep;
@@ -177,20 +167,14 @@ void RowLabel(Chart& chart, double y, std::string_view text, double size = 11) {
 void DrawGrid(Chart& chart) {
   std::ostream& out = chart.Out;
   const double speedStep = NiceStep(chart.SpeedY.DataHigh - chart.SpeedY.DataLow, 8);
-  svg::Open(out, "g", {{"stroke", GridColour}, {"stroke-width", 1}});
   for (double x = chart.X.DataLow; x <= chart.X.DataHigh + 1e-9; x += chart.XStep) {
-    svg::Line(out, chart.X(x), SpeedTop, chart.X(x), SpeedBottom);
-    svg::Line(out, chart.X(x), NotchTop, chart.X(x), NotchBottom);
-  }
-  for (double v = chart.SpeedY.DataLow; v <= chart.SpeedY.DataHigh + 1e-9; v += speedStep) {
-    svg::Line(out, PlotLeft, chart.SpeedY(v), PlotRight, chart.SpeedY(v));
-  }
-  svg::Close(out, "g");
-  for (double x = chart.X.DataLow; x <= chart.X.DataHigh + 1e-9; x += chart.XStep) {
+    svg::Line(out, chart.X(x), SpeedTop, chart.X(x), SpeedBottom, {{"stroke", GridColour}});
+    svg::Line(out, chart.X(x), NotchTop, chart.X(x), NotchBottom, {{"stroke", GridColour}});
     svg::Text(out, chart.X(x), NotchBottom + 18, TickText(x, chart.XStep), 12, LabelColour,
               {{"text-anchor", "middle"}});
   }
   for (double v = chart.SpeedY.DataLow; v <= chart.SpeedY.DataHigh + 1e-9; v += speedStep) {
+    svg::Line(out, PlotLeft, chart.SpeedY(v), PlotRight, chart.SpeedY(v), {{"stroke", GridColour}});
     RowLabel(chart, chart.SpeedY(v) + 4, TickText(v, speedStep), 12);
   }
   const char* axisName = chart.Axis == ChartAxis::Time ? "time (s)" : "position (m)";
