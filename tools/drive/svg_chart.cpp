@@ -37,6 +37,7 @@ constexpr double AxisLabelY = 830;
 constexpr double MinimumBandPx = 2.0;
 constexpr double PathStepPx = 0.75;     // a speed point closer than this to the last one is skipped
 constexpr double LegendCharPx = 6.4;    // average advance of the legend's 12 px text
+constexpr double LabelCharPx = 6.0;     // and of the cause labels' 10 px text
 constexpr double CauseLabelGapPx = 13;  // cause labels closer than this to the last are left out
 
 const char* const Font = "DejaVu Sans, Helvetica, Arial, sans-serif";
@@ -244,15 +245,17 @@ void DrawBands(Chart& chart) {
       svg::Line(chart.Out, band.Left, top, band.Left, bottom,
                 {{"stroke", colour}, {"stroke-opacity", "0.7"}});
     }
-    int tier = 0;
-    while (tier < 2 && band.Left - lastLabel[tier] < CauseLabelGapPx) {
-      ++tier;
-    }
+    // A label too long for the lower tier reaches into the upper one: it needs both.
+    const bool tall =
+        LabelCharPx * static_cast<double>(band.Label.size()) > LabelFoot[0] - LabelFoot[1] - 4;
+    auto room = [&](int tier) { return band.Left - lastLabel[tier] >= CauseLabelGapPx; };
+    const int tier = room(0) && (!tall || room(1)) ? 0 : room(1) ? 1 : 2;
     if (tier == 2) {  // no room: the nearest label to the left counts it
       ++labels.back().Hidden;
       continue;
     }
     lastLabel[tier] = band.Left;
+    lastLabel[1] = tall ? band.Left : lastLabel[1];
     labels.push_back({band.Left, tier, band.Label, band.Emergency});
   }
   for (const Label& label : labels) {
