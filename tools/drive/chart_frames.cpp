@@ -9,10 +9,6 @@ constexpr size_t MostBuckets = 2048;
 
 // What each pick keeps: the frame with the highest key, the earlier of equals.
 using PickKey = double (*)(const FrameRecord&);
-template <int Slot>
-double SoundStarted(const FrameRecord& row) {
-  return row.Sounds[Slot] == SOUND_PLAY;
-}
 constexpr PickKey PickKeys[] = {
     [](const FrameRecord& row) { return -static_cast<double>(row.Frame); },
     [](const FrameRecord& row) { return static_cast<double>(row.Frame); },
@@ -22,9 +18,9 @@ constexpr PickKey PickKeys[] = {
     [](const FrameRecord& row) { return static_cast<double>(row.Returned.Brake); },
     [](const FrameRecord& row) { return row.Cab.BrakeLamp != 0 ? 1.0 : 0.0; },
     [](const FrameRecord& row) { return row.Cab.EmergencyLamp != 0 ? 1.0 : 0.0; },
-    SoundStarted<0>,
-    SoundStarted<1>,
-    SoundStarted<2>};
+    [](const FrameRecord& row) { return row.Sounds[0] == SOUND_PLAY ? 1.0 : 0.0; },
+    [](const FrameRecord& row) { return row.Sounds[1] == SOUND_PLAY ? 1.0 : 0.0; },
+    [](const FrameRecord& row) { return row.Sounds[2] == SOUND_PLAY ? 1.0 : 0.0; }};
 static_assert(std::size(PickKeys) == ChartPicks);
 
 }  // namespace

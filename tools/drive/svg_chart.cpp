@@ -45,9 +45,6 @@ const char* const SpeedColour = "#1d4ed8";
 const char* const LimitColour = "#dc2626";
 const char* const ServiceColour = "#f59e0b";
 const char* const EmergencyColour = "#dc2626";
-const char* const DriverBrakeColour = "#6b7280";
-const char* const ReturnedBrakeColour = "#7c3aed";
-const char* const PowerColour = "#059669";
 // The speed of each compared set; the first set is the run drawn in full.
 const char* SetColour(size_t set) {
   constexpr const char* Colours[] = {SpeedColour, "#0891b2", "#a21caf", "#65a30d", "#ea580c"};
@@ -55,7 +52,6 @@ const char* SetColour(size_t set) {
 }
 const char* const GridColour = "#e5e7eb";
 const char* const AxisColour = "#374151";
-const char* const LabelColour = "#374151";
 
 // How a series' line is drawn, on the chart and in its legend.
 struct Stroke {
@@ -162,7 +158,7 @@ void DrawFrame(Chart& chart) {
 
 // A label left of the plot, level with a row or grid line at y.
 void RowLabel(Chart& chart, double y, std::string_view text, double size = 11) {
-  svg::Text(chart.Out, PlotLeft - 8, y, text, size, LabelColour, {{"text-anchor", "end"}});
+  svg::Text(chart.Out, PlotLeft - 8, y, text, size, AxisColour, {{"text-anchor", "end"}});
 }
 
 void DrawGrid(Chart& chart) {
@@ -171,7 +167,7 @@ void DrawGrid(Chart& chart) {
   for (double x = chart.X.DataLow; x <= chart.X.DataHigh + 1e-9; x += chart.XStep) {
     svg::Line(out, chart.X(x), SpeedTop, chart.X(x), SpeedBottom, {{"stroke", GridColour}});
     svg::Line(out, chart.X(x), NotchTop, chart.X(x), NotchBottom, {{"stroke", GridColour}});
-    svg::Text(out, chart.X(x), NotchBottom + 18, TickText(x, chart.XStep), 12, LabelColour,
+    svg::Text(out, chart.X(x), NotchBottom + 18, TickText(x, chart.XStep), 12, AxisColour,
               {{"text-anchor", "middle"}});
   }
   for (double v = chart.SpeedY.DataLow; v <= chart.SpeedY.DataHigh + 1e-9; v += speedStep) {
@@ -440,16 +436,16 @@ struct NotchSeries {
 };
 const NotchSeries NotchLines[] = {
     {[](const FrameRecord& row) { return -double(row.Driver.Brake); },
-     {DriverBrakeColour, 2, "5 3"},
+     {"#6b7280", 2, "5 3"},
      "driver's brake"},
     {[](const FrameRecord& row) { return -double(row.Returned.Brake); },
-     {ReturnedBrakeColour, 2},
+     {"#7c3aed", 2},
      "applied brake"},
     {[](const FrameRecord& row) { return double(row.Driver.Power); },
-     {PowerColour, 1.6, "5 3", "0.8"},
+     {"#059669", 1.6, "5 3", "0.8"},
      "driver's power"},
     {[](const FrameRecord& row) { return double(row.Returned.Power); },
-     {PowerColour, 2},
+     {"#059669", 2},
      "applied power"}};
 
 void DrawNotches(Chart& chart) {
