@@ -41,7 +41,7 @@ constexpr double LabelCharPx = 6.0;     // and of the cause labels' 10 px text
 constexpr double CauseLabelGapPx = 13;  // cause labels closer than this to the last are left out
 
 const char* const Font = "DejaVu Sans, Helvetica, Arial, sans-serif";
-const char* const SpeedColour = "#1d4ed8";
+constexpr const char* SpeedColour = "#1d4ed8";
 const char* const LimitColour = "#dc2626";
 const char* const ServiceColour = "#f59e0b";
 const char* const EmergencyColour = "#dc2626";
@@ -60,8 +60,8 @@ struct Stroke {
   const char* Dash = "";
   const char* Opacity = "";
 };
-constexpr Stroke LimitStroke{LimitColour};
-constexpr Stroke UnsupervisedStroke{LimitColour, 2, "6 4", "0.45"};
+const Stroke LimitStroke{LimitColour};
+const Stroke UnsupervisedStroke{LimitColour, 2, "6 4", "0.45"};
 
 // A tick step of 1, 2 or 5 times a power of ten giving about `count` ticks.
 double NiceStep(double span, int count) {
@@ -295,7 +295,7 @@ void DrawModeRibbon(Chart& chart) {
       colour = name == known ? shade : colour;
     }
     svg::Rect(chart.Out, x, RibbonTop, width, RibbonBottom - RibbonTop, {{"fill", colour}});
-    if (width > 8.0 * name.size()) {
+    if (width > 8.0 * static_cast<double>(name.size())) {
       svg::Text(chart.Out, x + width / 2, RibbonBottom - 4, name, 11, "white",
                 {{"text-anchor", "middle"}, {"font-weight", "bold"}});
     }
@@ -319,7 +319,8 @@ void DrawCabStrip(Chart& chart) {
   const std::pair<int32_t CabIndication::*, const char*> lamps[] = {
       {&CabIndication::BrakeLamp, ServiceColour}, {&CabIndication::EmergencyLamp, EmergencyColour}};
   for (int row = 0; row < 2; ++row) {
-    const auto [lamp, colour] = lamps[row];
+    int32_t CabIndication::*const lamp = lamps[row].first;
+    const char* const colour = lamps[row].second;
     ForEachStretch(
         chart, [lamp](const FrameRecord& f) { return f.Cab.*lamp != 0; },
         [&](const FrameRecord& first, double x, double width) {
@@ -336,7 +337,7 @@ void DrawCabStrip(Chart& chart) {
         svg::Rect(out, x, rowTop(2) + 1, width, StripRow - 2,
                   {{"fill", shade ? "#9ca3af" : "#6b7280"}});
         const std::string shown = std::to_string(first.Cab.LimitKmh);
-        if (width > 6.0 * shown.size() + 4) {
+        if (width > 6.0 * static_cast<double>(shown.size()) + 4) {
           svg::Text(out, x + width / 2, rowTop(3) - 3, shown, 9, "white",
                     {{"text-anchor", "middle"}});
         }
