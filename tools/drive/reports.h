@@ -3,12 +3,12 @@
 // (svg_chart.cpp), drawn from a bounded choice of the frames.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "chart_frames.h"
 #include "run_analysis.h"
 #include "run_record.h"
 #include "scenario.h"
@@ -41,25 +41,6 @@ class TraceWriter {
   double RowsPerSecond;
   long long LastSlot = -1;
   std::string PendingEvents;
-};
-
-// The frames the chart draws, whatever the run's length: the frames fall into
-// at most a couple of thousand runs of equal length, and of each run the chart
-// keeps the first and last frame and those with the lowest and highest speed
-// and brake notch.
-class ChartFrames {
- public:
-  void Add(const FrameRecord& row);
-  std::vector<FrameRecord> Frames() const;  // in the order of the run
-
- private:
-  struct Bucket {
-    size_t Count = 0;
-    std::array<FrameRecord, 6> Picks;  // first, last, min and max speed, min and max brake
-  };
-  static void Merge(Bucket& into, const Bucket& next);
-  std::vector<Bucket> Buckets;
-  size_t FramesPerBucket = 1;
 };
 
 // One option set's run, for the reports that set runs side by side

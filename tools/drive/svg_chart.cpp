@@ -1,45 +1,50 @@
-// The chart: speed and limit above, the selector's mode as a ribbon, the
-// driver's and the returned notches beneath (power up, brake down), all against
-// time or distance, with the ATC's interventions shaded across both panels and
-// labelled with their causes. However long the run, the chart draws a bounded
-// choice of its frames (ChartFrames), so its size stays bounded too.
+// The chart: speed and limit above, the cab strip (what the driver sees of the
+// ATC: its lamps, the limit shown and the sounds) beneath them, the selector's
+// mode as a ribbon, the driver's and the returned notches beneath (power up,
+// brake down), all against time or distance, with the ATC's interventions
+// shaded across both panels and labelled with their causes. However long the
+// run, the chart draws a bounded choice of its frames (ChartFrames), so its
+// size stays bounded too.
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "reports.h"
+#include "svg_writer.h"
 
 namespace drive {
 namespace {
 
+using svg::Num;
+
 // Page layout, in SVG pixels.
 constexpr double PageWidth = 1200;
-constexpr double PageHeight = 858;
+constexpr double PageHeight = 940;
 constexpr double PlotLeft = 84;
 constexpr double PlotRight = PageWidth - 36;
 constexpr double SpeedTop = 96;
 constexpr double SpeedBottom = 466;
-constexpr double RibbonTop = 480;
-constexpr double RibbonBottom = 498;
-constexpr double NotchTop = 520;
-constexpr double NotchBottom = 700;
-constexpr double AxisLabelY = 748;
+constexpr double StripTop = 478;
+constexpr double StripRow = 12;
+constexpr double RibbonTop = 562;
+constexpr double RibbonBottom = 580;
+constexpr double NotchTop = 602;
+constexpr double NotchBottom = 782;
+constexpr double AxisLabelY = 830;
 constexpr double MinimumBandPx = 2.0;
 constexpr double PathStepPx = 0.75;     // a speed point closer than this to the last one is skipped
 constexpr double LegendCharPx = 6.4;    // average advance of the legend's 12 px text
+constexpr double LabelCharPx = 6.0;     // and of the cause labels' 10 px text
 constexpr double CauseLabelGapPx = 13;  // cause labels closer than this to the last are left out
-constexpr size_t MostBuckets = 2048;
 
 const char* const Font = "DejaVu Sans, Helvetica, Arial, sans-serif";
-const char* const SpeedColour = "#1d4ed8";
+constexpr const char* SpeedColour = "#1d4ed8";
 const char* const LimitColour = "#dc2626";
 const char* const ServiceColour = "#f59e0b";
 const char* const EmergencyColour = "#dc2626";
-const char* const DriverBrakeColour = "#6b7280";
-const char* const ReturnedBrakeColour = "#7c3aed";
-const char* const PowerColour = "#059669";
 // The speed of each compared set; the first set is the run drawn in full.
 const char* SetColour(size_t set) {
   constexpr const char* Colours[] = {SpeedColour, "#0891b2", "#a21caf", "#65a30d", "#ea580c"};
@@ -48,34 +53,15 @@ const char* SetColour(size_t set) {
 const char* const GridColour = "#e5e7eb";
 const char* const AxisColour = "#374151";
 
-std::string Num(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", value);
-  return text;
-}
-
-std::string Escape(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      case '"':
-        escaped += "&quot;";
-        break;
-      default:
-        escaped += c;
-    }
-  }
-  return escaped;
-}
+// How a series' line is drawn, on the chart and in its legend.
+struct Stroke {
+  const char* Colour;
+  double Width = 2.2;
+  const char* Dash = "";
+  const char* Opacity = "";
+};
+const Stroke LimitStroke{LimitColour};
+const Stroke UnsupervisedStroke{LimitColour, 2, "6 4", "0.45"};
 
 // A tick step of 1, 2 or 5 times a power of ten giving about `count` ticks.
 double NiceStep(double span, int count) {
@@ -87,9 +73,8 @@ double NiceStep(double span, int count) {
 }
 
 std::string TickText(double value, double step) {
-  char text[32];
-  std::snprintf(text, sizeof text, step < 1.0 ? "%.1f" : "%.0f", value);
-  return std::string(text) == "-0" ? "0" : text;
+  const std::string text = step < 1.0 ? fmt::format("{:.1f}", value) : fmt::format("{:.0f}", value);
+  return text == "-0" ? "0" : text;
 }
 
 // Maps data to pixels along one direction.
@@ -123,26 +108,16 @@ constexpr std::pair<const char*, const char*> ModeColours[] = {
 
 void ChooseScales(Chart& chart) {
   const std::vector<FrameRecord>& frames = chart.Frames;
-  double low = 0;
-  double high = 1;
-  if (chart.Window.From || chart.Window.To) {
-    low =
-        chart.Window.From.value_or(chart.Axis == ChartAxis::Time ? 0.0 : frames.front().PositionM);
-    high = chart.Window.To.value_or(chart.Axis == ChartAxis::Time ? frames.back().TimeS
-                                                                  : frames.back().PositionM);
-    high = std::max(high, low + 1.0);
-  } else if (chart.Axis == ChartAxis::Time) {
-    high = std::max(frames.back().TimeS, 1.0);
-  } else {
-    low = high = frames.front().PositionM;
-    for (const FrameRecord& row : frames) {
-      low = std::min(low, row.PositionM);
-      high = std::max(high, row.PositionM);
-    }
-    if (high - low < 10) {
-      high = low + 10;
-    }
+  // The whole run, or the window asked for; time from 0, distance over all the train reached.
+  const bool time = chart.Axis == ChartAxis::Time;
+  double low = time ? 0.0 : frames.front().PositionM;
+  double high = low;
+  for (const FrameRecord& row : frames) {
+    low = std::min(low, time ? row.TimeS : row.PositionM);
+    high = std::max(high, time ? row.TimeS : row.PositionM);
   }
+  low = chart.Window.From.value_or(low);
+  high = std::max(chart.Window.To.value_or(high), low + (time ? 1.0 : 10.0));
   chart.XStep = NiceStep(high - low, 10);
   low = std::floor(low / chart.XStep) * chart.XStep;
   high = std::ceil(high / chart.XStep - 1e-9) * chart.XStep;
@@ -170,67 +145,44 @@ void ChooseScales(Chart& chart) {
                        NotchBottom, NotchTop};
 }
 
-void Text(Chart& chart, double x, double y, const std::string& text, const char* style) {
-  chart.Out << "<text x=\"" << Num(x) << "\" y=\"" << Num(y) << "\" " << style << ">"
-            << Escape(text) << "</text>\n";
-}
-
 void DrawFrame(Chart& chart) {
   const Scenario& s = chart.Run.Setup;
-  chart.Out << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  Text(chart, PlotLeft, 36, s.Title, "font-size=\"21\" font-weight=\"bold\" fill=\"#111827\"");
-  char subtitle[256];
-  std::snprintf(subtitle, sizeof subtitle,
-                "%s · %s loop at %g Hz · %d service notches, %d power notches · %zu interventions",
-                s.Name.c_str(), s.Run.Loop == LoopKind::Closed ? "closed" : "open",
-                s.Run.FrameRateHz, s.Train.ServiceNotches, s.Train.PowerNotches,
-                chart.Run.Analysis.Interventions.size());
-  Text(chart, PlotLeft, 60, subtitle, "font-size=\"13\" fill=\"#4b5563\"");
+  svg::Element(chart.Out, "rect", {{"width", "100%"}, {"height", "100%"}, {"fill", "white"}});
+  svg::Text(chart.Out, PlotLeft, 36, s.Title, 21, "#111827", {{"font-weight", "bold"}});
+  const std::string subtitle = fmt::format(
+      "{} · {} loop at {:g} Hz · {} service notches, {} power notches · {} interventions", s.Name,
+      s.Run.Loop == LoopKind::Closed ? "closed" : "open", s.Run.FrameRateHz, s.Train.ServiceNotches,
+      s.Train.PowerNotches, chart.Run.Analysis.Interventions.size());
+  svg::Text(chart.Out, PlotLeft, 60, subtitle, 13, "#4b5563");
+}
+
+// A label left of the plot, level with a row or grid line at y.
+void RowLabel(Chart& chart, double y, std::string_view text, double size = 11) {
+  svg::Text(chart.Out, PlotLeft - 8, y, text, size, AxisColour, {{"text-anchor", "end"}});
 }
 
 void DrawGrid(Chart& chart) {
   std::ostream& out = chart.Out;
-  out << "<g stroke=\"" << GridColour << "\" stroke-width=\"1\">\n";
-  for (double x = chart.X.DataLow; x <= chart.X.DataHigh + 1e-9; x += chart.XStep) {
-    const std::string px = Num(chart.X(x));
-    out << "<line x1=\"" << px << "\" y1=\"" << SpeedTop << "\" x2=\"" << px << "\" y2=\""
-        << SpeedBottom << "\"/>\n";
-    out << "<line x1=\"" << px << "\" y1=\"" << NotchTop << "\" x2=\"" << px << "\" y2=\""
-        << NotchBottom << "\"/>\n";
-  }
   const double speedStep = NiceStep(chart.SpeedY.DataHigh - chart.SpeedY.DataLow, 8);
-  for (double v = chart.SpeedY.DataLow; v <= chart.SpeedY.DataHigh + 1e-9; v += speedStep) {
-    const std::string py = Num(chart.SpeedY(v));
-    out << "<line x1=\"" << PlotLeft << "\" y1=\"" << py << "\" x2=\"" << PlotRight << "\" y2=\""
-        << py << "\"/>\n";
-  }
-  out << "</g>\n";
-
-  // Tick labels.
-  const char* tickStyle = "font-size=\"12\" fill=\"#374151\"";
-  out << "<g text-anchor=\"middle\">\n";
   for (double x = chart.X.DataLow; x <= chart.X.DataHigh + 1e-9; x += chart.XStep) {
-    Text(chart, chart.X(x), NotchBottom + 18, TickText(x, chart.XStep), tickStyle);
+    svg::Line(out, chart.X(x), SpeedTop, chart.X(x), SpeedBottom, {{"stroke", GridColour}});
+    svg::Line(out, chart.X(x), NotchTop, chart.X(x), NotchBottom, {{"stroke", GridColour}});
+    svg::Text(out, chart.X(x), NotchBottom + 18, TickText(x, chart.XStep), 12, AxisColour,
+              {{"text-anchor", "middle"}});
   }
-  out << "</g>\n<g text-anchor=\"end\">\n";
   for (double v = chart.SpeedY.DataLow; v <= chart.SpeedY.DataHigh + 1e-9; v += speedStep) {
-    Text(chart, PlotLeft - 8, chart.SpeedY(v) + 4, TickText(v, speedStep), tickStyle);
+    svg::Line(out, PlotLeft, chart.SpeedY(v), PlotRight, chart.SpeedY(v), {{"stroke", GridColour}});
+    RowLabel(chart, chart.SpeedY(v) + 4, TickText(v, speedStep), 12);
   }
-  out << "</g>\n";
-  Text(chart, (PlotLeft + PlotRight) / 2, AxisLabelY,
-       chart.Axis == ChartAxis::Time ? "time (s)" : "position (m)",
-       "font-size=\"14\" text-anchor=\"middle\" fill=\"#111827\"");
-  char rotated[160];
-  std::snprintf(rotated, sizeof rotated,
-                "font-size=\"14\" text-anchor=\"middle\" fill=\"#111827\" "
-                "transform=\"rotate(-90 %.1f %.1f)\"",
-                PlotLeft - 50, (SpeedTop + SpeedBottom) / 2);
-  Text(chart, PlotLeft - 50, (SpeedTop + SpeedBottom) / 2, "speed (km/h)", rotated);
-  std::snprintf(rotated, sizeof rotated,
-                "font-size=\"14\" text-anchor=\"middle\" fill=\"#111827\" "
-                "transform=\"rotate(-90 %.1f %.1f)\"",
-                PlotLeft - 50, (NotchTop + NotchBottom) / 2);
-  Text(chart, PlotLeft - 50, (NotchTop + NotchBottom) / 2, "notch", rotated);
+  const char* axisName = chart.Axis == ChartAxis::Time ? "time (s)" : "position (m)";
+  svg::Text(out, (PlotLeft + PlotRight) / 2, AxisLabelY, axisName, 14, "#111827",
+            {{"text-anchor", "middle"}});
+  for (const auto& [name, top, bottom] : {std::tuple{"speed (km/h)", SpeedTop, SpeedBottom},
+                                          std::tuple{"notch", NotchTop, NotchBottom}}) {
+    const double y = (top + bottom) / 2;
+    svg::Text(out, PlotLeft - 50, y, name, 14, "#111827",
+              {{"text-anchor", "middle"}, svg::Upwards(PlotLeft - 50, y)});
+  }
 }
 
 // Shaded bands for the interventions, across the speed and notch panels, each
@@ -268,7 +220,6 @@ void DrawBands(Chart& chart) {
     }
     bands.push_back(Band{left, right, emergency, span.CauseLabel});
   }
-  std::ostream& out = chart.Out;
   // Labels read upwards from the foot of the speed panel, in two tiers.
   constexpr double LabelFoot[2] = {SpeedBottom - 4, SpeedBottom - 120};
   double lastLabel[2] = {-1e9, -1e9};
@@ -283,79 +234,139 @@ void DrawBands(Chart& chart) {
   for (const Band& band : bands) {
     const double width = std::max(band.Right - band.Left, MinimumBandPx);
     const char* colour = band.Emergency ? EmergencyColour : ServiceColour;
-    const char* opacity = band.Emergency ? "0.16" : "0.22";
     for (const auto& [top, bottom] :
          {std::pair{SpeedTop, SpeedBottom}, std::pair{NotchTop, NotchBottom}}) {
-      out << "<rect x=\"" << Num(band.Left) << "\" y=\"" << top << "\" width=\"" << Num(width)
-          << "\" height=\"" << bottom - top << "\" fill=\"" << colour << "\" fill-opacity=\""
-          << opacity << "\"/>\n";
-      out << "<line x1=\"" << Num(band.Left) << "\" y1=\"" << top << "\" x2=\"" << Num(band.Left)
-          << "\" y2=\"" << bottom << "\" stroke=\"" << colour << "\" stroke-opacity=\"0.7\"/>\n";
+      svg::Rect(chart.Out, band.Left, top, width, bottom - top,
+                {{"fill", colour}, {"fill-opacity", band.Emergency ? "0.16" : "0.22"}});
+      svg::Line(chart.Out, band.Left, top, band.Left, bottom,
+                {{"stroke", colour}, {"stroke-opacity", "0.7"}});
     }
-    int tier = 0;
-    while (tier < 2 && band.Left - lastLabel[tier] < CauseLabelGapPx) {
-      ++tier;
-    }
+    // A label too long for the lower tier reaches into the upper one: it needs both.
+    const bool tall =
+        LabelCharPx * static_cast<double>(band.Label.size()) > LabelFoot[0] - LabelFoot[1] - 4;
+    auto room = [&](int tier) { return band.Left - lastLabel[tier] >= CauseLabelGapPx; };
+    const int tier = room(0) && (!tall || room(1)) ? 0 : room(1) ? 1 : 2;
     if (tier == 2) {  // no room: the nearest label to the left counts it
       ++labels.back().Hidden;
       continue;
     }
     lastLabel[tier] = band.Left;
+    lastLabel[1] = tall ? band.Left : lastLabel[1];
     labels.push_back({band.Left, tier, band.Label, band.Emergency});
   }
   for (const Label& label : labels) {
-    char style[200];
-    std::snprintf(style, sizeof style,
-                  "font-size=\"10\" fill=\"%s\" transform=\"rotate(-90 %.1f %.1f)\"",
-                  label.Emergency ? "#991b1b" : "#92400e", label.X + 10, LabelFoot[label.Tier]);
-    Text(chart, label.X + 10, LabelFoot[label.Tier],
-         label.Text + (label.Hidden ? " (" + std::to_string(label.Hidden) + " more)" : ""), style);
+    const double x = label.X + 10;
+    const double y = LabelFoot[label.Tier];
+    const std::string more = label.Hidden ? fmt::format(" ({} more)", label.Hidden) : "";
+    svg::Text(chart.Out, x, y, label.Text + more, 10, label.Emergency ? "#991b1b" : "#92400e",
+              {svg::Upwards(x, y)});
+  }
+}
+
+// Calls draw(first frame, left, width) for each stretch of frames alike by key.
+template <typename Key, typename Draw>
+void ForEachStretch(const Chart& chart, Key key, Draw draw) {
+  const std::vector<FrameRecord>& frames = chart.Frames;
+  size_t start = 0;
+  for (size_t i = 1; i <= frames.size(); ++i) {
+    if (i < frames.size() && key(frames[i]) == key(frames[start])) {
+      continue;
+    }
+    // Against distance a stretch can run backwards: it covers all it reached.
+    double left = chart.XOf(frames[start]);
+    double right = left;
+    for (size_t f = start; f < i; ++f) {
+      left = std::min(left, chart.XOf(frames[f]));
+      right = std::max(right, chart.XOf(frames[f]));
+    }
+    draw(frames[start], left, std::max(right - left, 1.0));
+    start = i;
   }
 }
 
 void DrawModeRibbon(Chart& chart) {
-  const std::vector<FrameRecord>& frames = chart.Frames;
-  std::ostream& out = chart.Out;
-  auto label = [](const CabIndication& cab) {
-    return cab.CutOut ? std::string("cut out") : std::string(ModeName(cab));
+  auto mode = [](const FrameRecord& row) {
+    return row.Cab.CutOut ? std::string("cut out") : std::string(ModeName(row.Cab));
   };
-  auto colour = [](const std::string& mode) {
-    for (const auto& [name, shade] : ModeColours) {
-      if (mode == name) {
-        return shade;
+  ForEachStretch(chart, mode, [&](const FrameRecord& first, double x, double width) {
+    const std::string name = mode(first);
+    const char* colour = "#d1d5db";
+    for (const auto& [known, shade] : ModeColours) {
+      colour = name == known ? shade : colour;
+    }
+    svg::Rect(chart.Out, x, RibbonTop, width, RibbonBottom - RibbonTop, {{"fill", colour}});
+    if (width > 8.0 * static_cast<double>(name.size())) {
+      svg::Text(chart.Out, x + width / 2, RibbonBottom - 4, name, 11, "white",
+                {{"text-anchor", "middle"}, {"font-weight", "bold"}});
+    }
+  });
+  RowLabel(chart, RibbonBottom - 4, "mode");
+}
+
+// What the driver sees of the ATC, a row each: the brake and emergency lamps
+// as bars while lit, the limit display as bars labelled with the speed shown,
+// and a tick where each of the plug-in's sounds starts.
+void DrawCabStrip(Chart& chart) {
+  std::ostream& out = chart.Out;
+  auto rowTop = [](int row) { return StripTop + StripRow * row; };
+  const char* const rows[] = {"ATC brake", "emergency", "limit shown",
+                              "chime 5",   "code 110",  "120 tone 111"};
+  for (int row = 0; row < static_cast<int>(std::size(rows)); ++row) {
+    svg::Rect(out, PlotLeft, rowTop(row) + 1, PlotRight - PlotLeft, StripRow - 2,
+              {{"fill", "#f3f4f6"}});
+    RowLabel(chart, rowTop(row) + StripRow - 2.5, rows[row], 9);
+  }
+  const std::pair<int32_t CabIndication::*, const char*> lamps[] = {
+      {&CabIndication::BrakeLamp, ServiceColour}, {&CabIndication::EmergencyLamp, EmergencyColour}};
+  for (int row = 0; row < 2; ++row) {
+    int32_t CabIndication::*const lamp = lamps[row].first;
+    const char* const colour = lamps[row].second;
+    ForEachStretch(
+        chart, [lamp](const FrameRecord& f) { return f.Cab.*lamp != 0; },
+        [&](const FrameRecord& first, double x, double width) {
+          if (first.Cab.*lamp != 0) {
+            svg::Rect(out, x, rowTop(row) + 1, width, StripRow - 2, {{"fill", colour}});
+          }
+        });
+  }
+  bool shade = false;
+  ForEachStretch(
+      chart, [](const FrameRecord& f) { return f.Cab.LimitKmh; },
+      [&](const FrameRecord& first, double x, double width) {
+        shade = !shade;
+        svg::Rect(out, x, rowTop(2) + 1, width, StripRow - 2,
+                  {{"fill", shade ? "#9ca3af" : "#6b7280"}});
+        const std::string shown = std::to_string(first.Cab.LimitKmh);
+        if (width > 6.0 * static_cast<double>(shown.size()) + 4) {
+          svg::Text(out, x + width / 2, rowTop(3) - 3, shown, 9, "white",
+                    {{"text-anchor", "middle"}});
+        }
+      });
+  for (const FrameRecord& row : chart.Frames) {
+    for (int slot = 0; slot < SoundCount; ++slot) {
+      if (row.Sounds[slot] == SOUND_PLAY) {
+        svg::Line(out, chart.XOf(row), rowTop(3 + slot) + 1, chart.XOf(row), rowTop(4 + slot) - 1,
+                  {{"stroke", "#111827"}, {"stroke-width", 1.5}});
       }
     }
-    return "#d1d5db";
-  };
-  size_t start = 0;
-  for (size_t i = 1; i <= frames.size(); ++i) {
-    if (i < frames.size() && label(frames[i].Cab) == label(frames[start].Cab)) {
-      continue;
-    }
-    const std::string mode = label(frames[start].Cab);
-    // Against distance a stretch can run backwards: it covers all it reached.
-    double x = chart.XOf(frames[start]);
-    double right = x;
-    for (size_t f = start; f < i; ++f) {
-      x = std::min(x, chart.XOf(frames[f]));
-      right = std::max(right, chart.XOf(frames[f]));
-    }
-    const double width = std::max(right - x, 1.0);
-    out << "<rect x=\"" << Num(x) << "\" y=\"" << RibbonTop << "\" width=\"" << Num(width)
-        << "\" height=\"" << RibbonBottom - RibbonTop << "\" fill=\"" << colour(mode) << "\"/>\n";
-    if (width > 8.0 * mode.size()) {
-      Text(chart, x + width / 2, RibbonBottom - 4, mode,
-           "font-size=\"11\" fill=\"white\" text-anchor=\"middle\" font-weight=\"bold\"");
-    }
-    start = i;
   }
-  Text(chart, PlotLeft - 8, RibbonBottom - 4, "mode",
-       "font-size=\"11\" fill=\"#374151\" text-anchor=\"end\"");
+}
+
+void StrokePath(std::ostream& out, const std::string& path, const Stroke& stroke,
+                const char* join = "") {
+  svg::Element(out, "path",
+               {{"d", path},
+                {"fill", "none"},
+                {"stroke", stroke.Colour},
+                {"stroke-width", stroke.Width},
+                {"stroke-dasharray", stroke.Dash},
+                {"stroke-opacity", stroke.Opacity},
+                {"stroke-linejoin", join}});
 }
 
 // A stepped line of an integer-valued series, drawn only where `shown` holds.
 template <typename Value, typename Shown>
-void DrawSteps(Chart& chart, const Scale& y, Value value, Shown shown, const std::string& style) {
+void DrawSteps(Chart& chart, const Scale& y, Value value, Shown shown, const Stroke& stroke) {
   const std::vector<FrameRecord>& frames = chart.Frames;
   std::string path;
   bool open = false;
@@ -382,7 +393,7 @@ void DrawSteps(Chart& chart, const Scale& y, Value value, Shown shown, const std
     path += " H" + Num(chart.XOf(frames.back()));
   }
   if (!path.empty()) {
-    chart.Out << "<path d=\"" << path << "\" fill=\"none\" " << style << "/>\n";
+    StrokePath(chart.Out, path, stroke);
   }
 }
 
@@ -390,11 +401,10 @@ void DrawSpeed(Chart& chart) {
   auto limit = [](const FrameRecord& row) { return static_cast<double>(row.Cab.LimitKmh); };
   DrawSteps(
       chart, chart.SpeedY, limit, [](const FrameRecord& row) { return !Supervised(row.Cab); },
-      std::string("stroke=\"") + LimitColour +
-          "\" stroke-opacity=\"0.45\" stroke-width=\"2\" stroke-dasharray=\"6 4\"");
+      UnsupervisedStroke);
   DrawSteps(
       chart, chart.SpeedY, limit, [](const FrameRecord& row) { return Supervised(row.Cab); },
-      std::string("stroke=\"") + LimitColour + "\" stroke-width=\"2.2\"");
+      LimitStroke);
 
   for (size_t k = chart.Sets.size(); k-- > 0;) {
     std::string path;
@@ -411,15 +421,33 @@ void DrawSpeed(Chart& chart) {
         lastY = y;
       }
     }
-    chart.Out << "<path d=\"" << path << "\" fill=\"none\" stroke=\"" << SetColour(k)
-              << "\" stroke-width=\"2.2\" stroke-linejoin=\"round\"/>\n";
+    StrokePath(chart.Out, path, {SetColour(k)}, "round");
   }
   if (chart.SpeedY.DataLow < 0) {
-    const std::string zero = Num(chart.SpeedY(0));
-    chart.Out << "<line x1=\"" << PlotLeft << "\" y1=\"" << zero << "\" x2=\"" << PlotRight
-              << "\" y2=\"" << zero << "\" stroke=\"" << AxisColour << "\" stroke-width=\"1\"/>\n";
+    svg::Line(chart.Out, PlotLeft, chart.SpeedY(0), PlotRight, chart.SpeedY(0),
+              {{"stroke", AxisColour}, {"stroke-width", 1}});
   }
 }
+
+// The notch panel's four lines, also in its legend.
+struct NotchSeries {
+  double (*Notch)(const FrameRecord&);  // brake notches below zero
+  Stroke Line;
+  const char* Legend;
+};
+const NotchSeries NotchLines[] = {
+    {[](const FrameRecord& row) { return -double(row.Driver.Brake); },
+     {"#6b7280", 2, "5 3"},
+     "driver's brake"},
+    {[](const FrameRecord& row) { return -double(row.Returned.Brake); },
+     {"#7c3aed", 2},
+     "applied brake"},
+    {[](const FrameRecord& row) { return double(row.Driver.Power); },
+     {"#059669", 1.6, "5 3", "0.8"},
+     "driver's power"},
+    {[](const FrameRecord& row) { return double(row.Returned.Power); },
+     {"#059669", 2},
+     "applied power"}};
 
 void DrawNotches(Chart& chart) {
   std::ostream& out = chart.Out;
@@ -441,37 +469,22 @@ void DrawNotches(Chart& chart) {
     ticks.push_back(-n);
   }
   for (int n : ticks) {
-    const std::string py = Num(chart.NotchY(n));
-    out << "<line x1=\"" << PlotLeft << "\" y1=\"" << py << "\" x2=\"" << PlotRight << "\" y2=\""
-        << py << "\" stroke=\"" << (n == 0 ? "#9ca3af" : GridColour) << "\"/>\n";
-    const std::string label = n > 0    ? std::string("P").append(std::to_string(n))
-                              : n == 0 ? std::string("0")
+    svg::Line(out, PlotLeft, chart.NotchY(n), PlotRight, chart.NotchY(n),
+              {{"stroke", n == 0 ? "#9ca3af" : GridColour}});
+    const std::string label = n > 0    ? fmt::format("P{}", n)
+                              : n == 0 ? "0"
                                        : NotchName(-n, emergency);
-    Text(chart, PlotLeft - 8, chart.NotchY(n) + 4, label,
-         "font-size=\"12\" fill=\"#374151\" text-anchor=\"end\"");
+    RowLabel(chart, chart.NotchY(n) + 4, label, 12);
   }
-  const std::string emergencyY = Num(chart.NotchY(-emergency));
-  out << "<line x1=\"" << PlotLeft << "\" y1=\"" << emergencyY << "\" x2=\"" << PlotRight
-      << "\" y2=\"" << emergencyY << "\" stroke=\"" << EmergencyColour
-      << "\" stroke-opacity=\"0.5\" stroke-dasharray=\"2 3\"/>\n";
-  Text(chart, PlotRight - 4, chart.NotchY(-emergency) - 4, "emergency notch",
-       "font-size=\"11\" fill=\"#b91c1c\" text-anchor=\"end\"");
+  svg::Line(out, PlotLeft, chart.NotchY(-emergency), PlotRight, chart.NotchY(-emergency),
+            {{"stroke", EmergencyColour}, {"stroke-opacity", "0.5"}, {"stroke-dasharray", "2 3"}});
+  svg::Text(out, PlotRight - 4, chart.NotchY(-emergency) - 4, "emergency notch", 11, "#b91c1c",
+            {{"text-anchor", "end"}});
 
   auto always = [](const FrameRecord&) { return true; };
-  DrawSteps(
-      chart, chart.NotchY, [](const FrameRecord& row) { return double(row.Driver.Power); }, always,
-      std::string("stroke=\"") + PowerColour +
-          "\" stroke-width=\"1.6\" stroke-dasharray=\"5 3\" stroke-opacity=\"0.8\"");
-  DrawSteps(
-      chart, chart.NotchY, [](const FrameRecord& row) { return double(row.Returned.Power); },
-      always, std::string("stroke=\"") + PowerColour + "\" stroke-width=\"2\"");
-  DrawSteps(
-      chart, chart.NotchY, [](const FrameRecord& row) { return -double(row.Driver.Brake); }, always,
-      std::string("stroke=\"") + DriverBrakeColour +
-          "\" stroke-width=\"2\" stroke-dasharray=\"5 3\"");
-  DrawSteps(
-      chart, chart.NotchY, [](const FrameRecord& row) { return -double(row.Returned.Brake); },
-      always, std::string("stroke=\"") + ReturnedBrakeColour + "\" stroke-width=\"2\"");
+  for (size_t k : {2, 3, 0, 1}) {  // the brake drawn over the power where both are at 0
+    DrawSteps(chart, chart.NotchY, NotchLines[k].Notch, always, NotchLines[k].Line);
+  }
 }
 
 // Short names for the events that the lines do not already show.
@@ -498,26 +511,18 @@ std::string MarkerText(const ScenarioEvent& event) {
 
 void DrawMarkers(Chart& chart) {
   const RunRecord& record = chart.Run.Record;
-  std::ostream& out = chart.Out;
   // Labels stack in up to five rows; each row keeps the spans it has taken
   // (against distance the events need not come left to right).
   constexpr int Rows = 5;
   std::vector<std::pair<double, double>> taken[Rows];
   auto clashes = [&taken](int row, double left, double right) {
-    for (const auto& [from, to] : taken[row]) {
-      if (left < to && from < right) {
-        return true;
-      }
-    }
-    return false;
+    return std::any_of(taken[row].begin(), taken[row].end(),
+                       [&](const auto& span) { return left < span.second && span.first < right; });
   };
   for (const FiredEvent& fired : record.Fired) {
     const std::string text = MarkerText(chart.Run.Setup.Events[fired.EventIndex]);
-    if (text.empty()) {
-      continue;
-    }
     const double x = chart.X(chart.Axis == ChartAxis::Time ? fired.TimeS : fired.PositionM);
-    if (x < PlotLeft || x > PlotRight) {
+    if (text.empty() || x < PlotLeft || x > PlotRight) {
       continue;
     }
     const double width = 6.6 * static_cast<double>(text.size()) + 8;
@@ -530,146 +535,67 @@ void DrawMarkers(Chart& chart) {
     }
     taken[row].emplace_back(left, left + width);
     const double y = SpeedTop + 14 + 14 * row;
-    out << "<line x1=\"" << Num(x) << "\" y1=\"" << Num(y - 10) << "\" x2=\"" << Num(x)
-        << "\" y2=\"" << SpeedBottom << "\" stroke=\"#6b7280\" stroke-width=\"0.8\" "
-        << "stroke-dasharray=\"1 3\"/>\n";
-    Text(chart, leftwards ? x - 3 : x + 3, y, text,
-         leftwards ? "font-size=\"11\" fill=\"#1f2937\" stroke=\"white\" stroke-width=\"3\" "
-                     "paint-order=\"stroke\" text-anchor=\"end\""
-                   : "font-size=\"11\" fill=\"#1f2937\" stroke=\"white\" stroke-width=\"3\" "
-                     "paint-order=\"stroke\"");
+    svg::Line(chart.Out, x, y - 10, x, SpeedBottom,
+              {{"stroke", "#6b7280"}, {"stroke-width", 0.8}, {"stroke-dasharray", "1 3"}});
+    svg::Text(chart.Out, leftwards ? x - 3 : x + 3, y, text, 11, "#1f2937",
+              {{"stroke", "white"},
+               {"stroke-width", 3},
+               {"paint-order", "stroke"},
+               {"text-anchor", leftwards ? "end" : ""}});
   }
 }
 
-void LegendEntry(Chart& chart, double x, double y, const std::string& swatch,
-                 const std::string& text) {
-  chart.Out << "<g transform=\"translate(" << Num(x) << " " << Num(y) << ")\">" << swatch
-            << "</g>\n";
-  Text(chart, x + 28, y + 4, text, "font-size=\"12\" fill=\"#1f2937\"");
-}
-
-std::string LineSwatch(const char* colour, const char* extra = "") {
-  return std::string("<line x1=\"0\" y1=\"0\" x2=\"22\" y2=\"0\" stroke=\"") + colour +
-         "\" stroke-width=\"2.2\" " + extra + "/>";
-}
-
-std::string BandSwatch(const char* colour, const char* opacity) {
-  return std::string("<rect x=\"0\" y=\"-6\" width=\"22\" height=\"12\" fill=\"") + colour +
-         "\" fill-opacity=\"" + opacity + "\"/>";
-}
+// A legend entry: a line in the series' stroke, or a band's swatch.
+struct Entry {
+  Stroke Swatch;
+  std::string Text;
+  const char* BandOpacity = "";  // set for a band
+};
 
 void DrawLegends(Chart& chart) {
-  struct Entry {
-    std::string Swatch;
-    std::string Text;
-  };
   // Beneath the axis label: the speed panel's entries, then the notch panel's.
   std::vector<Entry> modes;
   for (const auto& [name, shade] : ModeColours) {
-    modes.push_back({BandSwatch(shade, "1"), std::string("mode ") + name});
+    modes.push_back({{shade}, std::string("mode ") + name, "1"});
   }
   std::vector<Entry> speeds;
   for (size_t k = 0; k < chart.Sets.size(); ++k) {
     const std::string& name = chart.Sets[k].Name;
-    speeds.push_back({LineSwatch(SetColour(k)), name.empty() ? "speed" : "speed, " + name});
+    speeds.push_back({{SetColour(k)}, name.empty() ? "speed" : "speed, " + name});
   }
-  speeds.push_back({LineSwatch(LimitColour), "limit"});
-  speeds.push_back({LineSwatch(LimitColour, "stroke-opacity=\"0.45\" stroke-dasharray=\"6 4\""),
-                    "limit, not supervised"});
-  std::vector<Entry> notches = {
-      {LineSwatch(DriverBrakeColour, "stroke-dasharray=\"5 3\""), "driver's brake"},
-      {LineSwatch(ReturnedBrakeColour), "applied brake"},
-      {LineSwatch(PowerColour, "stroke-dasharray=\"5 3\""), "driver's power"},
-      {LineSwatch(PowerColour), "applied power"}};
+  speeds.push_back({LimitStroke, "limit"});
+  speeds.push_back({UnsupervisedStroke, "limit, not supervised"});
+  std::vector<Entry> notches;
+  for (const NotchSeries& series : NotchLines) {
+    notches.push_back({series.Line, series.Legend});
+  }
   // The bands' entries follow the speed's, unless compared sets take the room.
   std::vector<Entry>& bands = chart.Sets.size() == 1 ? speeds : notches;
   bands.insert(chart.Sets.size() == 1 ? bands.end() : bands.begin(),
-               {{BandSwatch(ServiceColour, "0.35"), "ATC service brake"},
-                {BandSwatch(EmergencyColour, "0.3"), "ATC emergency brake"}});
-  const std::vector<Entry> rows[] = {speeds, notches, modes};
+               {{{ServiceColour}, "ATC service brake", "0.35"},
+                {{EmergencyColour}, "ATC emergency brake", "0.3"}});
   const double top = AxisLabelY + 14;
-  chart.Out << "<rect x=\"" << PlotLeft << "\" y=\"" << top << "\" width=\"" << PlotRight - PlotLeft
-            << "\" height=\"74\" rx=\"4\" fill=\"#f9fafb\" "
-            << "stroke=\"#e5e7eb\"/>\n";
+  svg::Rect(chart.Out, PlotLeft, top, PlotRight - PlotLeft, 74,
+            {{"rx", 4}, {"fill", "#f9fafb"}, {"stroke", "#e5e7eb"}});
   double y = top + 16;
-  for (const std::vector<Entry>& row : rows) {
+  for (const std::vector<Entry>* row : {&speeds, &notches, &modes}) {
     double x = PlotLeft + 14;
-    for (const Entry& entry : row) {
-      LegendEntry(chart, x, y, entry.Swatch, entry.Text);
+    for (const Entry& entry : *row) {
+      const Stroke& s = entry.Swatch;
+      if (*entry.BandOpacity) {
+        svg::Rect(chart.Out, x, y - 6, 22, 12,
+                  {{"fill", s.Colour}, {"fill-opacity", entry.BandOpacity}});
+      } else {
+        StrokePath(chart.Out, fmt::format("M{} {} h22", Num(x), Num(y)), s);
+      }
+      svg::Text(chart.Out, x + 28, y + 4, entry.Text, 12, "#1f2937");
       x += 28 + LegendCharPx * static_cast<double>(entry.Text.size()) + 22;
     }
     y += 22;
   }
 }
 
-void DrawBorders(Chart& chart) {
-  for (const auto& [top, bottom] :
-       {std::pair{SpeedTop, SpeedBottom}, std::pair{NotchTop, NotchBottom}}) {
-    chart.Out << "<rect x=\"" << PlotLeft << "\" y=\"" << top << "\" width=\""
-              << PlotRight - PlotLeft << "\" height=\"" << bottom - top
-              << "\" fill=\"none\" stroke=\"" << AxisColour << "\" stroke-width=\"1\"/>\n";
-  }
-}
-
 }  // namespace
-
-void ChartFrames::Merge(Bucket& into, const Bucket& next) {
-  const std::array<FrameRecord, 6>& n = next.Picks;
-  std::array<FrameRecord, 6>& p = into.Picks;
-  p[1] = n[1];
-  if (n[2].SpeedKmh < p[2].SpeedKmh) {
-    p[2] = n[2];
-  }
-  if (n[3].SpeedKmh > p[3].SpeedKmh) {
-    p[3] = n[3];
-  }
-  if (n[4].Returned.Brake < p[4].Returned.Brake) {
-    p[4] = n[4];
-  }
-  if (n[5].Returned.Brake > p[5].Returned.Brake) {
-    p[5] = n[5];
-  }
-  into.Count += next.Count;
-}
-
-void ChartFrames::Add(const FrameRecord& row) {
-  if (Buckets.empty() || Buckets.back().Count >= FramesPerBucket) {
-    if (Buckets.size() == MostBuckets) {
-      for (size_t i = 0; i < MostBuckets / 2; ++i) {
-        Buckets[i] = Buckets[2 * i];
-        Merge(Buckets[i], Buckets[2 * i + 1]);
-      }
-      Buckets.resize(MostBuckets / 2);
-      FramesPerBucket *= 2;
-    }
-  }
-  if (Buckets.empty() || Buckets.back().Count >= FramesPerBucket) {
-    Bucket fresh;
-    fresh.Count = 1;
-    fresh.Picks.fill(row);
-    Buckets.push_back(fresh);
-    return;
-  }
-  Bucket single;
-  single.Count = 1;
-  single.Picks.fill(row);
-  Merge(Buckets.back(), single);
-}
-
-std::vector<FrameRecord> ChartFrames::Frames() const {
-  std::vector<FrameRecord> frames;
-  for (const Bucket& bucket : Buckets) {
-    std::array<FrameRecord, 6> picks = bucket.Picks;
-    std::sort(picks.begin(), picks.end(),
-              [](const FrameRecord& a, const FrameRecord& b) { return a.Frame < b.Frame; });
-    for (const FrameRecord& pick : picks) {
-      if (frames.empty() || frames.back().Frame != pick.Frame) {
-        frames.push_back(pick);
-      }
-    }
-  }
-  return frames;
-}
 
 void WriteSvgChart(std::ostream& out, const std::vector<RunSet>& sets, ChartAxis axis,
                    const ChartWindow& window) {
@@ -682,31 +608,38 @@ void WriteSvgChart(std::ostream& out, const std::vector<RunSet>& sets, ChartAxis
     });
   }
   const std::vector<FrameRecord>& frames = shown.front().Frames;
-  out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << PageWidth << "\" height=\""
-      << PageHeight << "\" viewBox=\"0 0 " << PageWidth << " " << PageHeight << "\" font-family=\""
-      << Font << "\">\n"
-      << "<title>" << Escape(run.Setup.Title) << "</title>\n";
+  out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  svg::Open(out, "svg",
+            {{"xmlns", "http://www.w3.org/2000/svg"},
+             {"width", PageWidth},
+             {"height", PageHeight},
+             {"viewBox", fmt::format("0 0 {} {}", PageWidth, PageHeight)},
+             {"font-family", Font}});
+  out << "<title>" << svg::Escape(run.Setup.Title) << "</title>\n";
   Chart chart{out, run, frames, axis, shown, window};
-  if (frames.empty()) {
-    out << "</svg>\n";
-    return;
+  if (!frames.empty()) {
+    ChooseScales(chart);
+    DrawFrame(chart);
+    DrawGrid(chart);
+    DrawBands(chart);
+    out << "<defs><clipPath id=\"speed\">";
+    svg::Rect(out, PlotLeft, SpeedTop, PlotRight - PlotLeft, SpeedBottom - SpeedTop, {});
+    out << "</clipPath></defs>\n";
+    svg::Open(out, "g", {{"clip-path", "url(#speed)"}});
+    DrawSpeed(chart);
+    svg::Close(out, "g");
+    DrawCabStrip(chart);
+    DrawModeRibbon(chart);
+    DrawNotches(chart);
+    DrawMarkers(chart);
+    for (const auto& [top, bottom] :
+         {std::pair{SpeedTop, SpeedBottom}, std::pair{NotchTop, NotchBottom}}) {
+      svg::Rect(out, PlotLeft, top, PlotRight - PlotLeft, bottom - top,
+                {{"fill", "none"}, {"stroke", AxisColour}, {"stroke-width", 1}});
+    }
+    DrawLegends(chart);
   }
-  ChooseScales(chart);
-  DrawFrame(chart);
-  DrawGrid(chart);
-  DrawBands(chart);
-  out << "<defs><clipPath id=\"speed\"><rect x=\"" << PlotLeft << "\" y=\"" << SpeedTop
-      << "\" width=\"" << PlotRight - PlotLeft << "\" height=\"" << SpeedBottom - SpeedTop
-      << "\"/></clipPath></defs>\n<g clip-path=\"url(#speed)\">\n";
-  DrawSpeed(chart);
-  out << "</g>\n";
-  DrawModeRibbon(chart);
-  DrawNotches(chart);
-  DrawMarkers(chart);
-  DrawBorders(chart);
-  DrawLegends(chart);
-  out << "</svg>\n";
+  svg::Close(out, "svg");
 }
 
 }  // namespace drive
