@@ -1,7 +1,9 @@
 #include "run_analysis.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
-#include <cstdio>
+#include <cmath>
 #include <initializer_list>
 #include <string_view>
 
@@ -15,19 +17,34 @@ constexpr size_t LeadFrames = 2;
 constexpr size_t CabChangesKept = 2000;
 constexpr size_t SoundTimesKept = 8;
 
+// Overspeed applications no further apart than this, under one limit, are the
+// driver holding power at the limit.
+constexpr double HeldGapS = 5.0;
+
+// Slower than this at a 0 km/h code the train stands: the brake holds it.
+constexpr double StandingKmh = 1.0;
+
+// Longer than this, a rise of the speed under the service brake is no lag.
+constexpr double RiseWarnS = 3.0;
+
+// A chime in this many frames in a row is no announcement but a loop.
+constexpr size_t ChimeLoopFrames = 10;
+
 // The speed as the plug-in sees it: the host hands it over as a float.
 double SpeedSeen(const FrameRecord& row) {
   return static_cast<double>(static_cast<float>(row.SpeedKmh));
 }
 
-std::string Format(const char* format, double a, double b = 0.0, double c = 0.0) {
-  char text[128];
-  std::snprintf(text, sizeof text, format, a, b, c);
-  return text;
-}
-
 Moment MomentOf(const FrameRecord& row) {
   return Moment{row.TimeS, row.PositionM, row.SpeedKmh, row.Cab.LimitKmh};
+}
+
+bool HeldByStop(const FrameRecord& row) {
+  return row.Cab.LimitKmh == 0 && std::abs(row.SpeedKmh) < StandingKmh;
+}
+
+std::string At(const Moment& at) {
+  return fmt::format("{:.2f} s, {:.1f} m", at.TimeS, at.PositionM);
 }
 
 // What lowered the limit: an event fired just before the frame the display
@@ -119,18 +136,13 @@ const char* InterventionName(Intervention kind) {
 }
 
 std::string NotchName(int32_t notch, int32_t emergencyNotch) {
-  char text[24];
   if (notch <= 0) {
     return "0";
   }
   if (notch < emergencyNotch) {
-    std::snprintf(text, sizeof text, "B%d", notch);
-  } else if (notch == emergencyNotch) {
-    return "EB";
-  } else {
-    std::snprintf(text, sizeof text, "EB+%d", notch - emergencyNotch);
+    return fmt::format("B{}", notch);
   }
-  return text;
+  return notch == emergencyNotch ? "EB" : fmt::format("EB+{}", notch - emergencyNotch);
 }
 
 bool IsAtcCode(int32_t aspect) { return AspectSetsStep(aspect); }
@@ -146,11 +158,15 @@ std::vector<std::string> ScenarioWarnings(const Scenario& scenario) {
                          "the emergency brake (unless the restriction switch is on); elsewhere "
                          "the limit is 25 km/h");
     }
-    if (a.Beacon && a.Beacon->Type == ResetBeaconType && !a.Beacon->ParameterGiven) {
-      warnings.push_back(line + "beacon type " + std::to_string(ResetBeaconType) +
-                         " without a parameter is passed with parameter 0, which never resets "
-                         "the ATC; the reset beacon is parameter = " +
-                         std::to_string(ResetBeaconParameter));
+    if (a.Beacon && a.Beacon->Type == ResetBeaconType &&
+        a.Beacon->Parameter != ResetBeaconParameter) {
+      warnings.push_back(fmt::format(
+          "{}beacon type {} {} never resets the ATC; the reset beacon is parameter = {}", line,
+          ResetBeaconType,
+          a.Beacon->ParameterGiven
+              ? fmt::format("with parameter {}", a.Beacon->Parameter)
+              : std::string("without a parameter is passed with parameter 0, which"),
+          ResetBeaconParameter));
     }
   }
   return warnings;
@@ -176,17 +192,22 @@ void RunAnalyser::Add(const FrameRecord& row, const RunRecord& record) {
   TrackInterventions(row);
   TrackCab(row);
   TrackBraking(row, record);
+  TrackWarnings(row, record);
+  const FrameRecord* previous = Before(1);
+  if (previous == nullptr || row.Cab.LimitKmh != previous->Cab.LimitKmh) {
+    LimitFrame = static_cast<size_t>(row.Frame);
+  }
   if (Seen == 1) {
     Result.First = MomentOf(row);
   }
   Result.MaxSpeedKmh = std::max(Result.MaxSpeedKmh, row.SpeedKmh);
   Result.MinSpeedKmh = std::min(Result.MinSpeedKmh, row.SpeedKmh);
   const double over = row.SpeedKmh - row.Cab.LimitKmh;
-  if (Supervised(row.Cab) && !CodeMissing(row.Cab) && over > Result.MaxOverLimitKmh) {
+  if (Supervised(row.Cab) && !CodeMissing(row.Cab) && !HeldByStop(row) &&
+      over > Result.MaxOverLimitKmh) {
     Result.MaxOverLimitKmh = over;
     Result.MaxOverLimit = MomentOf(row);
   }
-  const FrameRecord* previous = Before(1);
   if (previous != nullptr && row.SpeedKmh == 0.0 && previous->SpeedKmh != 0.0) {
     Result.Stops.push_back(StopRecord{MomentOf(row), previous->Acting, previous->Returned.Brake,
                                       previous->Driver.Brake});
@@ -219,7 +240,7 @@ void RunAnalyser::NoteEvents(const FrameRecord& row, const RunRecord& record) {
         note = "ignored: the train was moving";
         Result.Warnings.push_back("line " + std::to_string(event.Line) +
                                   ": reset beacon ignored: the train was moving (" +
-                                  Format("%.1f", speedBefore) + " km/h)");
+                                  fmt::format("{:.1f}", speedBefore) + " km/h)");
       } else {
         LastAspect.reset();
         CodeForgotten = true;
@@ -245,7 +266,7 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
   for (size_t back = 1; back <= LeadFrames; ++back) {
     const FrameRecord* lead = Before(back);
     if (lead != nullptr && SpeedSeen(*lead) < RollbackSpeedKmh && lead->Driver.Reverser == 1) {
-      return set(Cause::Rollback, Format("rollback: %.2f km/h backwards", -lead->SpeedKmh),
+      return set(Cause::Rollback, fmt::format("rollback: {:.2f} km/h backwards", -lead->SpeedKmh),
                  "rollback");
     }
   }
@@ -270,7 +291,7 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
         SpeedSeen(*lead) <= lead->Cab.LimitKmh) {
       continue;
     }
-    const std::string at = Format(" at %.1f km/h", lead->SpeedKmh);
+    const std::string at = fmt::format(" at {:.1f} km/h", lead->SpeedKmh);
     if (lead->Cab.Restrict && !earlier->Cab.Restrict) {
       return set(Cause::RestrictionSwitch, "restriction switch: limit forced to 25" + at,
                  "restriction switch");
@@ -291,13 +312,18 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
       worst = lead;
     }
   }
+  if (worst != nullptr && HeldByStop(*worst)) {
+    return set(Cause::HeldByStopCode,
+               fmt::format("held by the stop code: standing ({:.2f} km/h)", worst->SpeedKmh),
+               "held by stop code");
+  }
   if (worst != nullptr) {
     const double over = worst->SpeedKmh - worst->Cab.LimitKmh;
     return set(Cause::Overspeed,
-               Format(over < 0.01 ? "overspeed: %.2f km/h, limit %.0f km/h, less than 0.01 over"
-                                  : "overspeed: %.2f km/h, limit %.0f km/h, %.2f over",
-                      worst->SpeedKmh, worst->Cab.LimitKmh, over),
-               over < 0.1 ? std::string("overspeed") : Format("overspeed +%.1f", over));
+               fmt::format("overspeed: {:.2f} km/h, limit {} km/h, {}", worst->SpeedKmh,
+                           worst->Cab.LimitKmh,
+                           over < 0.01 ? "less than 0.01 over" : fmt::format("{:.2f} over", over)),
+               over < 0.1 ? std::string("overspeed") : fmt::format("overspeed +{:.1f}", over));
   }
   set(Cause::Unseen, "not seen from outside", "?");
 }
@@ -323,8 +349,37 @@ void RunAnalyser::Close(const FrameRecord& after, std::string releasedBy) {
   OpenSpan->End = MomentOf(after);
   OpenSpan->Released = true;
   OpenSpan->ReleasedBy = std::move(releasedBy);
-  Result.Interventions.push_back(std::move(*OpenSpan));
+  Keep(std::move(*OpenSpan));
   OpenSpan.reset();
+}
+
+// An overspeed application soon after the last one released, the limit the
+// same all along, joins it: the driver is holding power at the limit, and one
+// span tells that better than dozens.
+void RunAnalyser::Keep(InterventionSpan span) {
+  InterventionSpan* last = Result.Interventions.empty() ? nullptr : &Result.Interventions.back();
+  if (last == nullptr || span.Why != Cause::Overspeed || !last->Released ||
+      last->Kind != span.Kind ||
+      (last->Why != Cause::Overspeed && last->Why != Cause::HeldAtLimit) ||
+      last->Start.LimitKmh != span.Start.LimitKmh || LimitFrame > last->StartFrame ||
+      span.Start.TimeS - last->End.TimeS > HeldGapS) {
+    Result.Interventions.push_back(std::move(span));
+    return;
+  }
+  last->Why = Cause::HeldAtLimit;
+  ++last->Applications;
+  last->Notch = std::max(last->Notch, span.Notch);
+  last->EndFrame = span.EndFrame;
+  last->End = span.End;
+  last->Released = span.Released;
+  last->ReleasedBy = std::move(span.ReleasedBy);
+  last->PeakOverLimitKmh = std::max(last->PeakOverLimitKmh, span.PeakOverLimitKmh);
+  last->LowestPositionM = std::min(last->LowestPositionM, span.LowestPositionM);
+  last->HighestPositionM = std::max(last->HighestPositionM, span.HighestPositionM);
+  last->CauseText =
+      fmt::format("held at the limit: {} brake applications, from {} to {}", last->Applications,
+                  At(last->Start), last->Released ? At(last->End) : std::string("the end"));
+  last->CauseLabel = fmt::format("held at limit x{}", last->Applications);
 }
 
 // A span ends when the handles come back or the kind changes, and a service
@@ -352,6 +407,63 @@ void RunAnalyser::TrackInterventions(const FrameRecord& row) {
   span.PeakOverLimitKmh = std::max(span.PeakOverLimitKmh, row.SpeedKmh - row.Cab.LimitKmh);
   span.LowestPositionM = std::min(span.LowestPositionM, row.PositionM);
   span.HighestPositionM = std::max(span.HighestPositionM, row.PositionM);
+}
+
+// What the host can tell went wrong in the run: a service brake that cannot
+// hold the train, a selector press the plug-in refused, a chime in a loop.
+void RunAnalyser::TrackWarnings(const FrameRecord& row, const RunRecord& record) {
+  const FrameRecord* previous = Before(1);
+  if (previous == nullptr) {
+    return;
+  }
+  // Without the closed loop the speed profile drives the train, not the brake.
+  if (Setup.Run.Loop == LoopKind::Closed && row.Acting == Intervention::Service &&
+      previous->Acting == Intervention::Service && row.SpeedKmh > previous->SpeedKmh) {
+    RiseStart = RiseStart.value_or(MomentOf(*previous));
+  } else {
+    NoteRise(*previous);
+  }
+  // The selector leaves ATC only outside an ATC section and with the
+  // driver's brake applied; any other press leaves the mode lamps as they were.
+  for (size_t i = 0; i < row.FiredEventCount; ++i) {
+    const ScenarioEvent& event = Setup.Events[record.Fired[row.FirstFiredEvent + i].EventIndex];
+    for (const KeyPress& key : event.Actions.Keys) {
+      if (key.Index != KeyModeDown || !previous->Cab.ModeAtc || !row.Cab.ModeAtc ||
+          (!row.Cab.AtcSignal && row.Driver.Brake != 0)) {
+        continue;
+      }
+      Result.Warnings.push_back(fmt::format(
+          "line {}: selector down at {} refused: {}; the selector leaves ATC only outside an ATC "
+          "section, with the brake applied",
+          event.Line, At(MomentOf(row)),
+          row.Cab.AtcSignal ? "inside an ATC section" : "the brake was released"));
+    }
+  }
+  const bool chime = row.Sounds[0] == SOUND_PLAY && row.Driver.Brake >= EmergencyNotch;
+  ChimeFrames = chime ? ChimeFrames + 1 : 0;
+  if (ChimeFrames == 1) {
+    ChimeFrom = MomentOf(row);
+  }
+  if (ChimeFrames == ChimeLoopFrames && Result.ChimeNote.empty()) {
+    Result.ChimeNote = fmt::format(
+        "sound {} in every frame from {}: the driver holds the emergency notch while the ATC's "
+        "emergency trigger holds (no code or the stop code in ATC), so every cycle latches the "
+        "emergency brake, the driver's notch releases it again, and the ATC announces both",
+        SoundIndex[0], At(ChimeFrom));
+  }
+}
+
+// Called when the speed stops rising under the service brake, with the last
+// frame of the rise.
+void RunAnalyser::NoteRise(const FrameRecord& last) {
+  if (RiseStart && last.TimeS - RiseStart->TimeS > RiseWarnS) {
+    Result.Warnings.push_back(fmt::format(
+        "{}: the ATC's service brake ({}) cannot hold the train: {:.1f} to {:.1f} km/h in "
+        "{:.1f} s on a gradient of {:g} per mille",
+        At(*RiseStart), NotchName(last.Returned.Brake, EmergencyNotch), RiseStart->SpeedKmh,
+        last.SpeedKmh, last.TimeS - RiseStart->TimeS, last.GradientPermille));
+  }
+  RiseStart.reset();
 }
 
 void RunAnalyser::AddChange(const FrameRecord& row, std::string what, bool brakeLamp) {
@@ -403,6 +515,9 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) 
   const FrameRecord* previous = Before(1);
   if (previous != nullptr && Supervised(row.Cab) && Supervised(previous->Cab) &&
       row.Cab.LimitKmh < previous->Cab.LimitKmh) {
+    if (!Result.Braking.empty()) {
+      Result.Braking.back().Overtaken = !Result.Braking.back().UnderLimit;
+    }
     BrakingRow& opened = Result.Braking.emplace_back();
     opened.At = MomentOf(row);
     opened.LimitBeforeKmh = previous->Cab.LimitKmh;
@@ -430,9 +545,10 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) 
 RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
   if (OpenSpan) {
     OpenSpan->EndFrame = Seen;
-    Result.Interventions.push_back(std::move(*OpenSpan));
+    Keep(std::move(*OpenSpan));
     OpenSpan.reset();
   }
+  NoteRise(Result.Last);
   Result.FrameCount = Seen;
   std::vector<bool> fired(Setup.Events.size(), false);
   for (const FiredEvent& event : record.Fired) {

@@ -70,6 +70,7 @@ struct BrakingRow {
   double PeakOverKmh = 0.0;          // highest speed above the new limit
   std::optional<Moment> Released;    // the ATC let go
   int32_t Notch = 0;                 // the strongest notch handed back meanwhile
+  bool Overtaken = false;            // the next drop came before the train was under this one
 };
 
 struct StopRecord {
@@ -103,6 +104,7 @@ struct RunAnalysis {
   SoundTally SoundStops[SoundCount];
   std::vector<std::string> FiredNotes;  // per fired event: what the ATC made of it, or empty
   std::vector<std::string> Warnings;
+  std::string ChimeNote;  // why sound 5 rang in frame after frame, if it did
   size_t FrameCount = 0;
   Moment First;
   FrameRecord Last;
@@ -128,7 +130,7 @@ std::string NotchName(int32_t notch, int32_t emergencyNotch);
 bool IsAtcCode(int32_t aspect);
 
 // What in the scenario the ATC will ignore or misread, found before the run:
-// aspects without an ATC code, type-600 beacons without a parameter.
+// aspects without an ATC code, type-600 beacons without the reset parameter.
 std::vector<std::string> ScenarioWarnings(const Scenario& scenario);
 
 // Takes the frames one by one, keeping only the few latest.
@@ -153,6 +155,9 @@ class RunAnalyser {
   void TrackCab(const FrameRecord& row);
   void TrackBraking(const FrameRecord& row, const RunRecord& record);
   void AddChange(const FrameRecord& row, std::string what, bool brakeLamp = false);
+  void TrackWarnings(const FrameRecord& row, const RunRecord& record);
+  void NoteRise(const FrameRecord& last);
+  void Keep(InterventionSpan span);
   const FrameRecord* Before(size_t back) const;  // 1: the frame before the latest
 
   const Scenario& Setup;
@@ -164,6 +169,10 @@ class RunAnalyser {
   std::optional<int32_t> LastAspect;  // as the host last sent it; cleared by the reset beacon
   bool CodeForgotten = false;
   std::optional<size_t> ResetFrame;
+  size_t LimitFrame = 0;            // the frame the limit in force first showed
+  std::optional<Moment> RiseStart;  // the speed rising under the ATC's service brake since
+  size_t ChimeFrames = 0;           // frames in a row with the chime at the emergency notch
+  Moment ChimeFrom;
   std::string NoCause;
 };
 
