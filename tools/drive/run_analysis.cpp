@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
-#include <string_view>
 
 namespace drive {
 namespace {
@@ -85,16 +84,11 @@ bool CodeMissing(const CabIndication& cab) {
 }
 
 std::string ReleaseCause(const FrameRecord& after, Intervention kind, int32_t emergencyNotch) {
-  if (after.Cab.CutOut) {
-    return "cut-out switch";
-  }
-  if (kind == Intervention::Emergency && after.Driver.Brake == emergencyNotch) {
-    return "driver's emergency position";
-  }
-  if (kind == Intervention::Service && after.SpeedKmh <= after.Cab.LimitKmh) {
-    return "speed under the limit";
-  }
-  return "the ATC";
+  const bool emergency = kind == Intervention::Emergency;
+  return after.Cab.CutOut                                     ? "cut-out switch"
+         : emergency && after.Driver.Brake == emergencyNotch  ? "driver's emergency position"
+         : !emergency && after.SpeedKmh <= after.Cab.LimitKmh ? "speed under the limit"
+                                                              : "the ATC";
 }
 
 void Tally(SoundTally& tally, double timeS) {
@@ -104,55 +98,13 @@ void Tally(SoundTally& tally, double timeS) {
   ++tally.Count;
 }
 
-}  // namespace
-
-bool Supervised(const CabIndication& cab) {
-  return cab.AtcActive && !cab.CutOut && !(cab.ModeAts && !cab.AtcSignal);
-}
-
-const char* ModeName(const CabIndication& cab) {
-  if (cab.ModeAtc) {
-    return "ATC";
-  }
-  if (cab.ModeAts) {
-    return "ATS";
-  }
-  if (cab.ModeRestricted) {
-    return "restricted";
-  }
-  return "-";
-}
-
-const char* InterventionName(Intervention kind) {
-  switch (kind) {
-    case Intervention::Service:
-      return "service brake";
-    case Intervention::Emergency:
-      return "emergency brake";
-    case Intervention::None:
-      break;
-  }
-  return "none";
-}
-
-std::string NotchName(int32_t notch, int32_t emergencyNotch) {
-  if (notch <= 0) {
-    return "0";
-  }
-  if (notch < emergencyNotch) {
-    return fmt::format("B{}", notch);
-  }
-  return notch == emergencyNotch ? "EB" : fmt::format("EB+{}", notch - emergencyNotch);
-}
-
-bool IsAtcCode(int32_t aspect) { return AspectSetsStep(aspect); }
-
+// What in the scenario the ATC will ignore or misread, found before the run.
 std::vector<std::string> ScenarioWarnings(const Scenario& scenario) {
   std::vector<std::string> warnings;
   for (const ScenarioEvent& event : scenario.Events) {
     const std::string line = "line " + std::to_string(event.Line) + ": ";
     const EventActions& a = event.Actions;
-    if (a.Signal && !IsAtcCode(*a.Signal)) {
+    if (a.Signal && !AspectSetsStep(*a.Signal)) {
       warnings.push_back(line + "aspect " + std::to_string(*a.Signal) +
                          " carries no ATC code: in ATC the ATC takes it as no code and applies "
                          "the emergency brake (unless the restriction switch is on); elsewhere "
@@ -170,6 +122,32 @@ std::vector<std::string> ScenarioWarnings(const Scenario& scenario) {
     }
   }
   return warnings;
+}
+
+}  // namespace
+
+bool Supervised(const CabIndication& cab) {
+  return cab.AtcActive && !cab.CutOut && !(cab.ModeAts && !cab.AtcSignal);
+}
+
+const char* ModeName(const CabIndication& cab) {
+  return cab.ModeAtc ? "ATC" : cab.ModeAts ? "ATS" : cab.ModeRestricted ? "restricted" : "-";
+}
+
+const char* InterventionName(Intervention kind) {
+  return kind == Intervention::Service     ? "service brake"
+         : kind == Intervention::Emergency ? "emergency brake"
+                                           : "none";
+}
+
+std::string NotchName(int32_t notch, int32_t emergencyNotch) {
+  if (notch <= 0) {
+    return "0";
+  }
+  if (notch < emergencyNotch) {
+    return fmt::format("B{}", notch);
+  }
+  return notch == emergencyNotch ? "EB" : fmt::format("EB+{}", notch - emergencyNotch);
 }
 
 RunAnalyser::RunAnalyser(const Scenario& scenario, int32_t emergencyNotch)
@@ -238,9 +216,9 @@ void RunAnalyser::NoteEvents(const FrameRecord& row, const RunRecord& record) {
     if (beacon && beacon->Type == ResetBeaconType && beacon->Parameter == ResetBeaconParameter) {
       if (speedBefore != 0.0) {
         note = "ignored: the train was moving";
-        Result.Warnings.push_back("line " + std::to_string(event.Line) +
-                                  ": reset beacon ignored: the train was moving (" +
-                                  fmt::format("{:.1f}", speedBefore) + " km/h)");
+        Result.Warnings.push_back(
+            fmt::format("line {}: reset beacon ignored: the train was moving ({:.1f} km/h)",
+                        event.Line, speedBefore));
       } else {
         LastAspect.reset();
         CodeForgotten = true;
@@ -273,10 +251,9 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
   if ((span.Kind == Intervention::Emergency || row.Cab.EmergencyLamp) && row.Cab.ModeAtc &&
       !row.Cab.Restrict) {
     if (LastAspect == AspectStop) {
-      return set(Cause::StopCode,
-                 std::string("stop code (aspect ") + std::to_string(AspectStop) + ")", "stop code");
+      return set(Cause::StopCode, fmt::format("stop code (aspect {})", AspectStop), "stop code");
     }
-    if (!LastAspect || !IsAtcCode(*LastAspect)) {
+    if (!LastAspect || !AspectSetsStep(*LastAspect)) {
       const std::string which = LastAspect      ? "aspect " + std::to_string(*LastAspect)
                                 : CodeForgotten ? "none since the reset beacon"
                                                 : "no aspect yet";
@@ -297,10 +274,10 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
                  "restriction switch");
     }
     if (std::string(ModeName(lead->Cab)) != ModeName(earlier->Cab)) {
-      return set(Cause::SelectorChange,
-                 std::string("selector to ") + ModeName(lead->Cab) + ": limit " +
-                     std::to_string(lead->Cab.LimitKmh) + at,
-                 "selector");
+      return set(
+          Cause::SelectorChange,
+          fmt::format("selector to {}: limit {}{}", ModeName(lead->Cab), lead->Cab.LimitKmh, at),
+          "selector");
     }
   }
   const FrameRecord* worst = nullptr;
@@ -335,11 +312,6 @@ void RunAnalyser::Open(const FrameRecord& row) {
   span.Start = MomentOf(row);
   span.Notch = row.Returned.Brake;
   span.LowestPositionM = span.HighestPositionM = row.PositionM;
-  for (size_t back = 1; back <= LeadFrames; ++back) {
-    if (const FrameRecord* lead = Before(back)) {
-      span.PeakOverLimitKmh = std::max(span.PeakOverLimitKmh, lead->SpeedKmh - lead->Cab.LimitKmh);
-    }
-  }
   Infer(row, span);
   OpenSpan = std::move(span);
 }
@@ -373,7 +345,6 @@ void RunAnalyser::Keep(InterventionSpan span) {
   last->End = span.End;
   last->Released = span.Released;
   last->ReleasedBy = std::move(span.ReleasedBy);
-  last->PeakOverLimitKmh = std::max(last->PeakOverLimitKmh, span.PeakOverLimitKmh);
   last->LowestPositionM = std::min(last->LowestPositionM, span.LowestPositionM);
   last->HighestPositionM = std::max(last->HighestPositionM, span.HighestPositionM);
   last->CauseText =
@@ -404,7 +375,6 @@ void RunAnalyser::TrackInterventions(const FrameRecord& row) {
     Open(row);
   }
   InterventionSpan& span = *OpenSpan;
-  span.PeakOverLimitKmh = std::max(span.PeakOverLimitKmh, row.SpeedKmh - row.Cab.LimitKmh);
   span.LowestPositionM = std::min(span.LowestPositionM, row.PositionM);
   span.HighestPositionM = std::max(span.HighestPositionM, row.PositionM);
 }
@@ -479,26 +449,25 @@ void RunAnalyser::TrackCab(const FrameRecord& row) {
   const FrameRecord* previous = Before(1);
   const CabIndication before = previous != nullptr ? previous->Cab : CabIndication{};
   const CabIndication& now = row.Cab;
-  auto lamp = [&](int32_t was, int32_t is, std::string_view name, bool brakeLamp = false) {
-    if (was != is) {
-      AddChange(row, std::string(name) + (is ? " on" : " off"), brakeLamp);
-    }
+  using C = CabIndication;
+  static const std::pair<int32_t C::*, std::string> lamps[] = {
+      {&C::AtcActive, "ATC active lamp"},
+      {&C::AtcSignal, "ATC signal lamp"},
+      {&C::Restrict, "restriction lamp"},
+      {&C::BrakeLamp, "ATC brake lamp"},
+      {&C::EmergencyLamp, "emergency lamp"},
+      {&C::CutOut, "cut-out lamp"},
+      {&C::AtsRunning, fmt::format("ATS lamp ({})", PanelAtsRunning)},
+      {&C::AtsReady, fmt::format("ATS ready lamp ({})", PanelAtsReady)},
   };
   if (std::string(ModeName(now)) != ModeName(before)) {
     AddChange(row, std::string("mode ") + ModeName(now));
   }
-  lamp(before.AtcActive, now.AtcActive, "ATC active lamp");
-  lamp(before.AtcSignal, now.AtcSignal, "ATC signal lamp");
-  lamp(before.Restrict, now.Restrict, "restriction lamp");
-  lamp(before.BrakeLamp, now.BrakeLamp, "ATC brake lamp", true);
-  lamp(before.EmergencyLamp, now.EmergencyLamp, "emergency lamp");
-  lamp(before.CutOut, now.CutOut, "cut-out lamp");
-  static const std::string atsLamp =
-      std::string("ATS lamp (") + std::to_string(PanelAtsRunning) + ")";
-  static const std::string atsReadyLamp =
-      std::string("ATS ready lamp (") + std::to_string(PanelAtsReady) + ")";
-  lamp(before.AtsRunning, now.AtsRunning, atsLamp);
-  lamp(before.AtsReady, now.AtsReady, atsReadyLamp);
+  for (const auto& [lamp, name] : lamps) {
+    if (before.*lamp != now.*lamp) {
+      AddChange(row, name + (now.*lamp ? " on" : " off"), lamp == &C::BrakeLamp);
+    }
+  }
   const int step = LitStep(now);
   if (step != LitStep(before)) {
     AddChange(row, step < 0 ? std::string("step lamps dark")
@@ -557,9 +526,9 @@ RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
   for (size_t i = 0; i < Setup.Events.size(); ++i) {
     if (!fired[i]) {
       const ScenarioEvent& event = Setup.Events[i];
-      Result.Warnings.push_back("line " + std::to_string(event.Line) + ": event never fired (" +
-                                DescribeTrigger(event.When) +
-                                "): " + DescribeActions(event.Actions));
+      Result.Warnings.push_back(fmt::format("line {}: event never fired ({}): {}", event.Line,
+                                            DescribeTrigger(event.When),
+                                            DescribeActions(event.Actions)));
     }
   }
   return std::move(Result);

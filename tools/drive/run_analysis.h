@@ -54,9 +54,8 @@ struct InterventionSpan {
   double LowestPositionM = 0.0;
   double HighestPositionM = 0.0;
   bool Released = false;
-  double PeakOverLimitKmh = 0.0;  // highest speed above the limit from just before it until its end
-  std::string ReleasedBy;         // e.g. "speed under the limit", "cut-out switch"
-  size_t Applications = 1;        // brake applications merged into it (held at the limit)
+  std::string ReleasedBy;   // e.g. "speed under the limit", "cut-out switch"
+  size_t Applications = 1;  // brake applications merged into it (held at the limit)
 };
 
 // One drop of the limit in force (a lower code, the restriction switch or the
@@ -125,13 +124,6 @@ const char* InterventionName(Intervention kind);
 
 // "B3", "EB", "EB+1" for a brake notch of a train with this emergency notch.
 std::string NotchName(int32_t notch, int32_t emergencyNotch);
-
-// The aspects that carry an ATC code, the stop code 36 included.
-bool IsAtcCode(int32_t aspect);
-
-// What in the scenario the ATC will ignore or misread, found before the run:
-// aspects without an ATC code, type-600 beacons without the reset parameter.
-std::vector<std::string> ScenarioWarnings(const Scenario& scenario);
 
 // Takes the frames one by one, keeping only the few latest.
 class RunAnalyser {
