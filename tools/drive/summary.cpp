@@ -13,6 +13,12 @@ namespace {
 constexpr size_t CabLinesShown = 24;
 constexpr size_t InterventionLinesShown = 16;
 
+void WriteMore(std::ostream& out, size_t total, size_t shown) {
+  if (total > shown) {
+    out << "  ... " << total - shown << " more in the trace\n";
+  }
+}
+
 // "  12.35 s   612.4 m" for a moment of the run.
 std::string Where(const Moment& at) {
   return fmt::format("{:8.2f} s {:8.1f} m", at.TimeS, at.PositionM);
@@ -51,13 +57,9 @@ void WriteInterventions(std::ostream& out, const RunContext& run, const RunAnaly
     out << "      from s   from m  brake      notch    km/h  limit     to s     to m    km/h  "
            "released by                      cause\n";
   }
-  size_t shown = 0;
-  for (const InterventionSpan& span : analysis.Interventions) {
-    if (++shown > InterventionLinesShown) {
-      out << "  ... " << analysis.Interventions.size() - InterventionLinesShown
-          << " more in the trace\n";
-      break;
-    }
+  const size_t shown = std::min(analysis.Interventions.size(), InterventionLinesShown);
+  for (size_t i = 0; i < shown; ++i) {
+    const InterventionSpan& span = analysis.Interventions[i];
     out << fmt::format("  {:10.2f} {:8.1f}  {:<9}  {:<5}  {:6.1f}  {:5}", span.Start.TimeS,
                        span.Start.PositionM,
                        span.Kind == Intervention::Emergency ? "emergency" : "service",
@@ -70,6 +72,7 @@ void WriteInterventions(std::ostream& out, const RunContext& run, const RunAnaly
     }
     out << "  " << span.CauseText << "\n";
   }
+  WriteMore(out, analysis.Interventions.size(), shown);
   if (analysis.MaxOverLimitKmh > 0.0) {
     const Moment& worst = analysis.MaxOverLimit;
     out << fmt::format(
@@ -156,9 +159,7 @@ void WriteCab(std::ostream& out, const RunAnalysis& analysis) {
   for (size_t i = 0; i < lines.size() && i < CabLinesShown; ++i) {
     out << "  " << Where(lines[i].first->At) << "  " << lines[i].second << "\n";
   }
-  if (lines.size() > CabLinesShown) {
-    out << "  ... " << lines.size() - CabLinesShown << " more in the trace\n";
-  }
+  WriteMore(out, lines.size(), CabLinesShown);
 }
 
 void WriteSounds(std::ostream& out, const RunAnalysis& analysis) {
