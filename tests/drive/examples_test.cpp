@@ -122,6 +122,7 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
 
 constexpr Cause Start = Cause::StartOfRun;
 constexpr Cause Over = Cause::Overspeed;
+constexpr Cause Held = Cause::HeldAtLimit;
 
 // What each example is there to show, in its causes; each falling step of the
 // approach brakes the train in the cycle after the one that decodes it.
@@ -131,10 +132,10 @@ TEST_F(DriveExamples, EachExampleKeepsTheRulesAndShowsItsCauses) {
     bool ShowsOverspeed;
     std::vector<Cause> Causes;
   } examples[] = {
-      {"approach", true, std::vector<Cause>(9, Over)},
+      {"approach", true, {Held, Over, Over, Over, Over, Over}},
       {"mode_change", true, {Over, Cause::RestrictionSwitch}},
       {"reset_beacon", false, {Start, Cause::ResetBeacon}},
-      {"cut_out", true, {Over, Over, Over, Over, Over, Cause::NoCode}},
+      {"cut_out", true, {Held, Over, Cause::NoCode}},
   };
   for (const auto& example : examples) {
     SCOPED_TRACE(example.Name);
@@ -160,7 +161,8 @@ TEST_F(DriveExamples, TheFollowingDriverKeepsUnderTheLimitWithTheServiceBrake) {
 }
 
 TEST_F(DriveExamples, NoCodeAndZeroAspectStopUnderTheEmergencyBrakeUntilTheEmergencyPosition) {
-  ASSERT_NO_FATAL_FAILURE(Play("no_code", true, {Start, Cause::NoCode, Cause::StopCode, Over}));
+  ASSERT_NO_FATAL_FAILURE(
+      Play("no_code", true, {Start, Cause::NoCode, Cause::StopCode, Cause::HeldByStopCode}));
   // The latch is set by the very cycle that decodes the missing code.
   const FrameRecord& lost = Frames[FrameOf("code lost")];
   EXPECT_EQ(lost.Returned.Brake, Record.EmergencyNotch);

@@ -1,6 +1,8 @@
 // The trace: one CSV row per frame (or per slot of --trace-rate), everything
 // the host handed over and got back, and the cause of any intervention.
 #include <fmt/format.h>
+
+#include <algorithm>
 #include <cmath>
 
 #include "reports.h"
@@ -8,15 +10,13 @@
 namespace drive {
 namespace {
 
+// An empty field stays empty; any other is quoted, its quotes doubled.
 std::string Quoted(const std::string& text) {
   std::string quoted = "\"";
   for (char c : text) {
-    quoted += c;
-    if (c == '"') {
-      quoted += '"';
-    }
+    quoted.append(c == '"' ? 2 : 1, c);
   }
-  return quoted + "\"";
+  return text.empty() ? text : quoted + "\"";
 }
 
 std::string FiredText(const Scenario& setup, const RunRecord& record, const FrameRecord& row) {
@@ -33,18 +33,6 @@ std::string FiredText(const Scenario& setup, const RunRecord& record, const Fram
     }
   }
   return text;
-}
-
-const char* InterventionColumn(Intervention kind) {
-  switch (kind) {
-    case Intervention::Service:
-      return "service";
-    case Intervention::Emergency:
-      return "emergency";
-    case Intervention::None:
-      break;
-  }
-  return "";
 }
 
 }  // namespace
@@ -69,27 +57,25 @@ void TraceWriter::Add(const FrameRecord& row, const RunRecord& record, const std
     }
     LastSlot = slot;
   }
-  Out << fmt::format("{:.4f},{:.3f},{:.3f},{},{:g},", row.TimeS, row.PositionM, row.SpeedKmh,
-                     row.Cab.LimitKmh, row.GradientPermille)
-      << row.Driver.Brake << ',' << row.Driver.Power << ',' << row.Driver.Reverser << ','
-      << row.Returned.Brake << ',' << row.Returned.Power << ',' << row.Returned.Reverser << ','
-      << row.Returned.AuxiliaryCommand << ',' << InterventionColumn(row.Acting) << ','
-      << (cause.empty() ? "" : Quoted(cause)) << ',' << ModeName(row.Cab) << ','
-      << row.Cab.AtcActive << ',' << row.Cab.AtcSignal << ',' << row.Cab.Restrict << ','
-      << row.Cab.BrakeLamp << ',' << row.Cab.EmergencyLamp << ',' << row.Cab.CutOut << ',';
-  for (int step = 0; step < PanelStepLampCount; ++step) {
-    if (row.Cab.StepLamps[step]) {
-      Out << PanelStepLamp[step];
-      break;
-    }
-  }
-  Out << ',' << row.Cab.AtsRunning << ',' << row.Cab.AtsReady << ',' << row.Sounds[0] << ','
-      << row.Sounds[1] << ',' << row.Sounds[2] << ',';
-  if (!PendingEvents.empty()) {
-    Out << Quoted(PendingEvents);
-    PendingEvents.clear();
-  }
-  Out << '\n';
+  const CabIndication& cab = row.Cab;
+  const int32_t* lit = std::find_if(cab.StepLamps, cab.StepLamps + PanelStepLampCount,
+                                    [](int32_t lamp) { return lamp != 0; });
+  Out << fmt::format("{:.4f},{:.3f},{:.3f},{},{:g},{},{},{},{},{},{},{},{},{},", row.TimeS,
+                     row.PositionM, row.SpeedKmh, cab.LimitKmh, row.GradientPermille,
+                     row.Driver.Brake, row.Driver.Power, row.Driver.Reverser, row.Returned.Brake,
+                     row.Returned.Power, row.Returned.Reverser, row.Returned.AuxiliaryCommand,
+                     row.Acting == Intervention::Service     ? "service"
+                     : row.Acting == Intervention::Emergency ? "emergency"
+                                                             : "",
+                     Quoted(cause))
+      << fmt::format("{},{},{},{},{},{},{},{},{},{},{},{},{},{}\n", ModeName(cab), cab.AtcActive,
+                     cab.AtcSignal, cab.Restrict, cab.BrakeLamp, cab.EmergencyLamp, cab.CutOut,
+                     lit == cab.StepLamps + PanelStepLampCount
+                         ? std::string()
+                         : std::to_string(PanelStepLamp[lit - cab.StepLamps]),
+                     cab.AtsRunning, cab.AtsReady, row.Sounds[0], row.Sounds[1], row.Sounds[2],
+                     Quoted(PendingEvents));
+  PendingEvents.clear();
 }
 
 }  // namespace drive

@@ -1,9 +1,10 @@
 #include "run_analysis.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
-#include <cstdio>
+#include <cmath>
 #include <initializer_list>
-#include <string_view>
 
 namespace drive {
 namespace {
@@ -15,19 +16,34 @@ constexpr size_t LeadFrames = 2;
 constexpr size_t CabChangesKept = 2000;
 constexpr size_t SoundTimesKept = 8;
 
+// Overspeed applications no further apart than this, under one limit, are the
+// driver holding power at the limit.
+constexpr double HeldGapS = 5.0;
+
+// Slower than this at a 0 km/h code the train stands: the brake holds it.
+constexpr double StandingKmh = 1.0;
+
+// Longer than this, a rise of the speed under the service brake is no lag.
+constexpr double RiseWarnS = 3.0;
+
+// A chime in this many frames in a row is no announcement but a loop.
+constexpr size_t ChimeLoopFrames = 10;
+
 // The speed as the plug-in sees it: the host hands it over as a float.
 double SpeedSeen(const FrameRecord& row) {
   return static_cast<double>(static_cast<float>(row.SpeedKmh));
 }
 
-std::string Format(const char* format, double a, double b = 0.0, double c = 0.0) {
-  char text[128];
-  std::snprintf(text, sizeof text, format, a, b, c);
-  return text;
-}
-
 Moment MomentOf(const FrameRecord& row) {
   return Moment{row.TimeS, row.PositionM, row.SpeedKmh, row.Cab.LimitKmh};
+}
+
+bool HeldByStop(const FrameRecord& row) {
+  return row.Cab.LimitKmh == 0 && std::abs(row.SpeedKmh) < StandingKmh;
+}
+
+std::string At(const Moment& at) {
+  return fmt::format("{:.2f} s, {:.1f} m", at.TimeS, at.PositionM);
 }
 
 // What lowered the limit: an event fired just before the frame the display
@@ -68,16 +84,11 @@ bool CodeMissing(const CabIndication& cab) {
 }
 
 std::string ReleaseCause(const FrameRecord& after, Intervention kind, int32_t emergencyNotch) {
-  if (after.Cab.CutOut) {
-    return "cut-out switch";
-  }
-  if (kind == Intervention::Emergency && after.Driver.Brake == emergencyNotch) {
-    return "driver's emergency position";
-  }
-  if (kind == Intervention::Service && after.SpeedKmh <= after.Cab.LimitKmh) {
-    return "speed under the limit";
-  }
-  return "the ATC";
+  const bool emergency = kind == Intervention::Emergency;
+  return after.Cab.CutOut                                     ? "cut-out switch"
+         : emergency && after.Driver.Brake == emergencyNotch  ? "driver's emergency position"
+         : !emergency && after.SpeedKmh <= after.Cab.LimitKmh ? "speed under the limit"
+                                                              : "the ATC";
 }
 
 void Tally(SoundTally& tally, double timeS) {
@@ -87,6 +98,32 @@ void Tally(SoundTally& tally, double timeS) {
   ++tally.Count;
 }
 
+// What in the scenario the ATC will ignore or misread, found before the run.
+std::vector<std::string> ScenarioWarnings(const Scenario& scenario) {
+  std::vector<std::string> warnings;
+  for (const ScenarioEvent& event : scenario.Events) {
+    const std::string line = "line " + std::to_string(event.Line) + ": ";
+    const EventActions& a = event.Actions;
+    if (a.Signal && !AspectSetsStep(*a.Signal)) {
+      warnings.push_back(line + "aspect " + std::to_string(*a.Signal) +
+                         " carries no ATC code: in ATC the ATC takes it as no code and applies "
+                         "the emergency brake (unless the restriction switch is on); elsewhere "
+                         "the limit is 25 km/h");
+    }
+    if (a.Beacon && a.Beacon->Type == ResetBeaconType &&
+        a.Beacon->Parameter != ResetBeaconParameter) {
+      warnings.push_back(fmt::format(
+          "{}beacon type {} {} never resets the ATC; the reset beacon is parameter = {}", line,
+          ResetBeaconType,
+          a.Beacon->ParameterGiven
+              ? fmt::format("with parameter {}", a.Beacon->Parameter)
+              : std::string("without a parameter is passed with parameter 0, which"),
+          ResetBeaconParameter));
+    }
+  }
+  return warnings;
+}
+
 }  // namespace
 
 bool Supervised(const CabIndication& cab) {
@@ -94,66 +131,23 @@ bool Supervised(const CabIndication& cab) {
 }
 
 const char* ModeName(const CabIndication& cab) {
-  if (cab.ModeAtc) {
-    return "ATC";
-  }
-  if (cab.ModeAts) {
-    return "ATS";
-  }
-  if (cab.ModeRestricted) {
-    return "restricted";
-  }
-  return "-";
+  return cab.ModeAtc ? "ATC" : cab.ModeAts ? "ATS" : cab.ModeRestricted ? "restricted" : "-";
 }
 
 const char* InterventionName(Intervention kind) {
-  switch (kind) {
-    case Intervention::Service:
-      return "service brake";
-    case Intervention::Emergency:
-      return "emergency brake";
-    case Intervention::None:
-      break;
-  }
-  return "none";
+  return kind == Intervention::Service     ? "service brake"
+         : kind == Intervention::Emergency ? "emergency brake"
+                                           : "none";
 }
 
 std::string NotchName(int32_t notch, int32_t emergencyNotch) {
-  char text[24];
   if (notch <= 0) {
     return "0";
   }
   if (notch < emergencyNotch) {
-    std::snprintf(text, sizeof text, "B%d", notch);
-  } else if (notch == emergencyNotch) {
-    return "EB";
-  } else {
-    std::snprintf(text, sizeof text, "EB+%d", notch - emergencyNotch);
+    return fmt::format("B{}", notch);
   }
-  return text;
-}
-
-bool IsAtcCode(int32_t aspect) { return AspectSetsStep(aspect); }
-
-std::vector<std::string> ScenarioWarnings(const Scenario& scenario) {
-  std::vector<std::string> warnings;
-  for (const ScenarioEvent& event : scenario.Events) {
-    const std::string line = "line " + std::to_string(event.Line) + ": ";
-    const EventActions& a = event.Actions;
-    if (a.Signal && !IsAtcCode(*a.Signal)) {
-      warnings.push_back(line + "aspect " + std::to_string(*a.Signal) +
-                         " carries no ATC code: in ATC the ATC takes it as no code and applies "
-                         "the emergency brake (unless the restriction switch is on); elsewhere "
-                         "the limit is 25 km/h");
-    }
-    if (a.Beacon && a.Beacon->Type == ResetBeaconType && !a.Beacon->ParameterGiven) {
-      warnings.push_back(line + "beacon type " + std::to_string(ResetBeaconType) +
-                         " without a parameter is passed with parameter 0, which never resets "
-                         "the ATC; the reset beacon is parameter = " +
-                         std::to_string(ResetBeaconParameter));
-    }
-  }
-  return warnings;
+  return notch == emergencyNotch ? "EB" : fmt::format("EB+{}", notch - emergencyNotch);
 }
 
 RunAnalyser::RunAnalyser(const Scenario& scenario, int32_t emergencyNotch)
@@ -176,17 +170,22 @@ void RunAnalyser::Add(const FrameRecord& row, const RunRecord& record) {
   TrackInterventions(row);
   TrackCab(row);
   TrackBraking(row, record);
+  TrackWarnings(row, record);
+  const FrameRecord* previous = Before(1);
+  if (previous == nullptr || row.Cab.LimitKmh != previous->Cab.LimitKmh) {
+    LimitFrame = static_cast<size_t>(row.Frame);
+  }
   if (Seen == 1) {
     Result.First = MomentOf(row);
   }
   Result.MaxSpeedKmh = std::max(Result.MaxSpeedKmh, row.SpeedKmh);
   Result.MinSpeedKmh = std::min(Result.MinSpeedKmh, row.SpeedKmh);
   const double over = row.SpeedKmh - row.Cab.LimitKmh;
-  if (Supervised(row.Cab) && !CodeMissing(row.Cab) && over > Result.MaxOverLimitKmh) {
+  if (Supervised(row.Cab) && !CodeMissing(row.Cab) && !HeldByStop(row) &&
+      over > Result.MaxOverLimitKmh) {
     Result.MaxOverLimitKmh = over;
     Result.MaxOverLimit = MomentOf(row);
   }
-  const FrameRecord* previous = Before(1);
   if (previous != nullptr && row.SpeedKmh == 0.0 && previous->SpeedKmh != 0.0) {
     Result.Stops.push_back(StopRecord{MomentOf(row), previous->Acting, previous->Returned.Brake,
                                       previous->Driver.Brake});
@@ -217,9 +216,9 @@ void RunAnalyser::NoteEvents(const FrameRecord& row, const RunRecord& record) {
     if (beacon && beacon->Type == ResetBeaconType && beacon->Parameter == ResetBeaconParameter) {
       if (speedBefore != 0.0) {
         note = "ignored: the train was moving";
-        Result.Warnings.push_back("line " + std::to_string(event.Line) +
-                                  ": reset beacon ignored: the train was moving (" +
-                                  Format("%.1f", speedBefore) + " km/h)");
+        Result.Warnings.push_back(
+            fmt::format("line {}: reset beacon ignored: the train was moving ({:.1f} km/h)",
+                        event.Line, speedBefore));
       } else {
         LastAspect.reset();
         CodeForgotten = true;
@@ -245,17 +244,16 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
   for (size_t back = 1; back <= LeadFrames; ++back) {
     const FrameRecord* lead = Before(back);
     if (lead != nullptr && SpeedSeen(*lead) < RollbackSpeedKmh && lead->Driver.Reverser == 1) {
-      return set(Cause::Rollback, Format("rollback: %.2f km/h backwards", -lead->SpeedKmh),
+      return set(Cause::Rollback, fmt::format("rollback: {:.2f} km/h backwards", -lead->SpeedKmh),
                  "rollback");
     }
   }
   if ((span.Kind == Intervention::Emergency || row.Cab.EmergencyLamp) && row.Cab.ModeAtc &&
       !row.Cab.Restrict) {
     if (LastAspect == AspectStop) {
-      return set(Cause::StopCode,
-                 std::string("stop code (aspect ") + std::to_string(AspectStop) + ")", "stop code");
+      return set(Cause::StopCode, fmt::format("stop code (aspect {})", AspectStop), "stop code");
     }
-    if (!LastAspect || !IsAtcCode(*LastAspect)) {
+    if (!LastAspect || !AspectSetsStep(*LastAspect)) {
       const std::string which = LastAspect      ? "aspect " + std::to_string(*LastAspect)
                                 : CodeForgotten ? "none since the reset beacon"
                                                 : "no aspect yet";
@@ -270,16 +268,16 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
         SpeedSeen(*lead) <= lead->Cab.LimitKmh) {
       continue;
     }
-    const std::string at = Format(" at %.1f km/h", lead->SpeedKmh);
+    const std::string at = fmt::format(" at {:.1f} km/h", lead->SpeedKmh);
     if (lead->Cab.Restrict && !earlier->Cab.Restrict) {
       return set(Cause::RestrictionSwitch, "restriction switch: limit forced to 25" + at,
                  "restriction switch");
     }
     if (std::string(ModeName(lead->Cab)) != ModeName(earlier->Cab)) {
-      return set(Cause::SelectorChange,
-                 std::string("selector to ") + ModeName(lead->Cab) + ": limit " +
-                     std::to_string(lead->Cab.LimitKmh) + at,
-                 "selector");
+      return set(
+          Cause::SelectorChange,
+          fmt::format("selector to {}: limit {}{}", ModeName(lead->Cab), lead->Cab.LimitKmh, at),
+          "selector");
     }
   }
   const FrameRecord* worst = nullptr;
@@ -291,13 +289,18 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
       worst = lead;
     }
   }
+  if (worst != nullptr && HeldByStop(*worst)) {
+    return set(Cause::HeldByStopCode,
+               fmt::format("held by the stop code: standing ({:.2f} km/h)", worst->SpeedKmh),
+               "held by stop code");
+  }
   if (worst != nullptr) {
     const double over = worst->SpeedKmh - worst->Cab.LimitKmh;
     return set(Cause::Overspeed,
-               Format(over < 0.01 ? "overspeed: %.2f km/h, limit %.0f km/h, less than 0.01 over"
-                                  : "overspeed: %.2f km/h, limit %.0f km/h, %.2f over",
-                      worst->SpeedKmh, worst->Cab.LimitKmh, over),
-               over < 0.1 ? std::string("overspeed") : Format("overspeed +%.1f", over));
+               fmt::format("overspeed: {:.2f} km/h, limit {} km/h, {}", worst->SpeedKmh,
+                           worst->Cab.LimitKmh,
+                           over < 0.01 ? "less than 0.01 over" : fmt::format("{:.2f} over", over)),
+               over < 0.1 ? std::string("overspeed") : fmt::format("overspeed +{:.1f}", over));
   }
   set(Cause::Unseen, "not seen from outside", "?");
 }
@@ -309,11 +312,6 @@ void RunAnalyser::Open(const FrameRecord& row) {
   span.Start = MomentOf(row);
   span.Notch = row.Returned.Brake;
   span.LowestPositionM = span.HighestPositionM = row.PositionM;
-  for (size_t back = 1; back <= LeadFrames; ++back) {
-    if (const FrameRecord* lead = Before(back)) {
-      span.PeakOverLimitKmh = std::max(span.PeakOverLimitKmh, lead->SpeedKmh - lead->Cab.LimitKmh);
-    }
-  }
   Infer(row, span);
   OpenSpan = std::move(span);
 }
@@ -323,8 +321,36 @@ void RunAnalyser::Close(const FrameRecord& after, std::string releasedBy) {
   OpenSpan->End = MomentOf(after);
   OpenSpan->Released = true;
   OpenSpan->ReleasedBy = std::move(releasedBy);
-  Result.Interventions.push_back(std::move(*OpenSpan));
+  Keep(std::move(*OpenSpan));
   OpenSpan.reset();
+}
+
+// An overspeed application soon after the last one released, the limit the
+// same all along, joins it: the driver is holding power at the limit, and one
+// span tells that better than dozens.
+void RunAnalyser::Keep(InterventionSpan span) {
+  InterventionSpan* last = Result.Interventions.empty() ? nullptr : &Result.Interventions.back();
+  if (last == nullptr || span.Why != Cause::Overspeed || !last->Released ||
+      last->Kind != span.Kind ||
+      (last->Why != Cause::Overspeed && last->Why != Cause::HeldAtLimit) ||
+      last->Start.LimitKmh != span.Start.LimitKmh || LimitFrame > last->StartFrame ||
+      span.Start.TimeS - last->End.TimeS > HeldGapS) {
+    Result.Interventions.push_back(std::move(span));
+    return;
+  }
+  last->Why = Cause::HeldAtLimit;
+  ++last->Applications;
+  last->Notch = std::max(last->Notch, span.Notch);
+  last->EndFrame = span.EndFrame;
+  last->End = span.End;
+  last->Released = span.Released;
+  last->ReleasedBy = std::move(span.ReleasedBy);
+  last->LowestPositionM = std::min(last->LowestPositionM, span.LowestPositionM);
+  last->HighestPositionM = std::max(last->HighestPositionM, span.HighestPositionM);
+  last->CauseText =
+      fmt::format("held at the limit: {} brake applications, from {} to {}", last->Applications,
+                  At(last->Start), last->Released ? At(last->End) : std::string("the end"));
+  last->CauseLabel = fmt::format("held at limit x{}", last->Applications);
 }
 
 // A span ends when the handles come back or the kind changes, and a service
@@ -349,9 +375,65 @@ void RunAnalyser::TrackInterventions(const FrameRecord& row) {
     Open(row);
   }
   InterventionSpan& span = *OpenSpan;
-  span.PeakOverLimitKmh = std::max(span.PeakOverLimitKmh, row.SpeedKmh - row.Cab.LimitKmh);
   span.LowestPositionM = std::min(span.LowestPositionM, row.PositionM);
   span.HighestPositionM = std::max(span.HighestPositionM, row.PositionM);
+}
+
+// What the host can tell went wrong in the run: a service brake that cannot
+// hold the train, a selector press the plug-in refused, a chime in a loop.
+void RunAnalyser::TrackWarnings(const FrameRecord& row, const RunRecord& record) {
+  const FrameRecord* previous = Before(1);
+  if (previous == nullptr) {
+    return;
+  }
+  // Without the closed loop the speed profile drives the train, not the brake.
+  if (Setup.Run.Loop == LoopKind::Closed && row.Acting == Intervention::Service &&
+      previous->Acting == Intervention::Service && row.SpeedKmh > previous->SpeedKmh) {
+    RiseStart = RiseStart.value_or(MomentOf(*previous));
+  } else {
+    NoteRise(*previous);
+  }
+  // The selector leaves ATC only outside an ATC section and with the
+  // driver's brake applied; any other press leaves the mode lamps as they were.
+  for (size_t i = 0; i < row.FiredEventCount; ++i) {
+    const ScenarioEvent& event = Setup.Events[record.Fired[row.FirstFiredEvent + i].EventIndex];
+    for (const KeyPress& key : event.Actions.Keys) {
+      if (key.Index != KeyModeDown || !previous->Cab.ModeAtc || !row.Cab.ModeAtc ||
+          (!row.Cab.AtcSignal && row.Driver.Brake != 0)) {
+        continue;
+      }
+      Result.Warnings.push_back(fmt::format(
+          "line {}: selector down at {} refused: {}; the selector leaves ATC only outside an ATC "
+          "section, with the brake applied",
+          event.Line, At(MomentOf(row)),
+          row.Cab.AtcSignal ? "inside an ATC section" : "the brake was released"));
+    }
+  }
+  const bool chime = row.Sounds[0] == SOUND_PLAY && row.Driver.Brake >= EmergencyNotch;
+  ChimeFrames = chime ? ChimeFrames + 1 : 0;
+  if (ChimeFrames == 1) {
+    ChimeFrom = MomentOf(row);
+  }
+  if (ChimeFrames == ChimeLoopFrames && Result.ChimeNote.empty()) {
+    Result.ChimeNote = fmt::format(
+        "sound {} in every frame from {}: the driver holds the emergency notch while the ATC's "
+        "emergency trigger holds (no code or the stop code in ATC), so every cycle latches the "
+        "emergency brake, the driver's notch releases it again, and the ATC announces both",
+        SoundIndex[0], At(ChimeFrom));
+  }
+}
+
+// Called when the speed stops rising under the service brake, with the last
+// frame of the rise.
+void RunAnalyser::NoteRise(const FrameRecord& last) {
+  if (RiseStart && last.TimeS - RiseStart->TimeS > RiseWarnS) {
+    Result.Warnings.push_back(fmt::format(
+        "{}: the ATC's service brake ({}) cannot hold the train: {:.1f} to {:.1f} km/h in "
+        "{:.1f} s on a gradient of {:g} per mille",
+        At(*RiseStart), NotchName(last.Returned.Brake, EmergencyNotch), RiseStart->SpeedKmh,
+        last.SpeedKmh, last.TimeS - RiseStart->TimeS, last.GradientPermille));
+  }
+  RiseStart.reset();
 }
 
 void RunAnalyser::AddChange(const FrameRecord& row, std::string what, bool brakeLamp) {
@@ -367,26 +449,25 @@ void RunAnalyser::TrackCab(const FrameRecord& row) {
   const FrameRecord* previous = Before(1);
   const CabIndication before = previous != nullptr ? previous->Cab : CabIndication{};
   const CabIndication& now = row.Cab;
-  auto lamp = [&](int32_t was, int32_t is, std::string_view name, bool brakeLamp = false) {
-    if (was != is) {
-      AddChange(row, std::string(name) + (is ? " on" : " off"), brakeLamp);
-    }
+  using C = CabIndication;
+  static const std::pair<int32_t C::*, std::string> lamps[] = {
+      {&C::AtcActive, "ATC active lamp"},
+      {&C::AtcSignal, "ATC signal lamp"},
+      {&C::Restrict, "restriction lamp"},
+      {&C::BrakeLamp, "ATC brake lamp"},
+      {&C::EmergencyLamp, "emergency lamp"},
+      {&C::CutOut, "cut-out lamp"},
+      {&C::AtsRunning, fmt::format("ATS lamp ({})", PanelAtsRunning)},
+      {&C::AtsReady, fmt::format("ATS ready lamp ({})", PanelAtsReady)},
   };
   if (std::string(ModeName(now)) != ModeName(before)) {
     AddChange(row, std::string("mode ") + ModeName(now));
   }
-  lamp(before.AtcActive, now.AtcActive, "ATC active lamp");
-  lamp(before.AtcSignal, now.AtcSignal, "ATC signal lamp");
-  lamp(before.Restrict, now.Restrict, "restriction lamp");
-  lamp(before.BrakeLamp, now.BrakeLamp, "ATC brake lamp", true);
-  lamp(before.EmergencyLamp, now.EmergencyLamp, "emergency lamp");
-  lamp(before.CutOut, now.CutOut, "cut-out lamp");
-  static const std::string atsLamp =
-      std::string("ATS lamp (") + std::to_string(PanelAtsRunning) + ")";
-  static const std::string atsReadyLamp =
-      std::string("ATS ready lamp (") + std::to_string(PanelAtsReady) + ")";
-  lamp(before.AtsRunning, now.AtsRunning, atsLamp);
-  lamp(before.AtsReady, now.AtsReady, atsReadyLamp);
+  for (const auto& [lamp, name] : lamps) {
+    if (before.*lamp != now.*lamp) {
+      AddChange(row, name + (now.*lamp ? " on" : " off"), lamp == &C::BrakeLamp);
+    }
+  }
   const int step = LitStep(now);
   if (step != LitStep(before)) {
     AddChange(row, step < 0 ? std::string("step lamps dark")
@@ -403,6 +484,9 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) 
   const FrameRecord* previous = Before(1);
   if (previous != nullptr && Supervised(row.Cab) && Supervised(previous->Cab) &&
       row.Cab.LimitKmh < previous->Cab.LimitKmh) {
+    if (!Result.Braking.empty()) {
+      Result.Braking.back().Overtaken = !Result.Braking.back().UnderLimit;
+    }
     BrakingRow& opened = Result.Braking.emplace_back();
     opened.At = MomentOf(row);
     opened.LimitBeforeKmh = previous->Cab.LimitKmh;
@@ -430,9 +514,10 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) 
 RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
   if (OpenSpan) {
     OpenSpan->EndFrame = Seen;
-    Result.Interventions.push_back(std::move(*OpenSpan));
+    Keep(std::move(*OpenSpan));
     OpenSpan.reset();
   }
+  NoteRise(Result.Last);
   Result.FrameCount = Seen;
   std::vector<bool> fired(Setup.Events.size(), false);
   for (const FiredEvent& event : record.Fired) {
@@ -441,9 +526,9 @@ RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
   for (size_t i = 0; i < Setup.Events.size(); ++i) {
     if (!fired[i]) {
       const ScenarioEvent& event = Setup.Events[i];
-      Result.Warnings.push_back("line " + std::to_string(event.Line) + ": event never fired (" +
-                                DescribeTrigger(event.When) +
-                                "): " + DescribeActions(event.Actions));
+      Result.Warnings.push_back(fmt::format("line {}: event never fired ({}): {}", event.Line,
+                                            DescribeTrigger(event.When),
+                                            DescribeActions(event.Actions)));
     }
   }
   return std::move(Result);

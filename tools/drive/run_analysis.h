@@ -54,9 +54,8 @@ struct InterventionSpan {
   double LowestPositionM = 0.0;
   double HighestPositionM = 0.0;
   bool Released = false;
-  double PeakOverLimitKmh = 0.0;  // highest speed above the limit from just before it until its end
-  std::string ReleasedBy;         // e.g. "speed under the limit", "cut-out switch"
-  size_t Applications = 1;        // brake applications merged into it (held at the limit)
+  std::string ReleasedBy;   // e.g. "speed under the limit", "cut-out switch"
+  size_t Applications = 1;  // brake applications merged into it (held at the limit)
 };
 
 // One drop of the limit in force (a lower code, the restriction switch or the
@@ -70,6 +69,7 @@ struct BrakingRow {
   double PeakOverKmh = 0.0;          // highest speed above the new limit
   std::optional<Moment> Released;    // the ATC let go
   int32_t Notch = 0;                 // the strongest notch handed back meanwhile
+  bool Overtaken = false;            // the next drop came before the train was under this one
 };
 
 struct StopRecord {
@@ -103,6 +103,7 @@ struct RunAnalysis {
   SoundTally SoundStops[SoundCount];
   std::vector<std::string> FiredNotes;  // per fired event: what the ATC made of it, or empty
   std::vector<std::string> Warnings;
+  std::string ChimeNote;  // why sound 5 rang in frame after frame, if it did
   size_t FrameCount = 0;
   Moment First;
   FrameRecord Last;
@@ -123,13 +124,6 @@ const char* InterventionName(Intervention kind);
 
 // "B3", "EB", "EB+1" for a brake notch of a train with this emergency notch.
 std::string NotchName(int32_t notch, int32_t emergencyNotch);
-
-// The aspects that carry an ATC code, the stop code 36 included.
-bool IsAtcCode(int32_t aspect);
-
-// What in the scenario the ATC will ignore or misread, found before the run:
-// aspects without an ATC code, type-600 beacons without a parameter.
-std::vector<std::string> ScenarioWarnings(const Scenario& scenario);
 
 // Takes the frames one by one, keeping only the few latest.
 class RunAnalyser {
@@ -153,6 +147,9 @@ class RunAnalyser {
   void TrackCab(const FrameRecord& row);
   void TrackBraking(const FrameRecord& row, const RunRecord& record);
   void AddChange(const FrameRecord& row, std::string what, bool brakeLamp = false);
+  void TrackWarnings(const FrameRecord& row, const RunRecord& record);
+  void NoteRise(const FrameRecord& last);
+  void Keep(InterventionSpan span);
   const FrameRecord* Before(size_t back) const;  // 1: the frame before the latest
 
   const Scenario& Setup;
@@ -164,6 +161,10 @@ class RunAnalyser {
   std::optional<int32_t> LastAspect;  // as the host last sent it; cleared by the reset beacon
   bool CodeForgotten = false;
   std::optional<size_t> ResetFrame;
+  size_t LimitFrame = 0;            // the frame the limit in force first showed
+  std::optional<Moment> RiseStart;  // the speed rising under the ATC's service brake since
+  size_t ChimeFrames = 0;           // frames in a row with the chime at the emergency notch
+  Moment ChimeFrom;
   std::string NoCause;
 };
 

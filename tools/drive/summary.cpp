@@ -1,7 +1,8 @@
 // The terminal summary: a few short sections, each line starting with the time
 // and position so that it can be found in the trace and on the chart.
+#include <fmt/format.h>
+
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "reports.h"
@@ -12,17 +13,15 @@ namespace {
 constexpr size_t CabLinesShown = 24;
 constexpr size_t InterventionLinesShown = 16;
 
-std::string Format(const char* format, double a) {
-  char text[96];
-  std::snprintf(text, sizeof text, format, a);
-  return text;
+void WriteMore(std::ostream& out, size_t total, size_t shown) {
+  if (total > shown) {
+    out << "  ... " << total - shown << " more in the trace\n";
+  }
 }
 
 // "  12.35 s   612.4 m" for a moment of the run.
 std::string Where(const Moment& at) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%8.2f s %8.1f m", at.TimeS, at.PositionM);
-  return text;
+  return fmt::format("{:8.2f} s {:8.1f} m", at.TimeS, at.PositionM);
 }
 
 void WriteHeader(std::ostream& out, const RunContext& run, const RunAnalysis& analysis) {
@@ -32,27 +31,22 @@ void WriteHeader(std::ostream& out, const RunContext& run, const RunAnalysis& an
     out << "  " << s.Description << "\n";
   }
   out << "  scenario  " << run.ScenarioPath << "\n";
-  char line[256];
-  std::snprintf(line, sizeof line, "  plug-in   %s (interface version 0x%X)\n",
-                run.LibraryPath.c_str(), static_cast<unsigned>(run.Record.PluginVersion));
-  out << line << "  options   as the plug-in read them (" << run.OptionsFrom << ")\n";
+  out << fmt::format("  plug-in   {} (interface version 0x{:X})\n", run.LibraryPath,
+                     static_cast<unsigned>(run.Record.PluginVersion))
+      << "  options   as the plug-in read them (" << run.OptionsFrom << ")\n";
   for (const std::string& option : run.OptionLines) {
     out << "    " << option << "\n";
   }
-  std::snprintf(line, sizeof line,
-                "  train     %d service notches (emergency %d), %d power notches; %s loop at %g "
-                "Hz\n",
-                s.Train.ServiceNotches, run.Record.EmergencyNotch, s.Train.PowerNotches,
-                s.Run.Loop == LoopKind::Closed ? "closed" : "open", s.Run.FrameRateHz);
-  out << line;
+  out << fmt::format(
+      "  train     {} service notches (emergency {}), {} power notches; {} loop at {:g} Hz\n",
+      s.Train.ServiceNotches, run.Record.EmergencyNotch, s.Train.PowerNotches,
+      s.Run.Loop == LoopKind::Closed ? "closed" : "open", s.Run.FrameRateHz);
   if (analysis.FrameCount > 0) {
-    const FrameRecord& last = analysis.Last;
-    std::snprintf(
-        line, sizeof line,
-        "  run       %.2f s, %.1f m to %.1f m, top speed %.1f km/h; ended by %s\n", last.TimeS,
-        analysis.First.PositionM, last.PositionM, analysis.MaxSpeedKmh,
+    out << fmt::format(
+        "  run       {:.2f} s, {:.1f} m to {:.1f} m, top speed {:.1f} km/h; ended by {}\n",
+        analysis.Last.TimeS, analysis.First.PositionM, analysis.Last.PositionM,
+        analysis.MaxSpeedKmh,
         run.Record.EndReason == "position" ? "reaching the end position" : "the end of its time");
-    out << line;
   }
 }
 
@@ -63,37 +57,28 @@ void WriteInterventions(std::ostream& out, const RunContext& run, const RunAnaly
     out << "      from s   from m  brake      notch    km/h  limit     to s     to m    km/h  "
            "released by                      cause\n";
   }
-  size_t shown = 0;
-  for (const InterventionSpan& span : analysis.Interventions) {
-    if (++shown > InterventionLinesShown) {
-      out << "  ... " << analysis.Interventions.size() - InterventionLinesShown
-          << " more in the trace\n";
-      break;
-    }
-    char line[256];
-    std::snprintf(
-        line, sizeof line, "  %10.2f %8.1f  %-9s  %-5s  %6.1f  %5d", span.Start.TimeS,
-        span.Start.PositionM, span.Kind == Intervention::Emergency ? "emergency" : "service",
-        NotchName(span.Notch, emergency).c_str(), span.Start.SpeedKmh, span.Start.LimitKmh);
-    out << line;
+  const size_t shown = std::min(analysis.Interventions.size(), InterventionLinesShown);
+  for (size_t i = 0; i < shown; ++i) {
+    const InterventionSpan& span = analysis.Interventions[i];
+    out << fmt::format("  {:10.2f} {:8.1f}  {:<9}  {:<5}  {:6.1f}  {:5}", span.Start.TimeS,
+                       span.Start.PositionM,
+                       span.Kind == Intervention::Emergency ? "emergency" : "service",
+                       NotchName(span.Notch, emergency), span.Start.SpeedKmh, span.Start.LimitKmh);
     if (span.Released) {
-      std::snprintf(line, sizeof line, " %8.2f %8.1f  %6.1f  %-31s", span.End.TimeS,
-                    span.End.PositionM, span.End.SpeedKmh, span.ReleasedBy.c_str());
-      out << line;
+      out << fmt::format(" {:8.2f} {:8.1f}  {:6.1f}  {:<31}", span.End.TimeS, span.End.PositionM,
+                         span.End.SpeedKmh, span.ReleasedBy);
     } else {
       out << "        -        -       -  still applied at the end        ";
     }
     out << "  " << span.CauseText << "\n";
   }
+  WriteMore(out, analysis.Interventions.size(), shown);
   if (analysis.MaxOverLimitKmh > 0.0) {
     const Moment& worst = analysis.MaxOverLimit;
-    char line[200];
-    std::snprintf(line, sizeof line,
-                  "  highest speed over the limit while supervised: %.2f km/h, at %.2f s, %.1f m "
-                  "(%.1f km/h, limit %d)\n",
-                  analysis.MaxOverLimitKmh, worst.TimeS, worst.PositionM, worst.SpeedKmh,
-                  worst.LimitKmh);
-    out << line;
+    out << fmt::format(
+        "  highest speed over the limit while supervised: {:.2f} km/h, at {:.2f} s, {:.1f} m "
+        "({:.1f} km/h, limit {})\n",
+        analysis.MaxOverLimitKmh, worst.TimeS, worst.PositionM, worst.SpeedKmh, worst.LimitKmh);
   } else {
     out << "  never over the limit while supervised\n";
   }
@@ -114,12 +99,12 @@ void WriteStops(std::ostream& out, const RunContext& run, const RunAnalysis& ana
     out << ", limit " << stop.At.LimitKmh << " km/h\n";
   }
   if (analysis.MinSpeedKmh < 0.0) {
-    out << Format("  rolled back: lowest speed %.2f km/h\n", analysis.MinSpeedKmh);
+    out << fmt::format("  rolled back: lowest speed {:.2f} km/h\n", analysis.MinSpeedKmh);
   }
   if (analysis.FrameCount > 0) {
     const FrameRecord& last = analysis.Last;
-    out << "  at the end: " << Format("%.1f km/h", last.SpeedKmh) << ", mode " << ModeName(last.Cab)
-        << ", limit " << last.Cab.LimitKmh << " km/h, returned brake "
+    out << "  at the end: " << fmt::format("{:.1f} km/h", last.SpeedKmh) << ", mode "
+        << ModeName(last.Cab) << ", limit " << last.Cab.LimitKmh << " km/h, returned brake "
         << NotchName(last.Returned.Brake, run.Record.EmergencyNotch) << ", power "
         << last.Returned.Power << "\n";
   }
@@ -136,10 +121,9 @@ void WriteEvents(std::ostream& out, const RunContext& run) {
   for (size_t i = 0; i < run.Record.Fired.size(); ++i) {
     const FiredEvent& fired = run.Record.Fired[i];
     const ScenarioEvent& event = s.Events[fired.EventIndex];
-    char line[96];
-    std::snprintf(line, sizeof line, "  %8.2f s %8.1f m %6.1f km/h  ", fired.TimeS, fired.PositionM,
-                  fired.SpeedKmh);
-    out << line << DescribeActions(event.Actions);
+    out << fmt::format("  {:8.2f} s {:8.1f} m {:6.1f} km/h  ", fired.TimeS, fired.PositionM,
+                       fired.SpeedKmh)
+        << DescribeActions(event.Actions);
     if (!event.Label.empty()) {
       out << "  \"" << event.Label << "\"";
     }
@@ -175,9 +159,7 @@ void WriteCab(std::ostream& out, const RunAnalysis& analysis) {
   for (size_t i = 0; i < lines.size() && i < CabLinesShown; ++i) {
     out << "  " << Where(lines[i].first->At) << "  " << lines[i].second << "\n";
   }
-  if (lines.size() > CabLinesShown) {
-    out << "  ... " << lines.size() - CabLinesShown << " more in the trace\n";
-  }
+  WriteMore(out, lines.size(), CabLinesShown);
 }
 
 void WriteSounds(std::ostream& out, const RunAnalysis& analysis) {
@@ -194,11 +176,14 @@ void WriteSounds(std::ostream& out, const RunAnalysis& analysis) {
       }
       out << word << tally->Count << " at";
       for (double timeS : tally->FirstTimesS) {
-        out << Format(" %.2f", timeS);
+        out << fmt::format(" {:.2f}", timeS);
       }
       out << (tally->Count > tally->FirstTimesS.size() ? " ... s" : " s");
     }
     out << "\n";
+  }
+  if (!analysis.ChimeNote.empty()) {
+    out << "  " << analysis.ChimeNote << "\n";
   }
 }
 
@@ -229,11 +214,10 @@ namespace {
 
 // The distance and time from the drop to a later moment, or the text for none.
 std::string Span(const BrakingRow& drop, const std::optional<Moment>& to, const char* format,
-                 const char* none) {
-  char text[48];
-  std::snprintf(text, sizeof text, format, to ? to->PositionM - drop.At.PositionM : 0.0,
-                to ? to->TimeS - drop.At.TimeS : 0.0);
-  return to ? text : none;
+                 std::string none) {
+  return to ? fmt::format(fmt::runtime(format), to->PositionM - drop.At.PositionM,
+                          to->TimeS - drop.At.TimeS)
+            : none;
 }
 
 }  // namespace
@@ -241,13 +225,11 @@ std::string Span(const BrakingRow& drop, const std::optional<Moment>& to, const 
 // Drops are matched across sets by their order: the same scenario lowers the
 // limit in the same order whatever the options, only the braking differs.
 void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
-  char line[256];
   size_t rows = 0;
   std::string names(45, ' '), heads = "      time   position  limit           speed ";
   for (const RunSet& set : sets) {
     rows = std::max(rows, set.Run->Analysis.Braking.size());
-    std::snprintf(line, sizeof line, "| %-47s", set.Name.c_str());
-    names += set.Name.empty() ? "" : line;
+    names += set.Name.empty() ? "" : fmt::format("| {:<47}", set.Name);
     heads += "|         to under   over       to release notch ";
   }
   out << (names.size() > 45 ? names + "\n" : "") << heads << "  why\n";
@@ -255,23 +237,22 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
     const BrakingRow* first = &std::find_if(sets.begin(), sets.end(), [&](const RunSet& set) {
                                  return row < set.Run->Analysis.Braking.size();
                                })->Run->Analysis.Braking[row];
-    std::snprintf(line, sizeof line, "%8.2f s %8.1f m %4d->%-4d %6.1f km/h ", first->At.TimeS,
-                  first->At.PositionM, first->LimitBeforeKmh, first->LimitAfterKmh,
-                  first->At.SpeedKmh);
-    out << line;
+    out << fmt::format("{:8.2f} s {:8.1f} m {:4}->{:<4} {:6.1f} km/h ", first->At.TimeS,
+                       first->At.PositionM, first->LimitBeforeKmh, first->LimitAfterKmh,
+                       first->At.SpeedKmh);
     for (const RunSet& set : sets) {
       if (row >= set.Run->Analysis.Braking.size()) {
         out << "|" << std::string(48, ' ');
         continue;
       }
-      const BrakingRow* drop = &set.Run->Analysis.Braking[row];
-      const char* released = drop->Notch > 0 ? "never" : "-";
-      std::snprintf(
-          line, sizeof line, "| %16s %6.1f %16s %-5s ",
-          Span(*drop, drop->UnderLimit, "%7.1f m %6.2f s", "never").c_str(), drop->PeakOverKmh,
-          Span(*drop, drop->Released, "%7.1f m %6.2f s", released).c_str(),
-          drop->Notch > 0 ? NotchName(drop->Notch, set.Run->Record.EmergencyNotch).c_str() : "-");
-      out << line;
+      const BrakingRow& drop = set.Run->Analysis.Braking[row];
+      out << fmt::format(
+          "| {:>16} {:6.1f} {:>16} {:<5} ",
+          Span(drop, drop.UnderLimit, "{:7.1f} m {:6.2f} s",
+               drop.Overtaken ? "overtaken" : "never"),
+          drop.PeakOverKmh,
+          Span(drop, drop.Released, "{:7.1f} m {:6.2f} s", drop.Notch > 0 ? "never" : "-"),
+          drop.Notch > 0 ? NotchName(drop.Notch, set.Run->Record.EmergencyNotch) : "-");
     }
     out << "  " << first->Why << "\n";
   }
@@ -280,16 +261,14 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
 void WriteBrakingCsv(std::ostream& out, const std::vector<RunSet>& sets) {
   out << "set,drop,time_s,position_m,why,limit_before_kmh,limit_after_kmh,speed_kmh,under_m,"
          "under_s,peak_over_kmh,release_m,release_s,notch\n";
-  char line[320];
   for (const RunSet& set : sets) {
     for (size_t i = 0; i < set.Run->Analysis.Braking.size(); ++i) {
       const BrakingRow& drop = set.Run->Analysis.Braking[i];
-      std::snprintf(line, sizeof line, "%s,%zu,%.3f,%.1f,%s,%d,%d,%.2f,%s,%.2f,%s,%d\n",
-                    set.Name.c_str(), i + 1, drop.At.TimeS, drop.At.PositionM, drop.Why.c_str(),
-                    drop.LimitBeforeKmh, drop.LimitAfterKmh, drop.At.SpeedKmh,
-                    Span(drop, drop.UnderLimit, "%.1f,%.3f", ",").c_str(), drop.PeakOverKmh,
-                    Span(drop, drop.Released, "%.1f,%.3f", ",").c_str(), drop.Notch);
-      out << line;
+      out << fmt::format("{},{},{:.3f},{:.1f},{},{},{},{:.2f},{},{:.2f},{},{}\n", set.Name, i + 1,
+                         drop.At.TimeS, drop.At.PositionM, drop.Why, drop.LimitBeforeKmh,
+                         drop.LimitAfterKmh, drop.At.SpeedKmh,
+                         Span(drop, drop.UnderLimit, "{:.1f},{:.3f}", ","), drop.PeakOverKmh,
+                         Span(drop, drop.Released, "{:.1f},{:.3f}", ","), drop.Notch);
     }
   }
 }
