@@ -4,6 +4,7 @@
 # one search per rule, no depth cut-off, no bitstate hashing.
 #
 #   bash scripts/prove.sh              # every rule, full alphabet; then the sanitizer build
+#   bash scripts/prove.sh --full --combined  # every rule in one search, full alphabet
 #   bash scripts/prove.sh --reduced    # every rule, the reduced alphabet (CI)
 #   bash scripts/prove.sh --faults     # each planted fault, one at a time: its counterexample
 #   bash scripts/prove.sh --rule N     # one rule only (with --reduced or --faults as well)
@@ -63,6 +64,7 @@ only_rule=
 combined=
 while [ $# -gt 0 ]; do
   case $1 in
+    --full) mode=full ;;
     --reduced) mode=reduced ;;
     --faults) mode=faults ;;
     --rule) only_rule=$2; shift ;;
