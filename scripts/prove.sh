@@ -55,7 +55,7 @@ faults=(
   "6|plugin/frame_step.cpp|s/panel\[PanelAtsRunning\] = 1;/panel[PanelAtsRunning] = 1;\n    panel[PanelAtsReady] = 0;/"
   "7|plugin/signal_events.cpp|s/atc.StepFlags.fill(0);//"
   "9|controller/run_cycle.cpp|s/ || (atc.RollbackSeen\[0\] \&\& atc.RollbackSeen\[1\])//"
-  "10|controller/run_cycle.cpp|s/atc.SpeedStep == 0 || atc.SpeedStep == 11/atc.SpeedStep == 0/"
+  "10|controller/run_cycle.cpp|s/atc.SpeedStep == SpeedStepNoCode || atc.SpeedStep == SpeedStepStop/atc.SpeedStep == SpeedStepNoCode/"
   "11|plugin/exports.cpp|s/ATC_CALL KeyUp(int32_t) noexcept {}/ATC_CALL KeyUp(int32_t key) noexcept { OnKeyDown(key); }/"
 )
 
