@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -89,15 +90,38 @@ struct Action {
 // Limits the cycle can set: the steps' limits, the 25 km/h cap.
 constexpr double LimitsKmh[] = {0, 15, 25, 45, 55, 65, 75, 90, 100, 110, 120};
 
+#ifndef KV_REDUCED
+// Every comparison the code makes on a speed, in km/h: each channel's
+// "no greater than" against the limit and against the limit less the margin,
+// for every limit; the rollback's strict "below -5"; the beacon's "equal to 0".
+std::vector<double> SpeedThresholds() {
+  std::vector<double> at;
+  for (const double limit : LimitsKmh) {
+    at.push_back(limit - ChannelMarginKmh);
+    at.push_back(limit);
+  }
+  std::sort(at.begin(), at.end());
+  return at;
+}
+#endif
+
 std::vector<float> Speeds() {
   std::vector<float> speeds;
   const float inf = std::numeric_limits<float>::infinity();
 #ifndef KV_REDUCED
-  for (const double limit : LimitsKmh) {
+  // One speed in each interval the thresholds cut the line into, taken just
+  // above the threshold that opens it, where a comparison made strict by
+  // mistake would show; then the ends, 0 itself and NaN. No comparison tells
+  // two speeds of one interval apart (proof/README.md).
+  speeds.push_back(std::nextafter(RollbackSpeedKmh, -inf));  // below -5, as -inf
+  speeds.push_back(RollbackSpeedKmh);                        // -5 to -0.625
+  speeds.push_back(0.0F);                                    // as -0.0
+  for (const double t : SpeedThresholds())
+    speeds.push_back(std::nextafter(static_cast<float>(t), inf));  // above 120: as +inf
+  speeds.push_back(std::numeric_limits<float>::quiet_NaN());       // fails every comparison
 #else
   // The limits the reduced alphabet's aspects and the 25 km/h cap can set.
   for (const double limit : {0.0, 25.0, 100.0}) {
-#endif
     // At and just above the limit, and at and just above the limit less the
     // margin: each channel compares "greater than" its threshold.
     const auto atLimit = static_cast<float>(limit);
@@ -107,16 +131,6 @@ std::vector<float> Speeds() {
     speeds.push_back(atLimit);
     speeds.push_back(std::nextafter(atLimit, inf));
   }
-#ifndef KV_REDUCED
-  // The rollback threshold is strict: at it, and the next value below.
-  speeds.push_back(RollbackSpeedKmh);
-  speeds.push_back(std::nextafter(RollbackSpeedKmh, -inf));
-  speeds.push_back(-0.0F);
-  speeds.push_back(inf);
-  speeds.push_back(-inf);
-  speeds.push_back(std::numeric_limits<float>::quiet_NaN());
-  speeds.push_back(-std::numeric_limits<float>::quiet_NaN());
-#else
   speeds.push_back(-std::numeric_limits<float>::infinity());
   speeds.push_back(std::numeric_limits<float>::quiet_NaN());
 #endif
@@ -128,9 +142,11 @@ constexpr int32_t ServiceNotchCounts[] = {4, 8};  // emergency notches 5 and 9
 // Each side of 0, of every ATC notch the options give (4, 9, 11, and the
 // defaults 6 and 10) and of both emergency notches (5, 9).
 constexpr int32_t BrakeNotches[] = {-1, 0, 1, 4, 5, 6, 7, 9, 10, 11, 12};
-constexpr int32_t Aspects[] = {INT32_MIN, 9,  10, 11, 12, 13, 14, 15, 16,       17, 18,
-                               19,        20, 21, 22, 23, 24, 25, 26, 27,       28, 29,
-                               30,        31, 32, 33, 34, 35, 36, 37, INT32_MAX};
+// Every aspect with a step of its own; two of each class (AspectClass) where
+// only equality with the last aspect tells members apart: one in the table and
+// one past it for the aspects from 10 up without a step, both extremes below.
+constexpr int32_t Aspects[] = {INT32_MIN, 9,  10, 11, 12, 13, 15, 19,       21,
+                               23,        25, 28, 30, 32, 34, 36, INT32_MAX};
 constexpr int32_t Reversers[] = {-1, 0, 1};
 #else
 constexpr int32_t ServiceNotchCounts[] = {8};
@@ -201,7 +217,6 @@ struct HostView {
   int32_t driverBrake, driverPower, driverReverser;
   int32_t emergencyNotch;
   int32_t atcNotch;           // what the options and the notches at Initialize give
-  int32_t lastAspect;         // the last SetSignal argument
   uint8_t useAts;             // as the last Initialize configured it
   uint8_t standstill;         // the last frame's speed compares equal to 0
   uint8_t driverAtEmergency;  // the last SetBrake since the last reset gave the emergency notch
@@ -300,11 +315,14 @@ struct Matched {
   HostView host;
 };
 
-// Restored with the state but not compared: the exact last aspect, and the
-// exact speed of the last frame (nothing reads it again but the standstill
-// test, which the compared state holds).
+// Restored with the state but not compared: the exact last aspect, as the
+// module and as the host keep it (always equal, checked after every call, so
+// the class compared stands for both), and the exact speed of the last frame
+// (nothing reads it again but the standstill test, which the compared state
+// holds).
 struct Exact {
   int32_t lastSignal;
+  int32_t hostLastAspect;  // the last SetSignal argument
   float speed;
 };
 
@@ -815,10 +833,11 @@ int Run(const Action& act) {
       if (Checked(SoundsOnce)) {
         h.soundDue[Aspect10SoundSlot] |= act.a == 10;
         h.soundDue[AtcCodeSoundSlot] |= AtcSpeedAspect(act.a) && Module.Controller.Mode != ModeAtc;
-        h.soundDue[ChangeSoundSlot] |= (h.lastAspect >= 10 || act.a >= 10) && act.a != h.lastAspect;
+        h.soundDue[ChangeSoundSlot] |=
+            (Exacts().hostLastAspect >= 10 || act.a >= 10) && act.a != Exacts().hostLastAspect;
       }
       SetSignal(act.a);
-      h.lastAspect = act.a;
+      Exacts().hostLastAspect = act.a;
       break;
     case KSetBeaconData: {
       BeaconData beacon{};
@@ -845,6 +864,13 @@ int Run(const Action& act) {
   const bool normalFrame = act.kind == KElapse && !before.Controller.CutOutSwitch;
   if (const int broken = CheckRanges(normalFrame))
     return broken;
+  // The state store compares the last aspect by class only, for the module's
+  // copy and the host's alike: in every search, whatever its rule, the two
+  // must be the same aspect, or comparing the class would merge states a
+  // later SetSignal tells apart.
+  if (Exacts().hostLastAspect != Module.Controller.LastSignal) {
+    return Broken(StateRanges, "the host's last aspect is the module's", __LINE__);
+  }
   const DriverHandles told{h.driverBrake, h.driverPower, h.driverReverser};
   RULE(StateRanges, std::memcmp(&Module.DriverHandles, &told, sizeof told) == 0);
   return 0;

@@ -4,6 +4,7 @@
 # one search per rule, no depth cut-off, no bitstate hashing.
 #
 #   bash scripts/prove.sh              # every rule, full alphabet; then the sanitizer build
+#   bash scripts/prove.sh --full --combined  # every rule in one search, full alphabet
 #   bash scripts/prove.sh --reduced    # every rule, the reduced alphabet (CI)
 #   bash scripts/prove.sh --faults     # each planted fault, one at a time: its counterexample
 #   bash scripts/prove.sh --rule N     # one rule only (with --reduced or --faults as well)
@@ -54,7 +55,7 @@ faults=(
   "6|plugin/frame_step.cpp|s/panel\[PanelAtsRunning\] = 1;/panel[PanelAtsRunning] = 1;\n    panel[PanelAtsReady] = 0;/"
   "7|plugin/signal_events.cpp|s/atc.StepFlags.fill(0);//"
   "9|controller/run_cycle.cpp|s/ || (atc.RollbackSeen\[0\] \&\& atc.RollbackSeen\[1\])//"
-  "10|controller/run_cycle.cpp|s/atc.SpeedStep == 0 || atc.SpeedStep == 11/atc.SpeedStep == 0/"
+  "10|controller/run_cycle.cpp|s/atc.SpeedStep == SpeedStepNoCode || atc.SpeedStep == SpeedStepStop/atc.SpeedStep == SpeedStepNoCode/"
   "11|plugin/exports.cpp|s/ATC_CALL KeyUp(int32_t) noexcept {}/ATC_CALL KeyUp(int32_t key) noexcept { OnKeyDown(key); }/"
 )
 
@@ -63,6 +64,7 @@ only_rule=
 combined=
 while [ $# -gt 0 ]; do
   case $1 in
+    --full) mode=full ;;
     --reduced) mode=reduced ;;
     --faults) mode=faults ;;
     --rule) only_rule=$2; shift ;;
