@@ -40,13 +40,6 @@ int32_t ReadInt(const std::string& path, const char* key, int32_t fallback) {
 #endif
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-  return text;
-}
-
 size_t Distance(const std::string& a, const std::string& b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) {
@@ -57,7 +50,8 @@ size_t Distance(const std::string& a, const std::string& b) {
     row[0] = i;
     for (size_t j = 1; j <= b.size(); ++j) {
       const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      const size_t differs = IniSameName(&a[i - 1], 1, &b[j - 1], 1) ? 0 : 1;
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + differs});
       diagonal = above;
     }
   }
@@ -67,12 +61,12 @@ size_t Distance(const std::string& a, const std::string& b) {
 // A name within a few typing slips of the wanted one, letter case aside.
 bool NearMiss(const std::string& name, const std::string& wanted) {
   std::string squeezed;
-  for (char c : Lower(name)) {
+  for (char c : name) {
     if (!std::isspace(static_cast<unsigned char>(c)) && c != '[' && c != ']') {
       squeezed += c;
     }
   }
-  return Distance(squeezed, Lower(wanted)) <= 2;
+  return Distance(squeezed, wanted) <= 2;
 }
 
 bool PlainInteger(const std::string& text) {
