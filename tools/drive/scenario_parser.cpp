@@ -174,34 +174,18 @@ bool SecondOf(const toml::node& node, std::string_view name, std::string_view fi
   return text == second;
 }
 
-// Readers for the common shapes of value, straight into the record.
-auto Above(double& into, double bound) {
-  return
-      [&into, bound](const toml::node& n, std::string_view k) { into = NumberAbove(n, k, bound); };
-}
-auto AtLeast(double& into, double lowest) {
-  return [&into, lowest](const toml::node& n, std::string_view k) {
-    into = NumberAtLeast(n, k, lowest);
+// A reader that stores what read(value, key, extra...) makes of the value.
+template <typename Value, typename Read, typename... Extra>
+auto Into(Value& into, Read read, Extra... extra) {
+  return [&into, read, extra...](const toml::node& n, std::string_view k) {
+    into = read(n, k, extra...);
   };
 }
-template <typename Value>
-auto AnyNumber(Value& into) {
-  return [&into](const toml::node& n, std::string_view k) { into = Number(n, k); };
+
+int32_t Int32(const toml::node& node, std::string_view name) {
+  return Integer(node, name, Int32Lowest, Int32Highest);
 }
-template <typename Value>
-auto Whole(Value& into, int64_t lowest = Int32Lowest, int64_t highest = Int32Highest) {
-  return [&into, lowest, highest](const toml::node& n, std::string_view k) {
-    into = Integer(n, k, lowest, highest);
-  };
-}
-template <typename Value>
-auto Flag(Value& into) {
-  return [&into](const toml::node& n, std::string_view k) { into = Boolean(n, k); };
-}
-template <typename Value>
-auto Words(Value& into) {
-  return [&into](const toml::node& n, std::string_view k) { into = Text(n, k); };
-}
+
 // Keeps the value for the table's own checks, after all its keys are read.
 auto Keep(const toml::node*& into) {
   return [&into](const toml::node& n, std::string_view) { into = &n; };
@@ -211,24 +195,26 @@ void ReadTrain(const toml::table& table, TrainSpec& train) {
   constexpr std::string_view Needs = "', the number of the train's notches";
   const std::string needsService = fmt::format("[train] needs 'service_notches{}", Needs);
   const std::string needsPower = fmt::format("[train] needs 'power_notches{}", Needs);
-  ReadFields(table, "[train]",
-             {{"service_notches", Whole(train.ServiceNotches, 1, 64), needsService},
-              {"power_notches", Whole(train.PowerNotches, 1, 64), needsPower},
-              {"acceleration_kmhps", Above(train.AccelerationKmhps, 0.0)},
-              {"constant_power_from_kmh", Above(train.ConstantPowerFromKmh, 0.0)},
-              {"service_deceleration_kmhps", Above(train.ServiceDecelerationKmhps, 0.0)},
-              {"emergency_deceleration_kmhps", Above(train.EmergencyDecelerationKmhps, 0.0)},
-              {"rolling_resistance_kmhps", AtLeast(train.RollingResistanceKmhps, 0.0)},
-              {"air_resistance_at_100kmh_kmhps", AtLeast(train.AirResistanceAt100KmhKmhps, 0.0)}});
+  ReadFields(
+      table, "[train]",
+      {{"service_notches", Into(train.ServiceNotches, Integer, 1, 64), needsService},
+       {"power_notches", Into(train.PowerNotches, Integer, 1, 64), needsPower},
+       {"acceleration_kmhps", Into(train.AccelerationKmhps, NumberAbove, 0.0)},
+       {"constant_power_from_kmh", Into(train.ConstantPowerFromKmh, NumberAbove, 0.0)},
+       {"service_deceleration_kmhps", Into(train.ServiceDecelerationKmhps, NumberAbove, 0.0)},
+       {"emergency_deceleration_kmhps", Into(train.EmergencyDecelerationKmhps, NumberAbove, 0.0)},
+       {"rolling_resistance_kmhps", Into(train.RollingResistanceKmhps, NumberAtLeast, 0.0)},
+       {"air_resistance_at_100kmh_kmhps",
+        Into(train.AirResistanceAt100KmhKmhps, NumberAtLeast, 0.0)}});
 }
 
 // The options of [options], and of a [[variant]] with its name among them.
 void ReadOptions(const toml::table& table, std::string_view where, PluginOptions& options,
                  std::optional<Field> name = std::nullopt) {
   std::vector<Field> fields = {
-      {"use_120_signal", Flag(options.Use120Signal)},
-      {"use_ats", Flag(options.UseAts)},
-      {"atc_brake_notch", Whole(options.AtcBrakeNotch)},
+      {"use_120_signal", Into(options.Use120Signal, Boolean)},
+      {"use_ats", Into(options.UseAts, Boolean)},
+      {"atc_brake_notch", Into(options.AtcBrakeNotch, Int32)},
       {"ini", [&](const toml::node& n, std::string_view k) {
          if (table.size() > (name && table.contains(name->Key) ? 2U : 1U)) {
            Fail(n, "'ini' gives the whole KELVRIN.ini and cannot be combined with other options");
@@ -255,7 +241,7 @@ void ReadTrack(const toml::table& table, std::vector<GradientSection>& gradients
     constexpr std::string_view Needs = "each gradients entry needs 'from_m' and 'permille'";
     const toml::table& section = RequireTable(entry, "gradients entry");
     ReadFields(section, "a gradients entry",
-               {{"from_m", AnyNumber(read.FromM), Needs},
+               {{"from_m", Into(read.FromM, Number), Needs},
                 {"permille",
                  [&](const toml::node& n, std::string_view k) {
                    read.Permille = Number(n, k);
@@ -309,7 +295,7 @@ void ReadRun(const toml::table& table, RunSettings& run) {
                    Fail(n, "'duration_s' must be at most 86400 (24 hours)");
                  }
                }},
-              {"end_position_m", AnyNumber(run.EndPositionM)},
+              {"end_position_m", Into(run.EndPositionM, Number)},
               {"loop",
                [&](const toml::node& n, std::string_view k) {
                  run.Loop = SecondOf(n, k, "closed", "open") ? LoopKind::Open : LoopKind::Closed;
@@ -329,7 +315,7 @@ void ReadRun(const toml::table& table, RunSettings& run) {
   }
 }
 
-int32_t BrakeNotch(const toml::node& node, const TrainSpec& train, std::string_view name) {
+int32_t BrakeNotch(const toml::node& node, std::string_view name, TrainSpec train) {
   const int32_t emergency = EmergencyNotchOf(train);
   if (node.is_string()) {
     const std::string word = node.as_string()->get();
@@ -365,23 +351,13 @@ int32_t ReverserPosition(const toml::node& node, std::string_view name) {
   return Integer(node, name, -1, 1);
 }
 
-template <typename Value>
-auto Brake(Value& into, const TrainSpec& train) {
-  return
-      [&into, &train](const toml::node& n, std::string_view k) { into = BrakeNotch(n, train, k); };
-}
-template <typename Value>
-auto Reverser(Value& into) {
-  return [&into](const toml::node& n, std::string_view k) { into = ReverserPosition(n, k); };
-}
-
 void ReadStart(const toml::table& table, const TrainSpec& train, StartState& start) {
   ReadFields(table, "[start]",
-             {{"speed_kmh", AnyNumber(start.SpeedKmh)},
-              {"position_m", AnyNumber(start.PositionM)},
-              {"brake", Brake(start.Brake, train)},
-              {"power", Whole(start.Power, 0, train.PowerNotches)},
-              {"reverser", Reverser(start.Reverser)}});
+             {{"speed_kmh", Into(start.SpeedKmh, Number)},
+              {"position_m", Into(start.PositionM, Number)},
+              {"brake", Into(start.Brake, BrakeNotch, train)},
+              {"power", Into(start.Power, Integer, 0, train.PowerNotches)},
+              {"reverser", Into(start.Reverser, ReverserPosition)}});
 }
 
 // The cab keys by name; a bare integer names any other key of the host.
@@ -419,8 +395,8 @@ void ReadDriver(const toml::table& table, DriverSettings& driver) {
                  driver.Style = SecondOf(n, k, "scripted", "follow") ? DriverStyle::Follow
                                                                      : DriverStyle::Scripted;
                }},
-              {"margin_kmh", AtLeast(driver.MarginKmh, 0.0)},
-              {"reaction_s", AtLeast(driver.ReactionS, 0.0)}});
+              {"margin_kmh", Into(driver.MarginKmh, NumberAtLeast, 0.0)},
+              {"reaction_s", Into(driver.ReactionS, NumberAtLeast, 0.0)}});
 }
 
 // The event's one trigger, from the first key that named one.
@@ -456,7 +432,7 @@ void ReadBeacon(const toml::node& node, std::optional<BeaconPass>& into) {
       "parameter = {} }}",
       ResetBeaconType, ResetBeaconParameter);
   ReadFields(RequireTable(node, "beacon"), "'beacon'",
-             {{"type", Whole(pass.Type), needs},
+             {{"type", Into(pass.Type, Int32), needs},
               {"parameter", [&](const toml::node& n, std::string_view k) {
                  pass.Parameter = Integer(n, k, Int32Lowest, Int32Highest);
                  pass.ParameterGiven = true;
@@ -489,10 +465,10 @@ ScenarioEvent ReadEvent(const toml::table& table, const TrainSpec& train) {
        {"speed_above_kmh", trigger(TriggerKind::SpeedAbove)},
        {"speed_below_kmh", trigger(TriggerKind::SpeedBelow)},
        {"stopped", trigger(TriggerKind::Stopped)},
-       {"reverser", Reverser(actions.Reverser)},
-       {"power", Whole(actions.Power, 0, train.PowerNotches)},
-       {"brake", Brake(actions.Brake, train)},
-       {"signal", Whole(actions.Signal)},
+       {"reverser", Into(actions.Reverser, ReverserPosition)},
+       {"power", Into(actions.Power, Integer, 0, train.PowerNotches)},
+       {"brake", Into(actions.Brake, BrakeNotch, train)},
+       {"signal", Into(actions.Signal, Int32)},
        {"beacon", [&](const toml::node& n, std::string_view) { ReadBeacon(n, actions.Beacon); }},
        {"key",
         [&](const toml::node& n, std::string_view) {
@@ -504,7 +480,7 @@ ScenarioEvent ReadEvent(const toml::table& table, const TrainSpec& train) {
             actions.Keys.push_back(ReadKey(key));
           }
         }},
-       {"label", Words(event.Label)},
+       {"label", Into(event.Label, Text)},
        {"repeat_every_s", Keep(everyS)},
        {"repeat_every_m", Keep(everyM)},
        {"repeats", Keep(repeats)}});
@@ -563,7 +539,7 @@ void CheckOrder(const toml::array& list, const std::vector<ScenarioEvent>& event
 ScenarioVariant ReadVariant(const toml::table& table, size_t index) {
   ScenarioVariant variant;
   PluginOptions read;
-  ReadOptions(table, "[[variant]]", read, Field{"name", Words(variant.Name)});
+  ReadOptions(table, "[[variant]]", read, Field{"name", Into(variant.Name, Text)});
   std::vector<std::pair<std::string, std::string>>& edits = variant.Options.Overrides;
   if (read.Use120Signal) {
     edits.emplace_back(IniKeyUse120Signal, *read.Use120Signal ? "1" : "0");
@@ -605,8 +581,8 @@ Scenario ReadScenario(const toml::table& root, const std::string& fileName) {
     return [read](const toml::node& n, std::string_view k) { read(RequireTable(n, k)); };
   };
   ReadFields(root, "the scenario",
-             {{"title", Words(scenario.Title)},
-              {"description", Words(scenario.Description)},
+             {{"title", Into(scenario.Title, Text)},
+              {"description", Into(scenario.Description, Text)},
               {"train", table([&](const toml::table& t) {
                  ReadTrain(t, scenario.Train);
                  scenario.Start.Brake = EmergencyNotchOf(scenario.Train);
