@@ -9,7 +9,6 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -65,9 +64,7 @@ CLI::Validator Between(double low, double high) {
         if (end != text.c_str() && *end == '\0' && value >= low && value <= high) {
           return "";
         }
-        char reason[96];
-        std::snprintf(reason, sizeof reason, "must be a number from %g to %g, not ", low, high);
-        return reason + text;
+        return fmt::format("must be a number from {:g} to {:g}, not {}", low, high, text);
       },
       "");
 }
@@ -168,10 +165,9 @@ class Progress {
       return;
     }
     LastShownS = elapsed;
-    char line[96];
-    std::snprintf(line, sizeof line, "\rdrive: %.0f of %.0f s simulated (%.0f%%) ", row.TimeS,
-                  DurationS, 100.0 * row.TimeS / DurationS);
-    Err << line << std::flush;
+    Err << fmt::format("\rdrive: {:.0f} of {:.0f} s simulated ({:.0f}%) ", row.TimeS, DurationS,
+                       100.0 * row.TimeS / DurationS)
+        << std::flush;
     Shown = true;
   }
 

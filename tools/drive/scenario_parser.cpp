@@ -164,14 +164,15 @@ std::string Text(const toml::node& node, std::string_view name) {
   return node.as_string()->get();
 }
 
-// One of two words, as the string at node must be: true for the second.
-bool SecondOf(const toml::node& node, std::string_view name, std::string_view first,
-              std::string_view second) {
+// One of two words, as the string at node must be, and what each stands for.
+template <typename Value>
+Value OneOf(const toml::node& node, std::string_view name, std::string_view first, Value firstValue,
+            std::string_view second, Value secondValue) {
   const std::string text = Text(node, name);
   if (text != first && text != second) {
     Fail(node, fmt::format("'{}' must be \"{}\" or \"{}\", not \"{}\"", name, first, second, text));
   }
-  return text == second;
+  return text == second ? secondValue : firstValue;
 }
 
 // A reader that stores what read(value, key, extra...) makes of the value.
@@ -184,6 +185,17 @@ auto Into(Value& into, Read read, Extra... extra) {
 
 int32_t Int32(const toml::node& node, std::string_view name) {
   return Integer(node, name, Int32Lowest, Int32Highest);
+}
+
+// As read(value, key, bound) has it, and at most highest: "at most 86400 (24 hours)".
+template <typename Read>
+auto AtMost(double& into, Read read, double bound, double highest, std::string_view note) {
+  return [&into, read, bound, highest, note](const toml::node& n, std::string_view k) {
+    into = read(n, k, bound);
+    if (into > highest) {
+      Fail(n, fmt::format("'{}' must be at most {:g}{}", k, highest, note));
+    }
+  };
 }
 
 // Keeps the value for the table's own checks, after all its keys are read.
@@ -281,30 +293,14 @@ void ReadSpeedProfile(const toml::node& node, std::vector<SpeedPoint>& profile) 
 void ReadRun(const toml::table& table, RunSettings& run) {
   const toml::node* profile = nullptr;
   ReadFields(table, "[run]",
-             {{"frame_rate_hz",
-               [&](const toml::node& n, std::string_view k) {
-                 run.FrameRateHz = NumberAtLeast(n, k, 1.0);
-                 if (run.FrameRateHz > 1000.0) {
-                   Fail(n, "'frame_rate_hz' must be at most 1000");
-                 }
-               }},
-              {"duration_s",
-               [&](const toml::node& n, std::string_view k) {
-                 run.DurationS = NumberAbove(n, k, 0.0);
-                 if (run.DurationS > 86400.0) {
-                   Fail(n, "'duration_s' must be at most 86400 (24 hours)");
-                 }
-               }},
+             {{"frame_rate_hz", AtMost(run.FrameRateHz, NumberAtLeast, 1.0, 1000.0, "")},
+              {"duration_s", AtMost(run.DurationS, NumberAbove, 0.0, 86400.0, " (24 hours)")},
               {"end_position_m", Into(run.EndPositionM, Number)},
               {"loop",
-               [&](const toml::node& n, std::string_view k) {
-                 run.Loop = SecondOf(n, k, "closed", "open") ? LoopKind::Open : LoopKind::Closed;
-               }},
+               Into(run.Loop, OneOf<LoopKind>, "closed", LoopKind::Closed, "open", LoopKind::Open)},
               {"speed_profile", Keep(profile)},
-              {"chart_axis", [&](const toml::node& n, std::string_view k) {
-                 run.Axis =
-                     SecondOf(n, k, "time", "distance") ? ChartAxis::Distance : ChartAxis::Time;
-               }}});
+              {"chart_axis", Into(run.Axis, OneOf<ChartAxis>, "time", ChartAxis::Time, "distance",
+                                  ChartAxis::Distance)}});
   if (profile != nullptr) {
     if (run.Loop != LoopKind::Open) {
       Fail(*profile, "'speed_profile' is for loop = \"open\"; a closed loop computes the speed");
@@ -390,11 +386,8 @@ KeyPress ReadKey(const toml::node& node) {
 
 void ReadDriver(const toml::table& table, DriverSettings& driver) {
   ReadFields(table, "[driver]",
-             {{"style",
-               [&](const toml::node& n, std::string_view k) {
-                 driver.Style = SecondOf(n, k, "scripted", "follow") ? DriverStyle::Follow
-                                                                     : DriverStyle::Scripted;
-               }},
+             {{"style", Into(driver.Style, OneOf<DriverStyle>, "scripted", DriverStyle::Scripted,
+                             "follow", DriverStyle::Follow)},
               {"margin_kmh", Into(driver.MarginKmh, NumberAtLeast, 0.0)},
               {"reaction_s", Into(driver.ReactionS, NumberAtLeast, 0.0)}});
 }
