@@ -41,23 +41,13 @@ struct Fault {
   FailAt(at.source(), std::move(message));
 }
 
+// What a value is, in the words of the messages, by toml++'s order of kinds.
 std::string KindOf(const toml::node& node) {
-  switch (node.type()) {
-    case toml::node_type::string:
-      return "a string";
-    case toml::node_type::integer:
-      return "an integer";
-    case toml::node_type::floating_point:
-      return "a decimal number";
-    case toml::node_type::boolean:
-      return "true or false";
-    case toml::node_type::table:
-      return "a table";
-    case toml::node_type::array:
-      return "an array";
-    default:
-      return "a date or time";
-  }
+  static_assert(toml::node_type::boolean == toml::node_type{6});
+  constexpr const char* Kinds[] = {
+      "",           "a table",          "an array",      "a string",
+      "an integer", "a decimal number", "true or false", "a date or time"};
+  return Kinds[std::min(static_cast<size_t>(node.type()), std::size(Kinds) - 1)];
 }
 
 // How one key of a table is read: the reader gets the key's value and its name
