@@ -7,10 +7,8 @@
 #include <CLI/CLI.hpp>
 
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -190,15 +188,13 @@ class Progress {
 
 // Puts --ini in place of the scenario's options; false with a message on err.
 bool ReadIniArgument(const std::string& path, PluginOptions& options, std::ostream& err) {
-  std::ifstream file(path, std::ios::binary);
-  std::error_code failure;
-  if (fs::is_directory(path, failure) || !file) {
-    err << "drive: cannot read " << path << ": "
-        << (fs::is_directory(path, failure) ? "Is a directory" : std::strerror(errno)) << "\n";
+  const std::string problem = WhyUnreadable(path);
+  if (!problem.empty()) {
+    err << "drive: cannot read " << path << ": " << problem << "\n";
     return false;
   }
   options = PluginOptions{};
-  options.IniText = std::string(std::istreambuf_iterator<char>(file), {});
+  options.IniText = FileBytes(path);
   return true;
 }
 

@@ -6,8 +6,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -209,8 +207,7 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
     report.Problem = problem;
     return report;
   }
-  std::ifstream file(path, std::ios::binary);
-  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  const std::string bytes = FileBytes(path);
   IniReport report = Defaults(serviceNotches, "");
   const FileLook look = LookAt(Lines(bytes), WideWithoutMark(bytes), report.Warnings);
   const int32_t emergency = EmergencyNotchFor(serviceNotches);

@@ -16,7 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
-#include <sstream>
+#include <iterator>
 
 #include "published_numbers.h"
 #include "scenario_parser.h"
@@ -639,17 +639,19 @@ std::string WhyUnreadable(const std::string& path) {
   return "";
 }
 
+std::string FileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
 ParsedScenario ParseScenarioFile(const std::string& path) {
   const std::string problem = WhyUnreadable(path);
-  std::ifstream file(path, std::ios::binary);
-  if (!problem.empty() || !file) {
+  if (!problem.empty()) {
     ParsedScenario failed;
     failed.Error = ScenarioError{path, 0, 0, "cannot open the scenario file: " + problem};
     return failed;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  return ParseScenarioText(text.str(), path);
+  return ParseScenarioText(FileBytes(path), path);
 }
 
 std::string FormatScenarioError(const ScenarioError& error) {
