@@ -15,8 +15,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <limits>
 #include <iterator>
+#include <limits>
 
 #include "published_numbers.h"
 #include "scenario_parser.h"
