@@ -19,25 +19,6 @@ unsigned char LowerAscii(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
 }
 
-struct Span {
-  const char* begin;
-  size_t length;
-};
-
-bool SameName(Span name, const char* wanted) {
-  const size_t wantedLength = std::strlen(wanted);
-  if (name.length != wantedLength) {
-    return false;
-  }
-  for (size_t i = 0; i < wantedLength; ++i) {
-    if (LowerAscii(static_cast<unsigned char>(name.begin[i])) !=
-        LowerAscii(static_cast<unsigned char>(wanted[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 int DigitValue(unsigned char c) {
   if (c >= '0' && c <= '9') {
     return c - '0';
@@ -194,23 +175,38 @@ struct LineScanner {
   unsigned char pending[3] = {};
   size_t pendingCount = 0;
 
-  void EndLine() {
+  size_t lineStart = 0;  // bytes of the text before the line
+  size_t charEnd = 0;    // bytes of the text up to the end of the character put
+  size_t crEnd = 0;      // the same for a CR, which may be the first of a pair
+
+  // The line ends at byte end of the text, its line end included.
+  void EndLine(size_t end) {
     if (line.part != LineFields::Part::Start) {
-      stopped = !visit(context, ViewOf(line, number));
+      IniLine view = ViewOf(line, number);
+      view.Offset = lineStart;
+      view.Length = end - lineStart;
+      stopped = !visit(context, view);
     }
     line = LineFields{};
+    lineStart = end;
+    ++number;
   }
 
-  // The LF of a CR LF pair ends no line of its own.
+  // A CR's line is handed on at the next character, so that the LF of a CR LF
+  // pair is counted in it.
   void PutChar(char c) {
-    if (c == '\n' && afterCr) {
+    if (afterCr) {
       afterCr = false;
-      return;
+      EndLine(c == '\n' ? charEnd : crEnd);
+      if (c == '\n') {
+        return;
+      }
     }
-    afterCr = c == '\r';
-    if (c == '\n' || c == '\r') {
-      EndLine();
-      ++number;
+    if (c == '\r') {
+      afterCr = true;
+      crEnd = charEnd;
+    } else if (c == '\n') {
+      EndLine(charEnd);
     } else {
       line.Put(c);
     }
@@ -249,6 +245,7 @@ struct LineScanner {
 
   void Feed(const unsigned char* bytes, size_t count) {
     for (size_t i = 0; i < count && !stopped; ++i) {
+      charEnd = i + 1;
       if (atStart) {
         TakeByteOrderMark(bytes[i]);
       } else if (encoding == Encoding::Bytes) {
@@ -269,15 +266,29 @@ struct LineScanner {
       FlushPending();
     }
     if (!stopped) {
-      EndLine();
+      EndLine(afterCr ? crEnd : charEnd);
     }
   }
 };
 
 }  // namespace
 
+bool IniSameName(const char* name, size_t length, const char* wanted, size_t wantedLength) {
+  if (length != wantedLength) {
+    return false;
+  }
+  for (size_t i = 0; i < wantedLength; ++i) {
+    if (LowerAscii(static_cast<unsigned char>(name[i])) !=
+        LowerAscii(static_cast<unsigned char>(wanted[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool IniNameIs(const IniLine& line, const char* wanted) {
-  return line.NameLength <= FieldCapacity && SameName({line.Name, line.NameLength}, wanted);
+  return line.NameLength <= FieldCapacity &&
+         IniSameName(line.Name, line.NameLength, wanted, std::strlen(wanted));
 }
 
 void SplitIniLines(const unsigned char* bytes, size_t count, IniLineVisitor visit, void* context) {

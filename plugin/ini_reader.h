@@ -39,10 +39,16 @@ struct IniLine {
   bool HasValue = false;        // a key with '='
   const char* Value = nullptr;  // what the conversion reads: quotes taken off,
   size_t ValueLength = 0;       // cut to the short buffer; 0 gives the default
+  size_t Offset = 0;            // where the line starts in the bytes given,
+  size_t Length = 0;            // and its bytes, its end of line included
 };
 
 // Whether the line names the wanted section or key, letter case aside.
 bool IniNameIs(const IniLine& line, const char* wanted);
+
+// Whether two names are the same, letter case aside (ASCII letters only, as
+// the Windows reader compares them).
+bool IniSameName(const char* name, size_t length, const char* wanted, size_t wantedLength);
 
 // Called for each line in turn; returns false to stop.
 using IniLineVisitor = bool (*)(void* context, const IniLine& line);

@@ -44,6 +44,10 @@ TEST(DriveScenario, MalformedScenarioGivesOneMessageWithItsFileAndLine) {
       {Train + "[[event]]\nposition_m = 800\nsignal = 30\n[[event]]\ntime_s = 1\nsignal = 25\n"
                "[[event]]\nposition_m = 300\nsignal = 25\n",
        10, "events out of order: position_m = 300"},
+      {Train + "[[variant]]\nuse_atc = 1\n", 5,
+       "'use_atc' in [[variant]]; expected one of: name, use_"},
+      {Train + "[[variant]]\nini = \"\"\nuse_ats = true\n", 5, "cannot be combined"},
+      {Train + "[[variant]]\nuse_ats = true\n[[variant]]\nname = \"UseATS=1\"\n", 6, "a second"},
   };
   for (const auto& bad : cases) {
     SCOPED_TRACE(bad.Text);
@@ -129,6 +133,11 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
        "ATCBrakeNotch=4,UseATS=1:\nSummary  " +
            (folder / "sets" / "ATCBrakeNotch_4_UseATS_1").string() +
            "|ATCBrakeNotch_2|braking.csv  (every set)"},
+      {{"FILE", "--compare", "--plugin", KELVRIN_LIBRARY, "--out", (folder / "variants").string()},
+       runs + "time_s = 0\nsignal = 30\n[[variant]]\nname = \"B 4\"\natc_brake_notch = 4\n"
+              "[[variant]]\nuse_ats = true\n",
+       ExitOk,
+       "B 4:\nSummary|B_4|UseATS=1:\nSummary|UseATS_1|"},
       {run, runs + "time_s = 0\nsignal = 45\n", ExitOk,
        "drive: warning: line 6: aspect 45 carries no ATC code|  line 6: aspect 45 carries"},
       {run, runs + "time_s = 0\nbeacon = { type = 600 }\n", ExitOk,

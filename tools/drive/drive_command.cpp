@@ -3,13 +3,12 @@
 // the chart. Or, with --check-ini, show how the plug-in reads an options file.
 #include "drive_command.h"
 
+#include <fmt/format.h>
 #include <CLI/CLI.hpp>
+
 #include <cctype>
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -63,9 +62,7 @@ CLI::Validator Between(double low, double high) {
         if (end != text.c_str() && *end == '\0' && value >= low && value <= high) {
           return "";
         }
-        char reason[96];
-        std::snprintf(reason, sizeof reason, "must be a number from %g to %g, not ", low, high);
-        return reason + text;
+        return fmt::format("must be a number from {:g} to {:g}, not {}", low, high, text);
       },
       "");
 }
@@ -166,10 +163,9 @@ class Progress {
       return;
     }
     LastShownS = elapsed;
-    char line[96];
-    std::snprintf(line, sizeof line, "\rdrive: %.0f of %.0f s simulated (%.0f%%) ", row.TimeS,
-                  DurationS, 100.0 * row.TimeS / DurationS);
-    Err << line << std::flush;
+    Err << fmt::format("\rdrive: {:.0f} of {:.0f} s simulated ({:.0f}%) ", row.TimeS, DurationS,
+                       100.0 * row.TimeS / DurationS)
+        << std::flush;
     Shown = true;
   }
 
@@ -190,27 +186,27 @@ class Progress {
   bool Shown = false;
 };
 
-// Puts --ini and --set over the scenario's options; false with a message on err.
-bool ApplyOptionArguments(const CommandLine& line, const std::vector<std::string>& settings,
-                          PluginOptions& options, std::ostream& err) {
-  if (!line.IniPath.empty()) {
-    std::ifstream file(line.IniPath, std::ios::binary);
-    std::error_code failure;
-    if (fs::is_directory(line.IniPath, failure) || !file) {
-      err << "drive: cannot read " << line.IniPath << ": "
-          << (fs::is_directory(line.IniPath, failure) ? "Is a directory" : std::strerror(errno))
-          << "\n";
-      return false;
-    }
-    options = PluginOptions{};
-    options.IniText = std::string(std::istreambuf_iterator<char>(file), {});
+// Puts --ini in place of the scenario's options; false with a message on err.
+bool ReadIniArgument(const std::string& path, PluginOptions& options, std::ostream& err) {
+  const std::string problem = WhyUnreadable(path);
+  if (!problem.empty()) {
+    err << "drive: cannot read " << path << ": " << problem << "\n";
+    return false;
   }
+  options = PluginOptions{};
+  options.IniText = FileBytes(path);
+  return true;
+}
+
+// Puts KEY=VALUE settings over the options; false with a message on err.
+bool ApplySettings(const std::vector<std::string>& settings, PluginOptions& options,
+                   std::ostream& err) {
   for (const std::string& setting : settings) {
     const size_t equals = setting.find('=');
     const char* key = PluginOptionKey(setting.substr(0, equals));
     if (equals == std::string::npos || key == nullptr) {
-      err << "drive: --set " << setting << ": expected KEY=VALUE with KEY one of "
-          << IniKeyUse120Signal << ", " << IniKeyUseAts << ", " << IniKeyAtcBrakeNotch << "\n";
+      err << fmt::format("drive: --set {}: expected KEY=VALUE with KEY one of {}, {}, {}\n",
+                         setting, IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch);
       return false;
     }
     options.Overrides.emplace_back(key, setting.substr(equals + 1));
@@ -239,7 +235,8 @@ bool WriteFile(const fs::path& path, Writer write, std::ostream& err) {
 
 // One option set's run and what came of it; a plain run is one set.
 struct SetRun {
-  std::string Name;  // the --set group under --compare, else empty
+  std::string Name;  // the --set group or the variant under --compare, else empty
+  const ScenarioVariant* Variant = nullptr;
   Scenario Setup;
   fs::path Dir;
   RunRecord Record;
@@ -307,13 +304,14 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
     set.Analysis.Warnings.insert(set.Analysis.Warnings.begin() + static_cast<std::ptrdiff_t>(i),
                                  "KELVRIN.ini: " + options.Warnings[i]);
   }
-  set.OptionsFrom = plugin.IniText.empty()  ? "no KELVRIN.ini"
-                    : !line.IniPath.empty() ? "KELVRIN.ini from " + line.IniPath
-                    : scenario.Options.IniText
-                        ? "KELVRIN.ini as given in the scenario"
-                        : "KELVRIN.ini written from the scenario's [options]";
+  set.OptionsFrom =
+      plugin.IniText.empty()                        ? "no KELVRIN.ini"
+      : set.Variant && set.Variant->Options.IniText ? "KELVRIN.ini as given in the variant"
+      : !line.IniPath.empty()                       ? "KELVRIN.ini from " + line.IniPath
+      : scenario.Options.IniText                    ? "KELVRIN.ini as given in the scenario"
+                                 : "KELVRIN.ini written from the scenario's [options]";
   for (const auto& [key, value] : scenario.Options.Overrides) {
-    set.OptionsFrom += ", --set " + key + "=" + value;
+    set.OptionsFrom += fmt::format(", {} {}={}", set.Variant ? "[[variant]]" : "--set", key, value);
   }
   set.OptionLines = OptionLines(options);
   set.Frames = chartFrames.Frames();
@@ -357,30 +355,54 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (!line.Axis.empty()) {
     scenario.Run.Axis = line.Axis == "time" ? ChartAxis::Time : ChartAxis::Distance;
   }
-  if (line.Compare && line.Settings.size() < 2) {
+  // Under --compare the --set groups are the sets, else the scenario's variants.
+  const bool variants = line.Compare && line.Settings.empty() && !scenario.Variants.empty();
+  const size_t setCount = !line.Compare ? 1
+                          : variants    ? scenario.Variants.size()
+                                        : line.Settings.size();
+  if (line.Compare && setCount < 2) {
     err << "drive: --compare needs two --set groups or more, e.g. --set ATCBrakeNotch=4 --set "
-           "ATCBrakeNotch=default\n";
+           "ATCBrakeNotch=default, or two [[variant]] tables in the scenario\n";
+    return ExitBadInput;
+  }
+  if (!line.Compare && !scenario.Variants.empty()) {
+    err << fmt::format(
+        "drive: note: the scenario's {} [[variant]] tables run only under --compare; "
+        "this run has the scenario's own options\n",
+        scenario.Variants.size());
+  }
+  if (!line.IniPath.empty() && !ReadIniArgument(line.IniPath, scenario.Options, err)) {
     return ExitBadInput;
   }
   const fs::path outDir =
       line.OutDir.empty() ? fs::path("drive-out") / scenario.Name : fs::path(line.OutDir);
-  // Under --compare each --set group is a set of its own, in a folder of its own.
+  // Each set of a comparison has a folder of its own.
   std::vector<SetRun> runs;
-  for (size_t k = 0; k < (line.Compare ? line.Settings.size() : 1); ++k) {
+  for (size_t k = 0; k < setCount; ++k) {
     SetRun set;
-    set.Name = line.Compare ? line.Settings[k] : "";
     set.Setup = scenario;
     set.Dir = outDir;
-    std::vector<std::string> settings = line.Settings;
-    if (line.Compare) {
-      settings.clear();
-      std::istringstream group(line.Settings[k]);
+    std::vector<std::string> settings = line.Compare ? std::vector<std::string>{} : line.Settings;
+    if (variants) {
+      set.Variant = &scenario.Variants[k];
+      set.Name = set.Variant->Name;
+      PluginOptions& options = set.Setup.Options;
+      const PluginOptions& own = set.Variant->Options;
+      if (own.IniText) {
+        options = own;
+      }
+      options.Overrides.insert(options.Overrides.end(), own.Overrides.begin(), own.Overrides.end());
+    } else if (line.Compare) {
+      set.Name = line.Settings[k];
+      std::istringstream group(set.Name);
       for (std::string one; std::getline(group, one, ',');) {
         settings.push_back(one);
       }
+    }
+    if (line.Compare) {
       set.Dir /= FolderName(set.Name);
     }
-    if (!ApplyOptionArguments(line, settings, set.Setup.Options, err)) {
+    if (!ApplySettings(settings, set.Setup.Options, err)) {
       return ExitBadInput;
     }
     runs.push_back(std::move(set));

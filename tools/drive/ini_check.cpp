@@ -1,11 +1,11 @@
 #include "ini_check.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -40,13 +40,6 @@ int32_t ReadInt(const std::string& path, const char* key, int32_t fallback) {
 #endif
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-  return text;
-}
-
 size_t Distance(const std::string& a, const std::string& b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) {
@@ -57,7 +50,8 @@ size_t Distance(const std::string& a, const std::string& b) {
     row[0] = i;
     for (size_t j = 1; j <= b.size(); ++j) {
       const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      const size_t differs = IniSameName(&a[i - 1], 1, &b[j - 1], 1) ? 0 : 1;
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + differs});
       diagonal = above;
     }
   }
@@ -67,12 +61,12 @@ size_t Distance(const std::string& a, const std::string& b) {
 // A name within a few typing slips of the wanted one, letter case aside.
 bool NearMiss(const std::string& name, const std::string& wanted) {
   std::string squeezed;
-  for (char c : Lower(name)) {
+  for (char c : name) {
     if (!std::isspace(static_cast<unsigned char>(c)) && c != '[' && c != ']') {
       squeezed += c;
     }
   }
-  return Distance(squeezed, Lower(wanted)) <= 2;
+  return Distance(squeezed, wanted) <= 2;
 }
 
 bool PlainInteger(const std::string& text) {
@@ -142,7 +136,7 @@ FileLook LookAt(const std::vector<TextLine>& lines, bool wide, std::vector<std::
   std::vector<std::string> nearSections;
   bool inSection = false;
   for (const TextLine& line : lines) {
-    const std::string where = "line " + std::to_string(line.Number) + ": ";
+    const std::string where = fmt::format("line {}: ", line.Number);
     if (line.Kind == IniLineKind::Section) {
       const bool match = line.NamesSection;
       inSection = match && !look.SectionSeen;
@@ -151,7 +145,7 @@ FileLook LookAt(const std::vector<TextLine>& lines, bool wide, std::vector<std::
       }
       look.SectionSeen = look.SectionSeen || match;
       if (!match && NearMiss(line.Name, Section)) {
-        nearSections.push_back(where + "[" + line.Name + "]");
+        nearSections.push_back(fmt::format("{}[{}]", where, line.Name));
       }
       continue;
     }
@@ -161,23 +155,22 @@ FileLook LookAt(const std::vector<TextLine>& lines, bool wide, std::vector<std::
     }
     const int known = line.Key;
     if (known < 0 && name.rfind('#', 0) == 0) {
-      warnings.push_back(where);
-      warnings.back().append("'").append(name).append(
-          "' is not an option: only ';' starts a comment");
+      warnings.push_back(
+          fmt::format("{}'{}' is not an option: only ';' starts a comment", where, name));
       continue;
     }
     if (known < 0) {
       std::string hint;
       for (const char* key : Keys) {
-        hint = NearMiss(name, key) ? std::string("; did you mean ") + key + "?" : hint;
+        hint = NearMiss(name, key) ? fmt::format("; did you mean {}?", key) : hint;
       }
       warnings.push_back(where + "'" + name + "' is not an option of the plug-in" +
                          (hint.empty() ? " (Use120Signal, UseATS, ATCBrakeNotch)" : hint));
       continue;
     }
     if (look.Found[known]) {
-      warnings.push_back(where + Keys[known] + " again: only the first, on line " +
-                         std::to_string(look.Found[known]->Line) + ", counts");
+      warnings.push_back(fmt::format("{}{} again: only the first, on line {}, counts", where,
+                                     Keys[known], look.Found[known]->Line));
       continue;
     }
     look.Found[known] = KeyLine{line.Number, line.HasValue, line.Value};
@@ -214,8 +207,7 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
     report.Problem = problem;
     return report;
   }
-  std::ifstream file(path, std::ios::binary);
-  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  const std::string bytes = FileBytes(path);
   IniReport report = Defaults(serviceNotches, "");
   const FileLook look = LookAt(Lines(bytes), WideWithoutMark(bytes), report.Warnings);
   const int32_t emergency = EmergencyNotchFor(serviceNotches);
@@ -225,7 +217,7 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
     const int32_t low = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::min());
     const int32_t high = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::max());
     const std::optional<KeyLine>& found = look.Found[k];
-    const std::string line = found ? ", line " + std::to_string(found->Line) : "";
+    const std::string line = found ? fmt::format(", line {}", found->Line) : "";
     if (low != high) {
       // The reader gave its default: nothing usable in the file.
       option.Source = !look.SectionSeen ? "default: section missing"
@@ -234,16 +226,17 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
       continue;
     }
     const std::string text = found ? found->Value : std::to_string(low);
-    const std::string readAs = "'" + text + "' reads as " + std::to_string(low);
+    const std::string readAs = fmt::format("'{}' reads as {}", text, low);
     const bool plain = PlainInteger(text);
     // Out of 32 bits strtoll saturates, which no int32_t equals.
     const bool wraps = plain && std::strtoll(text.c_str(), nullptr, 10) != low;
     // One warning per line, about the value as written and what comes of it.
-    std::string warning = !plain  ? " is not a plain integer: " + readAs
-                          : wraps ? " does not fit in 32 bits: the plug-in keeps the low 32 bits "
-                                    "and reads " +
-                                        std::to_string(low)
-                                  : "";
+    std::string warning =
+        !plain ? " is not a plain integer: " + readAs
+        : wraps
+            ? fmt::format(
+                  " does not fit in 32 bits: the plug-in keeps the low 32 bits and reads {}", low)
+            : "";
     option.Value = low;
     option.FromFile = true;
     option.Source = "from the file" + line;
@@ -254,25 +247,26 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
     }
     if (k == BrakeNotchKey && (low < 1 || low > defaultNotch)) {
       // A word that reads as 0 is no notch the author chose: no range to quote.
-      warning += plain ? std::string(warning.empty() ? " is" : ",") + " outside 1 to " +
-                             std::to_string(defaultNotch) + " (the emergency notch + 1): "
+      warning += plain ? fmt::format("{} outside 1 to {} (the emergency notch + 1): ",
+                                     warning.empty() ? " is" : ",", defaultNotch)
                        : ": ";
       if (low < 1) {
         option.Value = AtcBrakeNotchInUse(low, emergency);
         option.FromFile = false;
         option.Source =
             !plain  ? option.Source
-            : wraps ? std::string("default: value out of range, ").append(readAs).append(line)
-                    : "default: value out of range, " + std::to_string(low) + " is below 1" + line;
-        warning += "the plug-in uses the default, " + std::to_string(defaultNotch);
+            : wraps ? fmt::format("default: value out of range, {}{}", readAs, line)
+                    : fmt::format("default: value out of range, {} is below 1{}", low, line);
+        warning += fmt::format("the plug-in uses the default, {}", defaultNotch);
       } else {
-        warning += "the plug-in hands notch " + std::to_string(low) +
-                   " to the host, beyond the emergency notch " + std::to_string(emergency);
+        warning +=
+            fmt::format("the plug-in hands notch {} to the host, beyond the emergency notch {}",
+                        low, emergency);
       }
     }
     if (!warning.empty()) {
-      report.Warnings.push_back("line " + std::to_string(found ? found->Line : 0) + ": " + Keys[k] +
-                                "=" + text + warning);
+      report.Warnings.push_back(
+          fmt::format("line {}: {}={}{}", found ? found->Line : 0, Keys[k], text, warning));
     }
   }
   return report;
@@ -286,15 +280,13 @@ std::vector<std::string> OptionLines(const IniReport& report) {
   for (size_t k = 0; k < report.Options.size(); ++k) {
     const int32_t value = report.Options[k].Value;
     const bool onOff = static_cast<int>(k) != BrakeNotchKey;
-    values.push_back(std::to_string(value) + (!onOff ? "" : value != 0 ? " (on)" : " (off)"));
+    values.push_back(fmt::format("{}{}", value, !onOff ? "" : value != 0 ? " (on)" : " (off)"));
     width = std::max(width, values.back().size() + 2);
   }
   std::vector<std::string> lines;
   for (size_t k = 0; k < report.Options.size(); ++k) {
-    std::string line = report.Options[k].Key;
-    line.resize(15, ' ');
-    values[k].resize(width, ' ');
-    lines.push_back(line + values[k] + report.Options[k].Source);
+    lines.push_back(fmt::format("{:<15}{:<{}}{}", report.Options[k].Key, values[k], width,
+                                report.Options[k].Source));
   }
   return lines;
 }
@@ -306,7 +298,7 @@ int RunCheckIni(const std::string& path, int32_t serviceNotches, std::ostream& o
     err << "drive: cannot read " << path << ": " << report.Problem << "\n";
     return 2;
   }
-  out << path << ", as the plug-in reads it (" << serviceNotches << " service notches):\n";
+  out << fmt::format("{}, as the plug-in reads it ({} service notches):\n", path, serviceNotches);
   for (const std::string& line : OptionLines(report)) {
     out << "  " << line << "\n";
   }

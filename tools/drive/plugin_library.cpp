@@ -2,8 +2,8 @@
 // else here (the private copy, the INI file, the names) is the same on both.
 #include "plugin_library.h"
 
-#include <algorithm>
-#include <cctype>
+#include <fmt/format.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -166,11 +166,7 @@ std::string DefaultPluginPath() {
 
 const char* PluginOptionKey(const std::string& name) {
   for (const char* key : {IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch}) {
-    if (name.size() == std::strlen(key) &&
-        std::equal(name.begin(), name.end(), key, [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) ==
-                 std::tolower(static_cast<unsigned char>(b));
-        })) {
+    if (IniSameName(name.data(), name.size(), key, std::strlen(key))) {
       return key;
     }
   }
@@ -183,16 +179,13 @@ std::string KeyedIniText(const PluginOptions& options) {
   if (!options.Use120Signal && !options.UseAts && !options.AtcBrakeNotch) {
     return "";
   }
-  std::string text =
-      std::string("; written by the drive tool for this run\n[") + IniSection + "]\n";
-  if (options.Use120Signal) {
-    text += std::string(IniKeyUse120Signal) + "=" + (*options.Use120Signal ? "1" : "0") + "\n";
-  }
-  if (options.UseAts) {
-    text += std::string(IniKeyUseAts) + "=" + (*options.UseAts ? "1" : "0") + "\n";
+  std::string text = fmt::format("; written by the drive tool for this run\n[{}]\n", IniSection);
+  for (const auto& [key, value] : {std::pair{IniKeyUse120Signal, options.Use120Signal},
+                                   std::pair{IniKeyUseAts, options.UseAts}}) {
+    text += value ? fmt::format("{}={}\n", key, *value ? 1 : 0) : "";
   }
   if (options.AtcBrakeNotch) {
-    text += std::string(IniKeyAtcBrakeNotch) + "=" + std::to_string(*options.AtcBrakeNotch) + "\n";
+    text += fmt::format("{}={}\n", IniKeyAtcBrakeNotch, *options.AtcBrakeNotch);
   }
   return text;
 }
@@ -200,26 +193,26 @@ std::string KeyedIniText(const PluginOptions& options) {
 // The lines an override touches, as the plug-in's reader numbers them.
 struct OverridePlaces {
   const PluginOptions* Options = nullptr;
-  int SettingsLine = 0;  // the first [Settings] header; 0 without one
+  std::optional<IniLine> Settings;  // the first [Settings] header
   bool InSettings = false;
-  std::vector<int> Replaced;
+  std::vector<IniLine> Replaced;
 };
 
 bool FindOverridePlaces(void* context, const IniLine& line) {
   OverridePlaces& places = *static_cast<OverridePlaces*>(context);
   if (line.Kind != IniLineKind::Key) {
     const bool settings = line.Kind == IniLineKind::Section && IniNameIs(line, IniSection);
-    if (settings && places.SettingsLine == 0) {
-      places.SettingsLine = line.Number;
+    if (settings && !places.Settings) {
+      places.Settings = line;
       places.InSettings = true;
       return true;
     }
     places.InSettings = false;
-    return places.SettingsLine == 0;
+    return !places.Settings;
   }
   for (const auto& [key, value] : places.Options->Overrides) {
     if (places.InSettings && IniNameIs(line, key.c_str())) {
-      places.Replaced.push_back(line.Number);
+      places.Replaced.push_back(line);
     }
   }
   return true;
@@ -238,39 +231,22 @@ std::string ComposeIniText(const PluginOptions& options) {
                 FindOverridePlaces, &places);
   std::string set;
   for (const auto& [key, value] : options.Overrides) {
-    if (value != "default") {
-      set += key + "=" + value + "\n";
-    }
+    set += value == "default" ? "" : fmt::format("{}={}\n", key, value);
   }
-  std::string text;
-  if (places.SettingsLine == 0) {
-    text = base;
-    if (!text.empty() && text.back() != '\n' && text.back() != '\r') {
-      text += "\n";
-    }
-    return text + "[" + IniSection + "]\n" + set;
+  if (!places.Settings) {
+    const bool ended = base.empty() || base.back() == '\n' || base.back() == '\r';
+    return fmt::format("{}{}[{}]\n{}", base, ended ? "" : "\n", IniSection, set);
   }
-  // Lines end at CR, LF or CR LF, as the reader counts them.
-  int number = 1;
-  for (size_t at = 0; at < base.size();) {
-    size_t end = base.find_first_of("\r\n", at);
-    end = end == std::string::npos            ? base.size()
-          : base.compare(end, 2, "\r\n") == 0 ? end + 2
-                                              : end + 1;
-    if (std::find(places.Replaced.begin(), places.Replaced.end(), number) ==
-        places.Replaced.end()) {
-      text.append(base, at, end - at);
-    }
-    if (number == places.SettingsLine) {
-      if (text.back() != '\n' && text.back() != '\r') {
-        text += "\n";
-      }
-      text += set;
-    }
-    at = end;
-    ++number;
+  // The replaced lines go, the new keys come straight after the header.
+  const size_t afterHeader = places.Settings->Offset + places.Settings->Length;
+  const char last = base[afterHeader - 1];
+  std::string text = base.substr(0, afterHeader) + (last == '\n' || last == '\r' ? "" : "\n") + set;
+  size_t at = afterHeader;
+  for (const IniLine& line : places.Replaced) {
+    text.append(base, at, line.Offset - at);
+    at = line.Offset + line.Length;
   }
-  return text;
+  return text.append(base, at, std::string::npos);
 }
 
 PluginLoadResult LoadPlugin(const std::string& libraryPath, const PluginOptions& options,

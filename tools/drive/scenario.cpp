@@ -2,16 +2,10 @@
 // the track's gradient and an open-loop speed profile.
 #include "scenario.h"
 
-#include <cstdio>
+#include <fmt/format.h>
 
 namespace drive {
 namespace {
-
-std::string Number(double value, const char* format) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
 
 void Append(std::string& text, const std::string& part) {
   if (!text.empty()) {
@@ -26,20 +20,16 @@ std::string DescribeActions(const EventActions& actions) {
   std::string text;
   if (actions.Reverser) {
     const int32_t r = *actions.Reverser;
-    Append(text, std::string("reverser ") + (r == 1 ? "forward" : r == 0 ? "neutral" : "backward"));
+    Append(text, fmt::format("reverser {}", r == 1 ? "forward" : r == 0 ? "neutral" : "backward"));
   }
-  if (actions.Power) {
-    Append(text, "power " + std::to_string(*actions.Power));
-  }
-  if (actions.Brake) {
-    Append(text, "brake " + std::to_string(*actions.Brake));
-  }
-  if (actions.Signal) {
-    Append(text, "signal " + std::to_string(*actions.Signal));
+  for (const auto& [word, value] :
+       {std::pair{"power", actions.Power}, {"brake", actions.Brake}, {"signal", actions.Signal}}) {
+    if (value) {
+      Append(text, fmt::format("{} {}", word, *value));
+    }
   }
   if (actions.Beacon) {
-    Append(text, "beacon " + std::to_string(actions.Beacon->Type) + "/" +
-                     std::to_string(actions.Beacon->Parameter));
+    Append(text, fmt::format("beacon {}/{}", actions.Beacon->Type, actions.Beacon->Parameter));
   }
   for (const KeyPress& key : actions.Keys) {
     Append(text, "key " + key.Name);
@@ -50,15 +40,15 @@ std::string DescribeActions(const EventActions& actions) {
 std::string DescribeTrigger(const Trigger& trigger) {
   switch (trigger.Kind) {
     case TriggerKind::AtTime:
-      return "at " + Number(trigger.Value, "%.1f") + " s";
+      return fmt::format("at {:.1f} s", trigger.Value);
     case TriggerKind::AtPosition:
-      return "at " + Number(trigger.Value, "%.0f") + " m";
+      return fmt::format("at {:.0f} m", trigger.Value);
     case TriggerKind::After:
-      return Number(trigger.Value, "%.1f") + " s later";
+      return fmt::format("{:.1f} s later", trigger.Value);
     case TriggerKind::SpeedAbove:
-      return "above " + Number(trigger.Value, "%.1f") + " km/h";
+      return fmt::format("above {:.1f} km/h", trigger.Value);
     case TriggerKind::SpeedBelow:
-      return "below " + Number(trigger.Value, "%.1f") + " km/h";
+      return fmt::format("below {:.1f} km/h", trigger.Value);
     case TriggerKind::Stopped:
       return "at standstill";
   }

@@ -137,6 +137,13 @@ struct ScenarioEvent {
   bool RepeatByDistance = false;
 };
 
+// Another set of options to compare under --compare: its edits go over the
+// scenario's options as --set edits do, or its ini replaces them.
+struct ScenarioVariant {
+  std::string Name;  // as given, else named by its edits ("ATCBrakeNotch=4")
+  PluginOptions Options;
+};
+
 struct Scenario {
   std::string Name;   // file name without extension: names the output folder
   std::string Title;  // the chart's title
@@ -148,6 +155,7 @@ struct Scenario {
   StartState Start;
   DriverSettings Driver;
   std::vector<ScenarioEvent> Events;
+  std::vector<ScenarioVariant> Variants;
 };
 
 // One line describing the event's actions, e.g. "brake 0, power 5, key mode_up".

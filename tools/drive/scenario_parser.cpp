@@ -5,15 +5,18 @@
 #define TOML_EXCEPTIONS 0
 #include <toml++/toml.h>
 
+#include <fmt/format.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
+#include <functional>
+#include <iterator>
 #include <limits>
-#include <sstream>
 
 #include "published_numbers.h"
 #include "scenario_parser.h"
@@ -28,63 +31,65 @@ struct Fault {
   std::string Message;
 };
 
+// The root table has no place of its own: its faults point at the first line.
 [[noreturn]] void FailAt(const toml::source_region& where, std::string message) {
-  throw Fault{static_cast<int>(where.begin.line), static_cast<int>(where.begin.column),
-              std::move(message)};
+  throw Fault{std::max(static_cast<int>(where.begin.line), 1),
+              std::max(static_cast<int>(where.begin.column), 1), std::move(message)};
 }
 
 [[noreturn]] void Fail(const toml::node& at, std::string message) {
   FailAt(at.source(), std::move(message));
 }
 
+// What a value is, in the words of the messages, by toml++'s order of kinds.
 std::string KindOf(const toml::node& node) {
-  switch (node.type()) {
-    case toml::node_type::string:
-      return "a string";
-    case toml::node_type::integer:
-      return "an integer";
-    case toml::node_type::floating_point:
-      return "a decimal number";
-    case toml::node_type::boolean:
-      return "true or false";
-    case toml::node_type::table:
-      return "a table";
-    case toml::node_type::array:
-      return "an array";
-    default:
-      return "a date or time";
-  }
+  static_assert(toml::node_type::boolean == toml::node_type{6});
+  constexpr const char* Kinds[] = {
+      "",           "a table",          "an array",      "a string",
+      "an integer", "a decimal number", "true or false", "a date or time"};
+  return Kinds[std::min(static_cast<size_t>(node.type()), std::size(Kinds) - 1)];
 }
 
-std::string JoinNames(std::initializer_list<std::string_view> names) {
-  std::string joined;
-  for (std::string_view name : names) {
-    if (!joined.empty()) {
-      joined += ", ";
-    }
-    joined += name;
-  }
-  return joined;
-}
+// How one key of a table is read: the reader gets the key's value and its name
+// for the messages. A key without a reader is only allowed; its table reads it.
+struct Field {
+  std::string_view Key;
+  std::function<void(const toml::node&, std::string_view)> Read;
+  std::string_view Missing = {};  // set for a key the table must have: the message
+};
 
-// Rejects any key of the table that is not in the list.
-void CheckKeys(const toml::table& table, std::string_view where,
-               std::initializer_list<std::string_view> known) {
+// Rejects any key of the table that has no field, then the missing keys, then
+// reads the keys present in the order of the fields.
+void ReadFields(const toml::table& table, std::string_view where,
+                const std::vector<Field>& fields) {
   for (auto&& [key, value] : table) {
     bool found = false;
-    for (std::string_view name : known) {
-      found = found || key.str() == name;
+    std::string known;
+    for (const Field& field : fields) {
+      found = found || key.str() == field.Key;
+      known += (known.empty() ? "" : ", ") + std::string(field.Key);
     }
     if (!found) {
-      FailAt(key.source(), "unknown key '" + std::string(key.str()) + "' in " + std::string(where) +
-                               "; expected one of: " + JoinNames(known));
+      FailAt(key.source(),
+             fmt::format("unknown key '{}' in {}; expected one of: {}", key.str(), where, known));
+    }
+  }
+  for (const Field& field : fields) {
+    if (!field.Missing.empty() && !table.contains(field.Key)) {
+      FailAt(table.source(), std::string(field.Missing));
+    }
+  }
+  for (const Field& field : fields) {
+    const toml::node* node = table.get(field.Key);
+    if (node != nullptr && field.Read) {
+      field.Read(*node, field.Key);
     }
   }
 }
 
 const toml::table& RequireTable(const toml::node& node, std::string_view name) {
   if (!node.is_table()) {
-    Fail(node, "'" + std::string(name) + "' must be a table, not " + KindOf(node));
+    Fail(node, fmt::format("'{}' must be a table, not {}", name, KindOf(node)));
   }
   return *node.as_table();
 }
@@ -96,25 +101,18 @@ double Number(const toml::node& node, std::string_view name) {
   } else if (node.is_floating_point()) {
     value = node.as_floating_point()->get();
   } else {
-    Fail(node, "'" + std::string(name) + "' must be a number, not " + KindOf(node));
+    Fail(node, fmt::format("'{}' must be a number, not {}", name, KindOf(node)));
   }
   if (!std::isfinite(value)) {
-    Fail(node, "'" + std::string(name) + "' must be a finite number");
+    Fail(node, fmt::format("'{}' must be a finite number", name));
   }
   return value;
-}
-
-std::string Plain(double value) {
-  std::ostringstream text;
-  text << value;
-  return text.str();
 }
 
 double NumberAtLeast(const toml::node& node, std::string_view name, double lowest) {
   const double value = Number(node, name);
   if (value < lowest) {
-    Fail(node,
-         "'" + std::string(name) + "' must be at least " + Plain(lowest) + ", not " + Plain(value));
+    Fail(node, fmt::format("'{}' must be at least {:g}, not {:g}", name, lowest, value));
   }
   return value;
 }
@@ -122,20 +120,19 @@ double NumberAtLeast(const toml::node& node, std::string_view name, double lowes
 double NumberAbove(const toml::node& node, std::string_view name, double bound) {
   const double value = Number(node, name);
   if (value <= bound) {
-    Fail(node, "'" + std::string(name) + "' must be greater than " + Plain(bound) + ", not " +
-                   Plain(value));
+    Fail(node, fmt::format("'{}' must be greater than {:g}, not {:g}", name, bound, value));
   }
   return value;
 }
 
 int32_t Integer(const toml::node& node, std::string_view name, int64_t lowest, int64_t highest) {
   if (!node.is_integer()) {
-    Fail(node, "'" + std::string(name) + "' must be a whole number, not " + KindOf(node));
+    Fail(node, fmt::format("'{}' must be a whole number, not {}", name, KindOf(node)));
   }
   const int64_t value = node.as_integer()->get();
   if (value < lowest || value > highest) {
-    Fail(node, "'" + std::string(name) + "' must lie between " + std::to_string(lowest) + " and " +
-                   std::to_string(highest) + ", not " + std::to_string(value));
+    Fail(node,
+         fmt::format("'{}' must lie between {} and {}, not {}", name, lowest, highest, value));
   }
   return static_cast<int32_t>(value);
 }
@@ -145,86 +142,96 @@ constexpr int64_t Int32Highest = std::numeric_limits<int32_t>::max();
 
 bool Boolean(const toml::node& node, std::string_view name) {
   if (!node.is_boolean()) {
-    Fail(node, "'" + std::string(name) + "' must be true or false, not " + KindOf(node));
+    Fail(node, fmt::format("'{}' must be true or false, not {}", name, KindOf(node)));
   }
   return node.as_boolean()->get();
 }
 
 std::string Text(const toml::node& node, std::string_view name) {
   if (!node.is_string()) {
-    Fail(node, "'" + std::string(name) + "' must be a string, not " + KindOf(node));
+    Fail(node, fmt::format("'{}' must be a string, not {}", name, KindOf(node)));
   }
   return node.as_string()->get();
 }
 
-// One of two words, as the string at node must be: true for the second.
-bool SecondOf(const toml::node& node, std::string_view name, std::string_view first,
-              std::string_view second) {
+// One of two words, as the string at node must be, and what each stands for.
+template <typename Value>
+Value OneOf(const toml::node& node, std::string_view name, std::string_view first, Value firstValue,
+            std::string_view second, Value secondValue) {
   const std::string text = Text(node, name);
   if (text != first && text != second) {
-    std::string message = "'";  // appended: GCC 12 misreads a chain of + here (-Wrestrict)
-    message.append(name).append("' must be \"").append(first).append("\" or \"");
-    Fail(node, message.append(second).append("\", not \"").append(text).append("\""));
+    Fail(node, fmt::format("'{}' must be \"{}\" or \"{}\", not \"{}\"", name, first, second, text));
   }
-  return text == second;
+  return text == second ? secondValue : firstValue;
+}
+
+// A reader that stores what read(value, key, extra...) makes of the value.
+template <typename Value, typename Read, typename... Extra>
+auto Into(Value& into, Read read, Extra... extra) {
+  return [&into, read, extra...](const toml::node& n, std::string_view k) {
+    into = read(n, k, extra...);
+  };
+}
+
+int32_t Int32(const toml::node& node, std::string_view name) {
+  return Integer(node, name, Int32Lowest, Int32Highest);
+}
+
+// As read(value, key, bound) has it, and at most highest: "at most 86400 (24 hours)".
+template <typename Read>
+auto AtMost(double& into, Read read, double bound, double highest, std::string_view note) {
+  return [&into, read, bound, highest, note](const toml::node& n, std::string_view k) {
+    into = read(n, k, bound);
+    if (into > highest) {
+      Fail(n, fmt::format("'{}' must be at most {:g}{}", k, highest, note));
+    }
+  };
+}
+
+// Keeps the value for the table's own checks, after all its keys are read.
+auto Keep(const toml::node*& into) {
+  return [&into](const toml::node& n, std::string_view) { into = &n; };
 }
 
 void ReadTrain(const toml::table& table, TrainSpec& train) {
-  CheckKeys(table, "[train]",
-            {"service_notches", "power_notches", "acceleration_kmhps", "constant_power_from_kmh",
-             "service_deceleration_kmhps", "emergency_deceleration_kmhps",
-             "rolling_resistance_kmhps", "air_resistance_at_100kmh_kmhps"});
-  const toml::node* notches = table.get("service_notches");
-  const toml::node* power = table.get("power_notches");
-  if (notches == nullptr || power == nullptr) {
-    FailAt(table.source(), std::string("[train] needs '") +
-                               (notches == nullptr ? "service_notches" : "power_notches") +
-                               "', the number of the train's notches");
-  }
-  train.ServiceNotches = Integer(*notches, "service_notches", 1, 64);
-  train.PowerNotches = Integer(*power, "power_notches", 1, 64);
-  if (const toml::node* n = table.get("acceleration_kmhps")) {
-    train.AccelerationKmhps = NumberAbove(*n, "acceleration_kmhps", 0.0);
-  }
-  if (const toml::node* n = table.get("constant_power_from_kmh")) {
-    train.ConstantPowerFromKmh = NumberAbove(*n, "constant_power_from_kmh", 0.0);
-  }
-  if (const toml::node* n = table.get("service_deceleration_kmhps")) {
-    train.ServiceDecelerationKmhps = NumberAbove(*n, "service_deceleration_kmhps", 0.0);
-  }
-  if (const toml::node* n = table.get("emergency_deceleration_kmhps")) {
-    train.EmergencyDecelerationKmhps = NumberAbove(*n, "emergency_deceleration_kmhps", 0.0);
-  }
-  if (const toml::node* n = table.get("rolling_resistance_kmhps")) {
-    train.RollingResistanceKmhps = NumberAtLeast(*n, "rolling_resistance_kmhps", 0.0);
-  }
-  if (const toml::node* n = table.get("air_resistance_at_100kmh_kmhps")) {
-    train.AirResistanceAt100KmhKmhps = NumberAtLeast(*n, "air_resistance_at_100kmh_kmhps", 0.0);
-  }
+  constexpr std::string_view Needs = "', the number of the train's notches";
+  const std::string needsService = fmt::format("[train] needs 'service_notches{}", Needs);
+  const std::string needsPower = fmt::format("[train] needs 'power_notches{}", Needs);
+  ReadFields(
+      table, "[train]",
+      {{"service_notches", Into(train.ServiceNotches, Integer, 1, 64), needsService},
+       {"power_notches", Into(train.PowerNotches, Integer, 1, 64), needsPower},
+       {"acceleration_kmhps", Into(train.AccelerationKmhps, NumberAbove, 0.0)},
+       {"constant_power_from_kmh", Into(train.ConstantPowerFromKmh, NumberAbove, 0.0)},
+       {"service_deceleration_kmhps", Into(train.ServiceDecelerationKmhps, NumberAbove, 0.0)},
+       {"emergency_deceleration_kmhps", Into(train.EmergencyDecelerationKmhps, NumberAbove, 0.0)},
+       {"rolling_resistance_kmhps", Into(train.RollingResistanceKmhps, NumberAtLeast, 0.0)},
+       {"air_resistance_at_100kmh_kmhps",
+        Into(train.AirResistanceAt100KmhKmhps, NumberAtLeast, 0.0)}});
 }
 
-void ReadOptions(const toml::table& table, PluginOptions& options) {
-  CheckKeys(table, "[options]", {"use_120_signal", "use_ats", "atc_brake_notch", "ini"});
-  if (const toml::node* n = table.get("ini")) {
-    if (table.size() > 1) {
-      Fail(*n, "'ini' gives the whole KELVRIN.ini and cannot be combined with other options");
-    }
-    options.IniText = Text(*n, "ini");
+// The options of [options], and of a [[variant]] with its name among them.
+void ReadOptions(const toml::table& table, std::string_view where, PluginOptions& options,
+                 std::optional<Field> name = std::nullopt) {
+  std::vector<Field> fields = {
+      {"use_120_signal", Into(options.Use120Signal, Boolean)},
+      {"use_ats", Into(options.UseAts, Boolean)},
+      {"atc_brake_notch", Into(options.AtcBrakeNotch, Int32)},
+      {"ini", [&](const toml::node& n, std::string_view k) {
+         if (table.size() > (name && table.contains(name->Key) ? 2U : 1U)) {
+           Fail(n, "'ini' gives the whole KELVRIN.ini and cannot be combined with other options");
+         }
+         options.IniText = Text(n, k);
+       }}};
+  if (name) {
+    fields.insert(fields.begin(), *name);
   }
-  if (const toml::node* n = table.get("use_120_signal")) {
-    options.Use120Signal = Boolean(*n, "use_120_signal");
-  }
-  if (const toml::node* n = table.get("use_ats")) {
-    options.UseAts = Boolean(*n, "use_ats");
-  }
-  if (const toml::node* n = table.get("atc_brake_notch")) {
-    options.AtcBrakeNotch = Integer(*n, "atc_brake_notch", Int32Lowest, Int32Highest);
-  }
+  ReadFields(table, where, fields);
 }
 
 void ReadTrack(const toml::table& table, std::vector<GradientSection>& gradients) {
-  CheckKeys(table, "[track]", {"gradients"});
-  const toml::node* list = table.get("gradients");
+  const toml::node* list = nullptr;
+  ReadFields(table, "[track]", {{"gradients", Keep(list)}});
   if (list == nullptr) {
     return;
   }
@@ -232,19 +239,21 @@ void ReadTrack(const toml::table& table, std::vector<GradientSection>& gradients
     Fail(*list, "'gradients' must be an array of { from_m = ..., permille = ... }");
   }
   for (const toml::node& entry : *list->as_array()) {
+    GradientSection read;
+    constexpr std::string_view Needs = "each gradients entry needs 'from_m' and 'permille'";
     const toml::table& section = RequireTable(entry, "gradients entry");
-    CheckKeys(section, "a gradients entry", {"from_m", "permille"});
-    const toml::node* from = section.get("from_m");
-    const toml::node* permille = section.get("permille");
-    if (from == nullptr || permille == nullptr) {
-      Fail(entry, "each gradients entry needs 'from_m' and 'permille'");
-    }
-    GradientSection read{Number(*from, "from_m"), Number(*permille, "permille")};
-    if (std::abs(read.Permille) > 100.0) {
-      Fail(*permille, "'permille' must lie between -100 and 100");
-    }
+    ReadFields(section, "a gradients entry",
+               {{"from_m", Into(read.FromM, Number), Needs},
+                {"permille",
+                 [&](const toml::node& n, std::string_view k) {
+                   read.Permille = Number(n, k);
+                   if (std::abs(read.Permille) > 100.0) {
+                     Fail(n, "'permille' must lie between -100 and 100");
+                   }
+                 },
+                 Needs}});
     if (!gradients.empty() && read.FromM <= gradients.back().FromM) {
-      Fail(*from, "gradients must be listed by increasing 'from_m'");
+      Fail(*section.get("from_m"), "gradients must be listed by increasing 'from_m'");
     }
     gradients.push_back(read);
   }
@@ -272,32 +281,16 @@ void ReadSpeedProfile(const toml::node& node, std::vector<SpeedPoint>& profile) 
 }
 
 void ReadRun(const toml::table& table, RunSettings& run) {
-  CheckKeys(
-      table, "[run]",
-      {"frame_rate_hz", "duration_s", "end_position_m", "loop", "speed_profile", "chart_axis"});
-  if (const toml::node* n = table.get("frame_rate_hz")) {
-    run.FrameRateHz = NumberAtLeast(*n, "frame_rate_hz", 1.0);
-    if (run.FrameRateHz > 1000.0) {
-      Fail(*n, "'frame_rate_hz' must be at most 1000");
-    }
-  }
-  if (const toml::node* n = table.get("duration_s")) {
-    run.DurationS = NumberAbove(*n, "duration_s", 0.0);
-    if (run.DurationS > 86400.0) {
-      Fail(*n, "'duration_s' must be at most 86400 (24 hours)");
-    }
-  }
-  if (const toml::node* n = table.get("end_position_m")) {
-    run.EndPositionM = Number(*n, "end_position_m");
-  }
-  if (const toml::node* n = table.get("loop")) {
-    run.Loop = SecondOf(*n, "loop", "closed", "open") ? LoopKind::Open : LoopKind::Closed;
-  }
-  if (const toml::node* n = table.get("chart_axis")) {
-    run.Axis =
-        SecondOf(*n, "chart_axis", "time", "distance") ? ChartAxis::Distance : ChartAxis::Time;
-  }
-  const toml::node* profile = table.get("speed_profile");
+  const toml::node* profile = nullptr;
+  ReadFields(table, "[run]",
+             {{"frame_rate_hz", AtMost(run.FrameRateHz, NumberAtLeast, 1.0, 1000.0, "")},
+              {"duration_s", AtMost(run.DurationS, NumberAbove, 0.0, 86400.0, " (24 hours)")},
+              {"end_position_m", Into(run.EndPositionM, Number)},
+              {"loop",
+               Into(run.Loop, OneOf<LoopKind>, "closed", LoopKind::Closed, "open", LoopKind::Open)},
+              {"speed_profile", Keep(profile)},
+              {"chart_axis", Into(run.Axis, OneOf<ChartAxis>, "time", ChartAxis::Time, "distance",
+                                  ChartAxis::Distance)}});
   if (profile != nullptr) {
     if (run.Loop != LoopKind::Open) {
       Fail(*profile, "'speed_profile' is for loop = \"open\"; a closed loop computes the speed");
@@ -308,7 +301,7 @@ void ReadRun(const toml::table& table, RunSettings& run) {
   }
 }
 
-int32_t BrakeNotch(const toml::node& node, const TrainSpec& train, std::string_view name) {
+int32_t BrakeNotch(const toml::node& node, std::string_view name, TrainSpec train) {
   const int32_t emergency = EmergencyNotchOf(train);
   if (node.is_string()) {
     const std::string word = node.as_string()->get();
@@ -318,9 +311,9 @@ int32_t BrakeNotch(const toml::node& node, const TrainSpec& train, std::string_v
     if (word == "release" || word == "released") {
       return 0;
     }
-    Fail(node, "'" + std::string(name) + "' must be a notch from 0 to " +
-                   std::to_string(emergency) + ", \"release\" or \"emergency\", not \"" + word +
-                   "\"");
+    Fail(node, fmt::format("'{}' must be a notch from 0 to {}, \"release\" or \"emergency\", not "
+                           "\"{}\"",
+                           name, emergency, word));
   }
   return Integer(node, name, 0, emergency);
 }
@@ -337,29 +330,20 @@ int32_t ReverserPosition(const toml::node& node, std::string_view name) {
     if (word == "backward" || word == "reverse") {
       return -1;
     }
-    Fail(node, "'" + std::string(name) + "' must be \"forward\", \"neutral\", \"backward\" or " +
-                   "1, 0, -1, not \"" + word + "\"");
+    Fail(node, fmt::format("'{}' must be \"forward\", \"neutral\", \"backward\" or 1, 0, -1, not "
+                           "\"{}\"",
+                           name, word));
   }
   return Integer(node, name, -1, 1);
 }
 
 void ReadStart(const toml::table& table, const TrainSpec& train, StartState& start) {
-  CheckKeys(table, "[start]", {"speed_kmh", "position_m", "brake", "power", "reverser"});
-  if (const toml::node* n = table.get("speed_kmh")) {
-    start.SpeedKmh = Number(*n, "speed_kmh");
-  }
-  if (const toml::node* n = table.get("position_m")) {
-    start.PositionM = Number(*n, "position_m");
-  }
-  if (const toml::node* n = table.get("brake")) {
-    start.Brake = BrakeNotch(*n, train, "brake");
-  }
-  if (const toml::node* n = table.get("power")) {
-    start.Power = Integer(*n, "power", 0, train.PowerNotches);
-  }
-  if (const toml::node* n = table.get("reverser")) {
-    start.Reverser = ReverserPosition(*n, "reverser");
-  }
+  ReadFields(table, "[start]",
+             {{"speed_kmh", Into(start.SpeedKmh, Number)},
+              {"position_m", Into(start.PositionM, Number)},
+              {"brake", Into(start.Brake, BrakeNotch, train)},
+              {"power", Into(start.Power, Integer, 0, train.PowerNotches)},
+              {"reverser", Into(start.Reverser, ReverserPosition)}});
 }
 
 // The cab keys by name; a bare integer names any other key of the host.
@@ -390,120 +374,105 @@ KeyPress ReadKey(const toml::node& node) {
   Fail(node, "'key' must be a key name, a key index or an array of them, not " + KindOf(node));
 }
 
-Trigger ReadTrigger(const toml::table& table) {
-  struct Candidate {
-    std::string_view Key;
-    TriggerKind Kind;
-  };
-  constexpr Candidate Candidates[] = {{"time_s", TriggerKind::AtTime},
-                                      {"position_m", TriggerKind::AtPosition},
-                                      {"after_s", TriggerKind::After},
-                                      {"speed_above_kmh", TriggerKind::SpeedAbove},
-                                      {"speed_below_kmh", TriggerKind::SpeedBelow},
-                                      {"stopped", TriggerKind::Stopped}};
-  const Candidate* chosen = nullptr;
-  const toml::node* chosenNode = nullptr;
-  for (const Candidate& candidate : Candidates) {
-    const toml::node* node = table.get(candidate.Key);
-    if (node == nullptr) {
-      continue;
-    }
-    if (chosen != nullptr) {
-      Fail(*node, "an event has one trigger; this one has both '" + std::string(chosen->Key) +
-                      "' and '" + std::string(candidate.Key) + "'");
-    }
-    chosen = &candidate;
-    chosenNode = node;
-  }
-  if (chosen == nullptr) {
-    FailAt(table.source(),
-           "an event needs a trigger: one of time_s, position_m, after_s, speed_above_kmh, "
-           "speed_below_kmh, stopped");
-  }
-  Trigger trigger{chosen->Kind, 0.0};
-  switch (chosen->Kind) {
+void ReadDriver(const toml::table& table, DriverSettings& driver) {
+  ReadFields(table, "[driver]",
+             {{"style", Into(driver.Style, OneOf<DriverStyle>, "scripted", DriverStyle::Scripted,
+                             "follow", DriverStyle::Follow)},
+              {"margin_kmh", Into(driver.MarginKmh, NumberAtLeast, 0.0)},
+              {"reaction_s", Into(driver.ReactionS, NumberAtLeast, 0.0)}});
+}
+
+// The event's one trigger, from the first key that named one.
+struct TriggerKey {
+  std::string_view Key;
+  const toml::node* Node = nullptr;
+  TriggerKind Kind = TriggerKind::AtTime;
+};
+
+Trigger ReadTrigger(const TriggerKey& chosen) {
+  Trigger trigger{chosen.Kind, 0.0};
+  switch (chosen.Kind) {
     case TriggerKind::AtTime:
     case TriggerKind::After:
-      trigger.Value = NumberAtLeast(*chosenNode, chosen->Key, 0.0);
+      trigger.Value = NumberAtLeast(*chosen.Node, chosen.Key, 0.0);
       break;
     case TriggerKind::Stopped:
-      if (!Boolean(*chosenNode, "stopped")) {
-        Fail(*chosenNode, "'stopped' can only be true");
+      if (!Boolean(*chosen.Node, "stopped")) {
+        Fail(*chosen.Node, "'stopped' can only be true");
       }
       break;
     default:
-      trigger.Value = Number(*chosenNode, chosen->Key);
+      trigger.Value = Number(*chosen.Node, chosen.Key);
       break;
   }
   return trigger;
 }
 
-void ReadDriver(const toml::table& table, DriverSettings& driver) {
-  CheckKeys(table, "[driver]", {"style", "margin_kmh", "reaction_s"});
-  if (const toml::node* n = table.get("style")) {
-    driver.Style =
-        SecondOf(*n, "style", "scripted", "follow") ? DriverStyle::Follow : DriverStyle::Scripted;
-  }
-  if (const toml::node* n = table.get("margin_kmh")) {
-    driver.MarginKmh = NumberAtLeast(*n, "margin_kmh", 0.0);
-  }
-  if (const toml::node* n = table.get("reaction_s")) {
-    driver.ReactionS = NumberAtLeast(*n, "reaction_s", 0.0);
-  }
+void ReadBeacon(const toml::node& node, std::optional<BeaconPass>& into) {
+  BeaconPass pass;
+  const std::string needs = fmt::format(
+      "'beacon' needs a 'type', e.g. beacon = {{ type = {}, "
+      "parameter = {} }}",
+      ResetBeaconType, ResetBeaconParameter);
+  ReadFields(RequireTable(node, "beacon"), "'beacon'",
+             {{"type", Into(pass.Type, Int32), needs},
+              {"parameter", [&](const toml::node& n, std::string_view k) {
+                 pass.Parameter = Integer(n, k, Int32Lowest, Int32Highest);
+                 pass.ParameterGiven = true;
+               }}});
+  into = pass;
 }
 
 ScenarioEvent ReadEvent(const toml::table& table, const TrainSpec& train) {
-  CheckKeys(table, "[[event]]",
-            {"time_s", "position_m", "after_s", "speed_above_kmh", "speed_below_kmh", "stopped",
-             "reverser", "power", "brake", "signal", "beacon", "key", "label", "repeat_every_s",
-             "repeat_every_m", "repeats"});
   ScenarioEvent event;
   event.Line = static_cast<int>(table.source().begin.line);
-  event.When = ReadTrigger(table);
   EventActions& actions = event.Actions;
-  if (const toml::node* n = table.get("reverser")) {
-    actions.Reverser = ReverserPosition(*n, "reverser");
-  }
-  if (const toml::node* n = table.get("power")) {
-    actions.Power = Integer(*n, "power", 0, train.PowerNotches);
-  }
-  if (const toml::node* n = table.get("brake")) {
-    actions.Brake = BrakeNotch(*n, train, "brake");
-  }
-  if (const toml::node* n = table.get("signal")) {
-    actions.Signal = Integer(*n, "signal", Int32Lowest, Int32Highest);
-  }
-  if (const toml::node* n = table.get("beacon")) {
-    const toml::table& beacon = RequireTable(*n, "beacon");
-    CheckKeys(beacon, "'beacon'", {"type", "parameter"});
-    const toml::node* type = beacon.get("type");
-    if (type == nullptr) {
-      Fail(*n,
-           "'beacon' needs a 'type', e.g. beacon = { type = " + std::to_string(ResetBeaconType) +
-               ", parameter = " + std::to_string(ResetBeaconParameter) + " }");
-    }
-    BeaconPass pass{Integer(*type, "type", Int32Lowest, Int32Highest), 0};
-    if (const toml::node* parameter = beacon.get("parameter")) {
-      pass.Parameter = Integer(*parameter, "parameter", Int32Lowest, Int32Highest);
-      pass.ParameterGiven = true;
-    }
-    actions.Beacon = pass;
-  }
-  if (const toml::node* n = table.get("key")) {
-    if (n->is_array()) {
-      for (const toml::node& key : *n->as_array()) {
-        actions.Keys.push_back(ReadKey(key));
+  TriggerKey chosen;
+  auto trigger = [&](TriggerKind kind) {
+    return [&chosen, kind](const toml::node& n, std::string_view k) {
+      if (chosen.Node != nullptr) {
+        Fail(n, fmt::format("an event has one trigger; this one has both '{}' and '{}'", chosen.Key,
+                            k));
       }
-    } else {
-      actions.Keys.push_back(ReadKey(*n));
-    }
+      chosen = TriggerKey{k, &n, kind};
+    };
+  };
+  const toml::node* everyS = nullptr;
+  const toml::node* everyM = nullptr;
+  const toml::node* repeats = nullptr;
+  ReadFields(
+      table, "[[event]]",
+      {{"time_s", trigger(TriggerKind::AtTime)},
+       {"position_m", trigger(TriggerKind::AtPosition)},
+       {"after_s", trigger(TriggerKind::After)},
+       {"speed_above_kmh", trigger(TriggerKind::SpeedAbove)},
+       {"speed_below_kmh", trigger(TriggerKind::SpeedBelow)},
+       {"stopped", trigger(TriggerKind::Stopped)},
+       {"reverser", Into(actions.Reverser, ReverserPosition)},
+       {"power", Into(actions.Power, Integer, 0, train.PowerNotches)},
+       {"brake", Into(actions.Brake, BrakeNotch, train)},
+       {"signal", Into(actions.Signal, Int32)},
+       {"beacon", [&](const toml::node& n, std::string_view) { ReadBeacon(n, actions.Beacon); }},
+       {"key",
+        [&](const toml::node& n, std::string_view) {
+          if (!n.is_array()) {
+            actions.Keys.push_back(ReadKey(n));
+            return;
+          }
+          for (const toml::node& key : *n.as_array()) {
+            actions.Keys.push_back(ReadKey(key));
+          }
+        }},
+       {"label", Into(event.Label, Text)},
+       {"repeat_every_s", Keep(everyS)},
+       {"repeat_every_m", Keep(everyM)},
+       {"repeats", Keep(repeats)}});
+  if (chosen.Node == nullptr) {
+    FailAt(table.source(),
+           "an event needs a trigger: one of time_s, position_m, after_s, speed_above_kmh, "
+           "speed_below_kmh, stopped");
   }
-  if (const toml::node* n = table.get("label")) {
-    event.Label = Text(*n, "label");
-  }
-  const toml::node* everyS = table.get("repeat_every_s");
-  const toml::node* everyM = table.get("repeat_every_m");
-  const toml::node* repeats = table.get("repeats");
+  event.When = ReadTrigger(chosen);
   if (everyS != nullptr && everyM != nullptr) {
     Fail(*everyM, "an event repeats by time or by distance, not both");
   }
@@ -539,62 +508,97 @@ void CheckOrder(const toml::array& list, const std::vector<ScenarioEvent>& event
     }
     const ScenarioEvent*& last = timed ? lastTimed : lastPlaced;
     if (last != nullptr && event.When.Value < last->When.Value) {
-      const std::string unit = timed ? "time_s" : "position_m";
-      Fail(*list.get(i), "events out of order: " + unit + " = " + Plain(event.When.Value) +
-                             " comes after the event at " + unit + " = " + Plain(last->When.Value) +
-                             " (line " + std::to_string(last->Line) +
-                             "); list events in the order they happen");
+      const char* unit = timed ? "time_s" : "position_m";
+      Fail(*list.get(i), fmt::format("events out of order: {0} = {1:g} comes after the event at "
+                                     "{0} = {2:g} (line {3}); list events in the order they happen",
+                                     unit, event.When.Value, last->When.Value, last->Line));
     }
     last = &event;
   }
 }
 
+// A variant's typed keys become edits of the scenario's options, as --set
+// makes them, so that they hold over an ini given in [options] too.
+ScenarioVariant ReadVariant(const toml::table& table, size_t index) {
+  ScenarioVariant variant;
+  PluginOptions read;
+  ReadOptions(table, "[[variant]]", read, Field{"name", Into(variant.Name, Text)});
+  std::vector<std::pair<std::string, std::string>>& edits = variant.Options.Overrides;
+  if (read.Use120Signal) {
+    edits.emplace_back(IniKeyUse120Signal, *read.Use120Signal ? "1" : "0");
+  }
+  if (read.UseAts) {
+    edits.emplace_back(IniKeyUseAts, *read.UseAts ? "1" : "0");
+  }
+  if (read.AtcBrakeNotch) {
+    edits.emplace_back(IniKeyAtcBrakeNotch, std::to_string(*read.AtcBrakeNotch));
+  }
+  variant.Options.IniText = read.IniText;
+  for (size_t k = 0; variant.Name.empty() && k < edits.size(); ++k) {
+    variant.Name += fmt::format("{}{}={}", k > 0 ? "," : "", edits[k].first, edits[k].second);
+  }
+  if (variant.Name.empty()) {
+    variant.Name = fmt::format("variant {}", index + 1);
+  }
+  return variant;
+}
+
+// A list of [[name]] tables, each read by read(table, index).
+template <typename Read>
+void ReadList(const toml::node& node, std::string_view name, Read read) {
+  if (!node.is_array() || !node.as_array()->is_array_of_tables()) {
+    Fail(node, fmt::format("'{}' must be a list of tables: write each {} under its own [[{}]]",
+                           name, name, name));
+  }
+  const toml::array& list = *node.as_array();
+  for (size_t k = 0; k < list.size(); ++k) {
+    read(*list.get(k)->as_table(), k);
+  }
+}
+
 Scenario ReadScenario(const toml::table& root, const std::string& fileName) {
-  CheckKeys(
-      root, "the scenario",
-      {"title", "description", "train", "options", "track", "run", "start", "driver", "event"});
   Scenario scenario;
   scenario.Name = std::filesystem::path(fileName).stem().string();
   scenario.Title = scenario.Name;
-  if (const toml::node* n = root.get("title")) {
-    scenario.Title = Text(*n, "title");
-  }
-  if (const toml::node* n = root.get("description")) {
-    scenario.Description = Text(*n, "description");
-  }
-  const toml::node* train = root.get("train");
-  if (train == nullptr) {
-    throw Fault{1, 1,
-                "missing [train]: every scenario needs the train, at least service_notches and "
-                "power_notches"};
-  }
-  ReadTrain(RequireTable(*train, "train"), scenario.Train);
-  scenario.Start.Brake = EmergencyNotchOf(scenario.Train);
-  if (const toml::node* n = root.get("options")) {
-    ReadOptions(RequireTable(*n, "options"), scenario.Options);
-  }
-  if (const toml::node* n = root.get("track")) {
-    ReadTrack(RequireTable(*n, "track"), scenario.Gradients);
-  }
-  if (const toml::node* n = root.get("run")) {
-    ReadRun(RequireTable(*n, "run"), scenario.Run);
-  }
-  if (const toml::node* n = root.get("start")) {
-    ReadStart(RequireTable(*n, "start"), scenario.Train, scenario.Start);
-  }
-  if (const toml::node* n = root.get("driver")) {
-    ReadDriver(RequireTable(*n, "driver"), scenario.Driver);
-  }
-  if (const toml::node* n = root.get("event")) {
-    if (!n->is_array() || !n->as_array()->is_array_of_tables()) {
-      Fail(*n, "'event' must be a list of tables: write each event under its own [[event]]");
-    }
-    const toml::array& list = *n->as_array();
-    for (const toml::node& entry : list) {
-      scenario.Events.push_back(ReadEvent(*entry.as_table(), scenario.Train));
-    }
-    CheckOrder(list, scenario.Events);
-  }
+  auto table = [](auto read) {
+    return [read](const toml::node& n, std::string_view k) { read(RequireTable(n, k)); };
+  };
+  ReadFields(root, "the scenario",
+             {{"title", Into(scenario.Title, Text)},
+              {"description", Into(scenario.Description, Text)},
+              {"train", table([&](const toml::table& t) {
+                 ReadTrain(t, scenario.Train);
+                 scenario.Start.Brake = EmergencyNotchOf(scenario.Train);
+               }),
+               "missing [train]: every scenario needs the train, at least service_notches and "
+               "power_notches"},
+              {"options",
+               table([&](const toml::table& t) { ReadOptions(t, "[options]", scenario.Options); })},
+              {"track", table([&](const toml::table& t) { ReadTrack(t, scenario.Gradients); })},
+              {"run", table([&](const toml::table& t) { ReadRun(t, scenario.Run); })},
+              {"start",
+               table([&](const toml::table& t) { ReadStart(t, scenario.Train, scenario.Start); })},
+              {"driver", table([&](const toml::table& t) { ReadDriver(t, scenario.Driver); })},
+              {"event",
+               [&](const toml::node& n, std::string_view k) {
+                 ReadList(n, k, [&](const toml::table& t, size_t) {
+                   scenario.Events.push_back(ReadEvent(t, scenario.Train));
+                 });
+                 CheckOrder(*n.as_array(), scenario.Events);
+               }},
+              {"variant", [&](const toml::node& n, std::string_view k) {
+                 ReadList(n, k, [&](const toml::table& t, size_t index) {
+                   scenario.Variants.push_back(ReadVariant(t, index));
+                   for (size_t j = 0; j + 1 < scenario.Variants.size(); ++j) {
+                     if (scenario.Variants[j].Name == scenario.Variants.back().Name) {
+                       FailAt(t.source(),
+                              fmt::format("a second [[variant]] named '{}': each variant "
+                                          "needs a name of its own",
+                                          scenario.Variants[j].Name));
+                     }
+                   }
+                 });
+               }}});
   return scenario;
 }
 
@@ -635,26 +639,26 @@ std::string WhyUnreadable(const std::string& path) {
   return "";
 }
 
+std::string FileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
 ParsedScenario ParseScenarioFile(const std::string& path) {
   const std::string problem = WhyUnreadable(path);
-  std::ifstream file(path, std::ios::binary);
-  if (!problem.empty() || !file) {
+  if (!problem.empty()) {
     ParsedScenario failed;
     failed.Error = ScenarioError{path, 0, 0, "cannot open the scenario file: " + problem};
     return failed;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  return ParseScenarioText(text.str(), path);
+  return ParseScenarioText(FileBytes(path), path);
 }
 
 std::string FormatScenarioError(const ScenarioError& error) {
-  std::string place = error.File;
-  if (error.Line > 0) {
-    place.append(":").append(std::to_string(error.Line));
-    place.append(":").append(std::to_string(error.Column));
+  if (error.Line <= 0) {
+    return fmt::format("{}: error: {}", error.File, error.Message);
   }
-  return place + ": error: " + error.Message;
+  return fmt::format("{}:{}:{}: error: {}", error.File, error.Line, error.Column, error.Message);
 }
 
 }  // namespace drive

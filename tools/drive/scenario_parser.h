@@ -29,6 +29,9 @@ ParsedScenario ParseScenarioText(std::string_view text, const std::string& fileN
 // directory", "Is a directory"); empty when it can.
 std::string WhyUnreadable(const std::string& path);
 
+// The whole file as it lies on disk; empty when it cannot be read.
+std::string FileBytes(const std::string& path);
+
 // Reads and parses a scenario file.
 ParsedScenario ParseScenarioFile(const std::string& path);
 
