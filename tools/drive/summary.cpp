@@ -227,12 +227,15 @@ std::string Span(const BrakingRow& drop, const std::optional<Moment>& to, const 
 // Drops are matched across sets by their order: the same scenario lowers the
 // limit in the same order whatever the options, only the braking differs.
 void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
+  // One set's columns; a distance and time ("1234.5 m 123.45 s") fill a span.
+  constexpr const char* SetColumns = "| {:>18} {:>6} {:>18} {:<5} ";
+  const std::string setHeads = fmt::format(SetColumns, "to under", "over", "to release", "notch");
   size_t rows = 0;
   std::string names(45, ' '), heads = "      time   position  limit           speed ";
   for (const RunSet& set : sets) {
     rows = std::max(rows, set.Run->Analysis.Braking.size());
-    names += set.Name.empty() ? "" : fmt::format("| {:<47}", set.Name);
-    heads += "|         to under   over       to release notch ";
+    names += set.Name.empty() ? "" : fmt::format("| {:<{}}", set.Name, setHeads.size() - 2);
+    heads += setHeads;
   }
   out << (names.size() > 45 ? names + "\n" : "") << heads << "  why\n";
   for (size_t row = 0; row < rows; ++row) {
@@ -244,15 +247,15 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
                        first->At.SpeedKmh);
     for (const RunSet& set : sets) {
       if (row >= set.Run->Analysis.Braking.size()) {
-        out << "|" << std::string(48, ' ');
+        out << "|" << std::string(setHeads.size() - 1, ' ');
         continue;
       }
       const BrakingRow& drop = set.Run->Analysis.Braking[row];
       out << fmt::format(
-          "| {:>16} {:6.1f} {:>16} {:<5} ",
+          fmt::runtime(SetColumns),
           Span(drop, drop.UnderLimit, "{:7.1f} m {:6.2f} s",
                drop.Overtaken ? "overtaken" : "never"),
-          drop.PeakOverKmh,
+          fmt::format("{:.1f}", drop.PeakOverKmh),
           Span(drop, drop.Released, "{:7.1f} m {:6.2f} s", drop.Notch > 0 ? "never" : "-"),
           drop.Notch > 0 ? NotchName(drop.Notch, set.Run->Record.EmergencyNotch) : "-");
     }
