@@ -3,7 +3,8 @@
 // same clock ticks and move the train by the same sums.
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+
+#include <fmt/format.h>
 
 #include "cab_session.h"
 #include "plugin_library.h"
@@ -26,9 +27,7 @@ std::string Quoted(const std::string& text) {
       quoted += '\\';
       quoted += c;
     } else if (u < 0x20 || u == 0x7F) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04X", u);
-      quoted += escape;
+      quoted += fmt::format("\\u{:04X}", u);
     } else {
       quoted += c;
     }

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <initializer_list>
 #include <memory>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "cab_session.h"
 #include "cab_terminal.h"
@@ -82,12 +83,6 @@ void LampRow(Grid& grid, int row, const char* label, std::initializer_list<LampS
   }
 }
 
-std::string Format(const char* format, double value) {
-  char text[48];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
 const char* ReverserName(int32_t position) {
   return position > 0 ? "forward" : position < 0 ? "backward" : "neutral";
 }
@@ -112,11 +107,11 @@ std::string NextEventText(const CabSession& session) {
   text += DescribeTrigger(event.When);
   const FrameRecord& now = session.Last;
   if (event.When.Kind == TriggerKind::AtPosition) {
-    text += Format(", %.0f m ahead", event.When.Value - now.PositionM);
+    text += fmt::format(", {:.0f} m ahead", event.When.Value - now.PositionM);
   } else if (event.When.Kind == TriggerKind::AtTime) {
-    text += Format(", in %.1f s", event.When.Value - now.TimeS);
+    text += fmt::format(", in {:.1f} s", event.When.Value - now.TimeS);
   } else if (event.When.Kind == TriggerKind::After) {
-    text += Format(", in %.1f s", session.LastFiredS + event.When.Value - now.TimeS);
+    text += fmt::format(", in {:.1f} s", session.LastFiredS + event.When.Value - now.TimeS);
   }
   return text;
 }
@@ -134,7 +129,7 @@ void ComposeCab(const CabSession& session, Grid& grid) {
 
   Put(grid, 2, 1, "Speed");
   const bool over = Supervised(cab) && std::abs(f.SpeedKmh) > cab.LimitKmh;
-  int column = Put(grid, 2, LabelColumns, Format("%6.1f km/h ", f.SpeedKmh)) + 1;
+  int column = Put(grid, 2, LabelColumns, fmt::format("{:6.1f} km/h ", f.SpeedKmh)) + 1;
   const int filled =
       std::clamp(static_cast<int>(std::abs(f.SpeedKmh) / BarFullKmh * BarCells), 0, BarCells);
   const int limitAt =
@@ -150,7 +145,7 @@ void ComposeCab(const CabSession& session, Grid& grid) {
   Put(grid, 2, column + BarCells + 1, over ? "OVER THE LIMIT" : "", Ink::Alarm);
 
   Put(grid, 3, 1, "Limit");
-  column = Put(grid, 3, LabelColumns, Format("%4.0f km/h", cab.LimitKmh)) + 3;
+  column = Put(grid, 3, LabelColumns, fmt::format("{:4} km/h", cab.LimitKmh)) + 3;
   column = Put(grid, 3, column, "steps") + 1;
   static constexpr const char* StepNames[PanelStepLampCount] = {"nc", "0",  "15", "25",  "45", "55",
                                                                 "65", "75", "90", "100", "110"};
@@ -197,8 +192,8 @@ void ComposeCab(const CabSession& session, Grid& grid) {
       session.Cause.empty() ? Ink::Plain : Ink::Alarm);
   Put(grid, 16, 1, "Run");
   Put(grid, 16, LabelColumns,
-      Format("%.1f s", f.TimeS) + Format("   %.0f m", f.PositionM) +
-          Format("   gradient %+.1f per mille", f.GradientPermille));
+      fmt::format("{:.1f} s", f.TimeS) + fmt::format("   {:.0f} m", f.PositionM) +
+          fmt::format("   gradient {:+.1f} per mille", f.GradientPermille));
 
   Put(grid, 20, 1, "a/Up z/Down power   s/Right x/Left brake   e/End emergency", Ink::Dim);
   Put(grid, 21, 1, "f n b reverser   u/PgUp d/PgDn selector   r restriction   c cut-out", Ink::Dim);
