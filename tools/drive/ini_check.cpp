@@ -70,16 +70,10 @@ bool NearMiss(const std::string& name, const std::string& wanted) {
 }
 
 bool PlainInteger(const std::string& text) {
-  size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
-  if (i == text.size()) {
-    return false;
-  }
-  for (; i < text.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(text[i]))) {
-      return false;
-    }
-  }
-  return true;
+  const size_t sign = text.starts_with('-') || text.starts_with('+') ? 1 : 0;
+  return text.size() > sign &&
+         std::all_of(text.begin() + static_cast<std::ptrdiff_t>(sign), text.end(),
+                     [](unsigned char c) { return std::isdigit(c); });
 }
 
 // The file's lines as the plug-in's reader splits them, each matched against
@@ -111,16 +105,10 @@ std::vector<TextLine> Lines(const std::string& bytes) {
   return lines;
 }
 
-// Where the first [Settings] section gives each option, as the lines show it.
-struct KeyLine {
-  int Line = 0;
-  bool HasValue = false;
-  std::string Value;  // as the reader converts it
-};
-
+// The line of the first [Settings] section that gives each option.
 struct FileLook {
   bool SectionSeen = false;
-  std::optional<KeyLine> Found[3];
+  const TextLine* Found[3] = {};
 };
 
 // Plain text saved as UTF-16 without its mark: every other byte is NUL, and
@@ -170,10 +158,10 @@ FileLook LookAt(const std::vector<TextLine>& lines, bool wide, std::vector<std::
     }
     if (look.Found[known]) {
       warnings.push_back(fmt::format("{}{} again: only the first, on line {}, counts", where,
-                                     Keys[known], look.Found[known]->Line));
+                                     Keys[known], look.Found[known]->Number));
       continue;
     }
-    look.Found[known] = KeyLine{line.Number, line.HasValue, line.Value};
+    look.Found[known] = &line;
   }
   if (!look.SectionSeen) {
     warnings.push_back(wide ? "no [Settings] section: the file looks like UTF-16 without a "
@@ -209,15 +197,16 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
   }
   const std::string bytes = FileBytes(path);
   IniReport report = Defaults(serviceNotches, "");
-  const FileLook look = LookAt(Lines(bytes), WideWithoutMark(bytes), report.Warnings);
+  const std::vector<TextLine> lines = Lines(bytes);  // the look points into them
+  const FileLook look = LookAt(lines, WideWithoutMark(bytes), report.Warnings);
   const int32_t emergency = EmergencyNotchFor(serviceNotches);
   const int32_t defaultNotch = NotchAbove(emergency);
   for (int k = 0; k < 3; ++k) {
     OptionAsRead& option = report.Options[k];
     const int32_t low = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::min());
     const int32_t high = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::max());
-    const std::optional<KeyLine>& found = look.Found[k];
-    const std::string line = found ? fmt::format(", line {}", found->Line) : "";
+    const TextLine* found = look.Found[k];
+    const std::string line = found ? fmt::format(", line {}", found->Number) : "";
     if (low != high) {
       // The reader gave its default: nothing usable in the file.
       option.Source = !look.SectionSeen ? "default: section missing"
@@ -266,7 +255,7 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
     }
     if (!warning.empty()) {
       report.Warnings.push_back(
-          fmt::format("line {}: {}={}{}", found ? found->Line : 0, Keys[k], text, warning));
+          fmt::format("line {}: {}={}{}", found ? found->Number : 0, Keys[k], text, warning));
     }
   }
   return report;

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 
@@ -154,15 +155,31 @@ std::string Text(const toml::node& node, std::string_view name) {
   return node.as_string()->get();
 }
 
+// The value a word of the table stands for, or none when node is no string;
+// any other word fails, saying what the key takes.
+template <typename Value>
+std::optional<Value> Word(const toml::node& node, std::string_view name,
+                          std::initializer_list<std::pair<std::string_view, Value>> words,
+                          std::string_view takes) {
+  if (!node.is_string()) {
+    return std::nullopt;
+  }
+  const std::string word = node.as_string()->get();
+  for (const auto& [text, value] : words) {
+    if (text == word) {
+      return value;
+    }
+  }
+  Fail(node, fmt::format("'{}' must be {}, not \"{}\"", name, takes, word));
+}
+
 // One of two words, as the string at node must be, and what each stands for.
 template <typename Value>
 Value OneOf(const toml::node& node, std::string_view name, std::string_view first, Value firstValue,
             std::string_view second, Value secondValue) {
-  const std::string text = Text(node, name);
-  if (text != first && text != second) {
-    Fail(node, fmt::format("'{}' must be \"{}\" or \"{}\", not \"{}\"", name, first, second, text));
-  }
-  return text == second ? secondValue : firstValue;
+  Text(node, name);
+  return *Word<Value>(node, name, {{first, firstValue}, {second, secondValue}},
+                      fmt::format("\"{}\" or \"{}\"", first, second));
 }
 
 // A reader that stores what read(value, key, extra...) makes of the value.
@@ -303,38 +320,17 @@ void ReadRun(const toml::table& table, RunSettings& run) {
 
 int32_t BrakeNotch(const toml::node& node, std::string_view name, TrainSpec train) {
   const int32_t emergency = EmergencyNotchOf(train);
-  if (node.is_string()) {
-    const std::string word = node.as_string()->get();
-    if (word == "emergency") {
-      return emergency;
-    }
-    if (word == "release" || word == "released") {
-      return 0;
-    }
-    Fail(node, fmt::format("'{}' must be a notch from 0 to {}, \"release\" or \"emergency\", not "
-                           "\"{}\"",
-                           name, emergency, word));
-  }
-  return Integer(node, name, 0, emergency);
+  const std::optional<int32_t> word =
+      Word<int32_t>(node, name, {{"emergency", emergency}, {"release", 0}, {"released", 0}},
+                    fmt::format("a notch from 0 to {}, \"release\" or \"emergency\"", emergency));
+  return word ? *word : Integer(node, name, 0, emergency);
 }
 
 int32_t ReverserPosition(const toml::node& node, std::string_view name) {
-  if (node.is_string()) {
-    const std::string word = node.as_string()->get();
-    if (word == "forward") {
-      return 1;
-    }
-    if (word == "neutral") {
-      return 0;
-    }
-    if (word == "backward" || word == "reverse") {
-      return -1;
-    }
-    Fail(node, fmt::format("'{}' must be \"forward\", \"neutral\", \"backward\" or 1, 0, -1, not "
-                           "\"{}\"",
-                           name, word));
-  }
-  return Integer(node, name, -1, 1);
+  const std::optional<int32_t> word =
+      Word<int32_t>(node, name, {{"forward", 1}, {"neutral", 0}, {"backward", -1}, {"reverse", -1}},
+                    "\"forward\", \"neutral\", \"backward\" or 1, 0, -1");
+  return word ? *word : Integer(node, name, -1, 1);
 }
 
 void ReadStart(const toml::table& table, const TrainSpec& train, StartState& start) {
