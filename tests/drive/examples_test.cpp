@@ -17,11 +17,6 @@
 namespace drive {
 namespace {
 
-// The speed as the plug-in sees it: the host hands it over as a float.
-double SpeedSeen(const FrameRecord& row) {
-  return static_cast<double>(static_cast<float>(row.SpeedKmh));
-}
-
 class DriveExamples : public testing::Test {
  protected:
   // Plays examples/<name>.toml against the built plug-in, then checks the
@@ -33,20 +28,13 @@ class DriveExamples : public testing::Test {
   // cap the limit at 25 km/h; the interventions have the causes given.
   void Play(const std::string& name, bool showsOverspeed, const std::vector<Cause>& causes);
 
-  // The frame in which the event with this label fired.
-  size_t FrameOf(const std::string& label, int occurrence = 1) const {
-    for (const FiredEvent& fired : Record.Fired) {
-      if (Setup.Events[fired.EventIndex].Label == label && --occurrence == 0) {
-        return static_cast<size_t>(fired.Frame);
-      }
-    }
-    ADD_FAILURE() << "no event labelled " << label;
-    return 1;
-  }
-
-  // The ATC's service brake: its notch, or the driver's where that is stronger.
-  int32_t ServiceNotch(const FrameRecord& row) const {
-    return std::max(AtcBrakeNotch, row.Driver.Brake);
+  // The frame in which the event with this label first fired.
+  const FrameRecord& FrameOf(const std::string& label) const {
+    const auto fired = std::find_if(Record.Fired.begin(), Record.Fired.end(), [&](const auto& f) {
+      return Setup.Events[f.EventIndex].Label == label;
+    });
+    EXPECT_NE(fired, Record.Fired.end()) << "no event labelled " << label;
+    return Frames[fired == Record.Fired.end() ? 0 : static_cast<size_t>(fired->Frame)];
   }
 
   Scenario Setup;
@@ -76,18 +64,16 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
   UnloadPlugin(plugin);
   Analysis = analyser.Finish(Record);
   ASSERT_FALSE(Frames.empty());
-  std::vector<bool> fired(Setup.Events.size());  // some fire more than once
-  for (const FiredEvent& event : Record.Fired) {
-    fired[event.EventIndex] = true;
-  }
-  EXPECT_EQ(std::count(fired.begin(), fired.end(), false), 0) << "events left unfired";
+  EXPECT_EQ(Analysis.NeverFired, std::vector<size_t>{}) << "events left unfired";
   int overspeeds = 0;
   for (size_t k = 0; k < Frames.size(); ++k) {
     const FrameRecord& row = Frames[k];
     if (k + 1 < Frames.size() && Supervised(row.Cab) && Supervised(Frames[k + 1].Cab) &&
         SpeedSeen(row) > row.Cab.LimitKmh) {
       const Handles& next = Frames[k + 1].Returned;
-      EXPECT_TRUE(next.Brake == ServiceNotch(Frames[k + 1]) || next.Brake == Record.EmergencyNotch)
+      // The ATC's service brake: its notch, or the driver's where that is stronger.
+      EXPECT_TRUE(next.Brake == std::max(AtcBrakeNotch, Frames[k + 1].Driver.Brake) ||
+                  next.Brake == Record.EmergencyNotch)
           << "over the limit at " << row.TimeS << " s, brake " << next.Brake << " after";
       EXPECT_EQ(next.Power, 0) << "at " << Frames[k + 1].TimeS << " s";
       ++overspeeds;
@@ -105,13 +91,14 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
     if (!span.Released) {
       continue;
     }
-    const FrameRecord& after = Frames[span.EndFrame];
+    const FrameRecord& after = Frames[span.End.Frame];
     if (span.Kind == Intervention::Emergency) {
       EXPECT_TRUE(after.Driver.Brake == Record.EmergencyNotch || after.Cab.CutOut)
           << "emergency brake let go at " << after.TimeS << " s";
-    } else if (span.StartFrame > 0 && after.Acting == Intervention::None && Supervised(after.Cab)) {
+    } else if (span.Start.Frame > 0 && after.Acting == Intervention::None &&
+               Supervised(after.Cab)) {
       // The pass that granted the release measured the speed of the frame before.
-      const FrameRecord& measured = Frames[span.EndFrame - 1];
+      const FrameRecord& measured = Frames[span.End.Frame - 1];
       EXPECT_LE(SpeedSeen(measured), measured.Cab.LimitKmh - 0.625)
           << "service brake let go at " << after.TimeS << " s";
       EXPECT_EQ(span.ReleasedBy, "speed under the limit") << "at " << after.TimeS << " s";
@@ -164,7 +151,7 @@ TEST_F(DriveExamples, NoCodeAndZeroAspectStopUnderTheEmergencyBrakeUntilTheEmerg
   ASSERT_NO_FATAL_FAILURE(
       Play("no_code", true, {Start, Cause::NoCode, Cause::StopCode, Cause::HeldByStopCode}));
   // The latch is set by the very cycle that decodes the missing code.
-  const FrameRecord& lost = Frames[FrameOf("code lost")];
+  const FrameRecord& lost = FrameOf("code lost");
   EXPECT_EQ(lost.Returned.Brake, Record.EmergencyNotch);
   EXPECT_EQ(lost.Cab.EmergencyLamp, 1);
   ASSERT_EQ(Analysis.Stops.size(), 2u);

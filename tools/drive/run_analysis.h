@@ -38,6 +38,7 @@ struct Moment {
   double PositionM = 0.0;
   double SpeedKmh = 0.0;
   int32_t LimitKmh = 0;
+  size_t Frame = 0;
 };
 
 // A stretch of frames in which the ATC overrode the driver in one way, for one cause.
@@ -47,10 +48,8 @@ struct InterventionSpan {
   std::string CauseText;   // e.g. "overspeed: 101.3 km/h over 100 by 1.3"
   std::string CauseLabel;  // short, for the chart: "overspeed +1.3"
   int32_t Notch = 0;       // the brake notch handed back as it began
-  size_t StartFrame = 0;
-  size_t EndFrame = 0;  // first frame without it; the frame count if it lasted to the end
   Moment Start;
-  Moment End;  // the first frame without it, when released
+  Moment End;  // the first frame without it; only its Frame, the frame count, if never released
   double LowestPositionM = 0.0;
   double HighestPositionM = 0.0;
   bool Released = false;
@@ -81,7 +80,6 @@ struct StopRecord {
 
 // A change of what the cab shows, e.g. "mode ATC", "emergency lamp on".
 struct CabChange {
-  size_t Frame = 0;
   Moment At;
   std::string What;
   bool BrakeLamp = false;  // the brake lamp follows every intervention; summaries skip it
@@ -103,7 +101,8 @@ struct RunAnalysis {
   SoundTally SoundStops[SoundCount];
   std::vector<std::string> FiredNotes;  // per fired event: what the ATC made of it, or empty
   std::vector<std::string> Warnings;
-  std::string ChimeNote;  // why sound 5 rang in frame after frame, if it did
+  std::vector<size_t> NeverFired;  // into Scenario::Events
+  std::string ChimeNote;           // why sound 5 rang in frame after frame, if it did
   size_t FrameCount = 0;
   Moment First;
   FrameRecord Last;
@@ -112,6 +111,12 @@ struct RunAnalysis {
   double MaxOverLimitKmh = 0.0;  // over supervised frames with a code only; 0 if never over
   Moment MaxOverLimit;
 };
+
+// The speed as the plug-in sees it: the host hands it over as a float.
+double SpeedSeen(const FrameRecord& row);
+
+// The step lamp lit, in step order as PanelStepLamp; -1 with all dark.
+int LitStep(const CabIndication& cab);
 
 // True while the ATC supervises the speed: active, not cut out, and not in the
 // ATS position outside an ATC section (where the ATC's brake stays off).

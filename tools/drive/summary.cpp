@@ -114,11 +114,7 @@ void WriteStops(std::ostream& out, const RunContext& run, const RunAnalysis& ana
 
 void WriteEvents(std::ostream& out, const RunContext& run) {
   const Scenario& s = run.Setup;
-  std::vector<bool> reached(s.Events.size(), false);  // an event that repeats fires more than once
-  for (const FiredEvent& event : run.Record.Fired) {
-    reached[event.EventIndex] = true;
-  }
-  out << "\nEvents: " << std::count(reached.begin(), reached.end(), true) << " of "
+  out << "\nEvents: " << s.Events.size() - run.Analysis.NeverFired.size() << " of "
       << s.Events.size() << " fired\n";
   for (size_t i = 0; i < run.Record.Fired.size(); ++i) {
     const FiredEvent& fired = run.Record.Fired[i];
@@ -134,11 +130,9 @@ void WriteEvents(std::ostream& out, const RunContext& run) {
     }
     out << "\n";
   }
-  for (size_t i = 0; i < s.Events.size(); ++i) {
-    if (!reached[i]) {
-      out << "  never fired (line " << s.Events[i].Line << ", " << DescribeTrigger(s.Events[i].When)
-          << "): " << DescribeActions(s.Events[i].Actions) << "\n";
-    }
+  for (const size_t i : run.Analysis.NeverFired) {
+    out << "  never fired (line " << s.Events[i].Line << ", " << DescribeTrigger(s.Events[i].When)
+        << "): " << DescribeActions(s.Events[i].Actions) << "\n";
   }
 }
 
@@ -150,7 +144,7 @@ void WriteCab(std::ostream& out, const RunAnalysis& analysis) {
     if (change.BrakeLamp) {
       continue;
     }
-    if (lines.empty() || lines.back().first->Frame != change.Frame) {
+    if (lines.empty() || lines.back().first->At.Frame != change.At.Frame) {
       lines.emplace_back(&change, change.What);
     } else {
       lines.back().second += "; " + change.What;
