@@ -338,14 +338,14 @@ void RunAnalyser::Keep(InterventionSpan span) {
     Result.Interventions.push_back(std::move(span));
     return;
   }
-  last->Why = Cause::HeldAtLimit;
-  ++last->Applications;
-  last->Notch = std::max(last->Notch, span.Notch);
-  last->End = span.End;
-  last->Released = span.Released;
-  last->ReleasedBy = std::move(span.ReleasedBy);
-  last->LowestPositionM = std::min(last->LowestPositionM, span.LowestPositionM);
-  last->HighestPositionM = std::max(last->HighestPositionM, span.HighestPositionM);
+  // The new application's end and release, the held span's start.
+  span.Why = Cause::HeldAtLimit;
+  span.Applications = last->Applications + 1;
+  span.Notch = std::max(last->Notch, span.Notch);
+  span.Start = last->Start;
+  span.LowestPositionM = std::min(last->LowestPositionM, span.LowestPositionM);
+  span.HighestPositionM = std::max(last->HighestPositionM, span.HighestPositionM);
+  *last = std::move(span);
   last->CauseText =
       fmt::format("held at the limit: {} brake applications, from {} to {}", last->Applications,
                   At(last->Start), last->Released ? At(last->End) : std::string("the end"));
