@@ -28,20 +28,10 @@ class DriveExamples : public testing::Test {
   // cap the limit at 25 km/h; the interventions have the causes given.
   void Play(const std::string& name, bool showsOverspeed, const std::vector<Cause>& causes);
 
-  // The frame in which the event with this label first fired.
-  const FrameRecord& FrameOf(const std::string& label) const {
-    const auto fired = std::find_if(Record.Fired.begin(), Record.Fired.end(), [&](const auto& f) {
-      return Setup.Events[f.EventIndex].Label == label;
-    });
-    EXPECT_NE(fired, Record.Fired.end()) << "no event labelled " << label;
-    return Frames[fired == Record.Fired.end() ? 0 : static_cast<size_t>(fired->Frame)];
-  }
-
   Scenario Setup;
   RunRecord Record;
   RunAnalysis Analysis;
   std::vector<FrameRecord> Frames;
-  int32_t AtcBrakeNotch = 0;  // what the scenario's options make the ATC apply
 };
 
 void DriveExamples::Play(const std::string& name, bool showsOverspeed,
@@ -50,9 +40,10 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
       ParseScenarioFile(std::string(KELVRIN_EXAMPLES_DIR) + "/" + name + ".toml");
   ASSERT_TRUE(parsed.Value) << FormatScenarioError(parsed.Error);
   Setup = *parsed.Value;
-  // A notch below 1 counts as no notch at all: the default applies.
-  AtcBrakeNotch = Setup.Options.AtcBrakeNotch.value_or(0);
-  AtcBrakeNotch = AtcBrakeNotch >= 1 ? AtcBrakeNotch : Setup.Train.ServiceNotches + 2;
+  // What the scenario's options make the ATC apply; a notch below 1 counts as
+  // no notch at all: the default applies.
+  const int32_t optionNotch = Setup.Options.AtcBrakeNotch.value_or(0);
+  const int32_t atcNotch = optionNotch >= 1 ? optionNotch : Setup.Train.ServiceNotches + 2;
   LoadedPlugin plugin;
   const PluginLoadResult loaded = LoadPlugin(KELVRIN_LIBRARY, Setup.Options, plugin);
   ASSERT_TRUE(loaded.Ok) << loaded.Error;
@@ -72,7 +63,7 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
         SpeedSeen(row) > row.Cab.LimitKmh) {
       const Handles& next = Frames[k + 1].Returned;
       // The ATC's service brake: its notch, or the driver's where that is stronger.
-      EXPECT_TRUE(next.Brake == std::max(AtcBrakeNotch, Frames[k + 1].Driver.Brake) ||
+      EXPECT_TRUE(next.Brake == std::max(atcNotch, Frames[k + 1].Driver.Brake) ||
                   next.Brake == Record.EmergencyNotch)
           << "over the limit at " << row.TimeS << " s, brake " << next.Brake << " after";
       EXPECT_EQ(next.Power, 0) << "at " << Frames[k + 1].TimeS << " s";
@@ -151,10 +142,14 @@ TEST_F(DriveExamples, NoCodeAndZeroAspectStopUnderTheEmergencyBrakeUntilTheEmerg
   ASSERT_NO_FATAL_FAILURE(
       Play("no_code", true, {Start, Cause::NoCode, Cause::StopCode, Cause::HeldByStopCode}));
   // The latch is set by the very cycle that decodes the missing code.
-  const FrameRecord& lost = FrameOf("code lost");
-  EXPECT_EQ(lost.Returned.Brake, Record.EmergencyNotch);
-  EXPECT_EQ(lost.Cab.EmergencyLamp, 1);
-  ASSERT_EQ(Analysis.Stops.size(), 2u);
+  const auto lost = std::find_if(Record.Fired.begin(), Record.Fired.end(), [&](const auto& fired) {
+    return Setup.Events[fired.EventIndex].Label == "code lost";
+  });
+  ASSERT_NE(lost, Record.Fired.end());
+  const FrameRecord& lostFrame = Frames[static_cast<size_t>(lost->Frame)];
+  EXPECT_EQ(lostFrame.Returned.Brake, Record.EmergencyNotch);
+  EXPECT_EQ(lostFrame.Cab.EmergencyLamp, 1);
+  ASSERT_EQ(Analysis.Stops.size(), 2U);
   for (const StopRecord& stop : Analysis.Stops) {
     EXPECT_EQ(stop.Under, Intervention::Emergency) << "at " << stop.At.TimeS << " s";
   }
@@ -165,7 +160,7 @@ TEST_F(DriveExamples, RollbackPastFiveKmhLatchesTheEmergencyBrakeWhichHoldsTheTr
   // Gravity on the grade is all that accelerates the train backwards: the
   // brake comes in the second frame past 5 km/h at the latest.
   EXPECT_GT(Analysis.MinSpeedKmh, -5.0 + 2 * GradientKmhps(35.0) * Record.FrameS);
-  ASSERT_EQ(Analysis.Stops.size(), 1u);
+  ASSERT_EQ(Analysis.Stops.size(), 1U);
   EXPECT_EQ(Analysis.Stops[0].Under, Intervention::Emergency);
   EXPECT_GT(Frames.back().SpeedKmh, 20.0);
 }

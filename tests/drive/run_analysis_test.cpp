@@ -88,7 +88,7 @@ TEST(RunAnalysis, CausesAndWarningsFitWhatHappened) {
   const struct {
     const char* Frames;
     std::vector<Cause> Causes;
-    std::string Says = "";  // in a warning or the chime note; empty: none of either
+    std::string Says{};  // in a warning or the chime note; empty: none of either
     size_t Applications = 1;
   } cases[] = {
       {"45/40 45/46 45/45S7 45/44", {Over}},
@@ -152,7 +152,7 @@ TEST(RunAnalysis, BrakingRowFollowsEachDropOfTheLimitUntilUnderAndReleased) {
   auto at = [](const std::optional<Moment>& m) { return m ? fmt::format("{:g}", m->TimeS) : "-"; };
   for (const auto& c : cases) {
     const RunAnalysis analysis = Analyse(c.Frames);
-    ASSERT_GE(analysis.Braking.size(), 1u) << c.Frames;
+    ASSERT_GE(analysis.Braking.size(), 1U) << c.Frames;
     const BrakingRow& got = analysis.Braking[0];
     EXPECT_EQ(fmt::format("{}->{} {}: under at {} s, released at {} s, {:.1f} over, notch {}{}",
                           got.LimitBeforeKmh, got.LimitAfterKmh, got.Why, at(got.UnderLimit),

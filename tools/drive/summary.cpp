@@ -210,10 +210,10 @@ namespace {
 
 // The distance and time from the drop to a later moment, or the text for none.
 std::string Span(const BrakingRow& drop, const std::optional<Moment>& to, const char* format,
-                 std::string none) {
+                 const char* none) {
   return to ? fmt::format(fmt::runtime(format), to->PositionM - drop.At.PositionM,
                           to->TimeS - drop.At.TimeS)
-            : none;
+            : std::string(none);
 }
 
 }  // namespace
