@@ -175,12 +175,12 @@ const std::string& RunAnalyser::CurrentCause() const {
 void RunAnalyser::Add(const FrameRecord& row, const RunRecord& record) {
   Recent[Seen % Recent.size()] = row;
   ++Seen;
-  NoteEvents(row, record);
-  TrackInterventions(row);
-  TrackCab(row);
-  TrackBraking(row, record);
-  TrackWarnings(row, record);
   const FrameRecord* previous = Before(1);
+  NoteEvents(row, previous, record);
+  TrackInterventions(row);
+  TrackCab(row, previous);
+  TrackBraking(row, previous, record);
+  TrackWarnings(row, previous, record);
   if (previous == nullptr || row.Cab.LimitKmh != previous->Cab.LimitKmh) {
     LimitFrame = static_cast<size_t>(row.Frame);
   }
@@ -211,8 +211,8 @@ void RunAnalyser::Add(const FrameRecord& row, const RunRecord& record) {
 
 // The aspect in force and the reset beacon, as the host sent them. The
 // plug-in tests the standstill against the speed of the frame before.
-void RunAnalyser::NoteEvents(const FrameRecord& row, const RunRecord& record) {
-  const FrameRecord* previous = Before(1);
+void RunAnalyser::NoteEvents(const FrameRecord& row, const FrameRecord* previous,
+                             const RunRecord& record) {
   const double speedBefore = previous != nullptr ? SpeedSeen(*previous) : 0.0;
   for (size_t i = 0; i < row.FiredEventCount; ++i) {
     const ScenarioEvent& event = Setup.Events[record.Fired[row.FirstFiredEvent + i].EventIndex];
@@ -376,8 +376,8 @@ void RunAnalyser::TrackInterventions(const FrameRecord& row) {
 
 // What the host can tell went wrong in the run: a service brake that cannot
 // hold the train, a selector press the plug-in refused, a chime in a loop.
-void RunAnalyser::TrackWarnings(const FrameRecord& row, const RunRecord& record) {
-  const FrameRecord* previous = Before(1);
+void RunAnalyser::TrackWarnings(const FrameRecord& row, const FrameRecord* previous,
+                                const RunRecord& record) {
   if (previous == nullptr) {
     return;
   }
@@ -439,8 +439,7 @@ void RunAnalyser::AddChange(const FrameRecord& row, std::string what, bool brake
   Result.CabChanges.push_back(CabChange{MomentOf(row), std::move(what), brakeLamp});
 }
 
-void RunAnalyser::TrackCab(const FrameRecord& row) {
-  const FrameRecord* previous = Before(1);
+void RunAnalyser::TrackCab(const FrameRecord& row, const FrameRecord* previous) {
   const CabIndication before = previous != nullptr ? previous->Cab : CabIndication{};
   const CabIndication& now = row.Cab;
   using C = CabIndication;
@@ -474,8 +473,8 @@ void RunAnalyser::TrackCab(const FrameRecord& row) {
 
 // A drop is read off the limit display, so that a code, the switch and the
 // selector all count alike.
-void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) {
-  const FrameRecord* previous = Before(1);
+void RunAnalyser::TrackBraking(const FrameRecord& row, const FrameRecord* previous,
+                               const RunRecord& record) {
   if (previous != nullptr && Supervised(row.Cab) && Supervised(previous->Cab) &&
       row.Cab.LimitKmh < previous->Cab.LimitKmh) {
     if (!Result.Braking.empty()) {

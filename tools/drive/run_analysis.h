@@ -144,15 +144,15 @@ class RunAnalyser {
   RunAnalysis Finish(const RunRecord& record);
 
  private:
-  void NoteEvents(const FrameRecord& row, const RunRecord& record);
+  void NoteEvents(const FrameRecord& row, const FrameRecord* previous, const RunRecord& record);
   void TrackInterventions(const FrameRecord& row);
   void Open(const FrameRecord& row);
   void Close(const FrameRecord& after, std::string releasedBy);
   void Infer(const FrameRecord& row, InterventionSpan& span) const;
-  void TrackCab(const FrameRecord& row);
-  void TrackBraking(const FrameRecord& row, const RunRecord& record);
+  void TrackCab(const FrameRecord& row, const FrameRecord* previous);
+  void TrackBraking(const FrameRecord& row, const FrameRecord* previous, const RunRecord& record);
   void AddChange(const FrameRecord& row, std::string what, bool brakeLamp = false);
-  void TrackWarnings(const FrameRecord& row, const RunRecord& record);
+  void TrackWarnings(const FrameRecord& row, const FrameRecord* previous, const RunRecord& record);
   void NoteRise(const FrameRecord& last);
   void Keep(InterventionSpan span);
   const FrameRecord* Before(size_t back) const;  // 1: the frame before the latest
