@@ -432,11 +432,14 @@ void RunAnalyser::NoteRise(const FrameRecord& last) {
 }
 
 void RunAnalyser::AddChange(const FrameRecord& row, std::string what, bool brakeLamp) {
-  if (Result.CabChanges.size() >= CabChangesKept) {
+  std::vector<CabChange>& changes = Result.CabChanges;
+  if (CabChangesSeen++ >= CabChangesKept) {
     ++Result.CabChangesDropped;
-    return;
+  } else if (!changes.empty() && changes.back().At.Frame == static_cast<size_t>(row.Frame)) {
+    changes.back().What += brakeLamp ? "" : "; " + what;
+  } else if (!brakeLamp) {
+    changes.push_back(CabChange{MomentOf(row), std::move(what)});
   }
-  Result.CabChanges.push_back(CabChange{MomentOf(row), std::move(what), brakeLamp});
 }
 
 void RunAnalyser::TrackCab(const FrameRecord& row, const FrameRecord* previous) {

@@ -78,11 +78,10 @@ struct StopRecord {
   int32_t DriverBrake = 0;   // the driver's, in the frame before
 };
 
-// A change of what the cab shows, e.g. "mode ATC", "emergency lamp on".
+// What changed in the cab in one frame, e.g. "mode ATC; emergency lamp on".
 struct CabChange {
   Moment At;
   std::string What;
-  bool BrakeLamp = false;  // the brake lamp follows every intervention; summaries skip it
 };
 
 // How often the plug-in played or stopped a sound, and the first times.
@@ -95,7 +94,9 @@ struct RunAnalysis {
   std::vector<InterventionSpan> Interventions;
   std::vector<BrakingRow> Braking;
   std::vector<StopRecord> Stops;
-  std::vector<CabChange> CabChanges;  // the first ones; CabChangesDropped more
+  // Of the first changes, the brake lamp left out: it follows every
+  // intervention, and the trace has it. CabChangesDropped more.
+  std::vector<CabChange> CabChanges;
   size_t CabChangesDropped = 0;
   SoundTally SoundPlays[SoundCount];  // in the order of SoundIndex
   SoundTally SoundStops[SoundCount];
@@ -162,6 +163,7 @@ class RunAnalyser {
   RunAnalysis Result;
   std::array<FrameRecord, 4> Recent{};  // a ring of the latest frames
   size_t Seen = 0;
+  size_t CabChangesSeen = 0;  // the brake lamp's too
   std::optional<InterventionSpan> OpenSpan;
   std::optional<int32_t> LastAspect;  // as the host last sent it; cleared by the reset beacon
   bool CodeForgotten = false;

@@ -137,23 +137,11 @@ void WriteEvents(std::ostream& out, const RunContext& run) {
 }
 
 void WriteCab(std::ostream& out, const RunAnalysis& analysis) {
-  // One line per frame with changes; the brake lamp follows each intervention
-  // and is left to the trace.
-  std::vector<std::pair<const CabChange*, std::string>> lines;
-  for (const CabChange& change : analysis.CabChanges) {
-    if (change.BrakeLamp) {
-      continue;
-    }
-    if (lines.empty() || lines.back().first->At.Frame != change.At.Frame) {
-      lines.emplace_back(&change, change.What);
-    } else {
-      lines.back().second += "; " + change.What;
-    }
-  }
+  const std::vector<CabChange>& lines = analysis.CabChanges;
   out << "\nCab lamps and limit: " << lines.size() << " changes"
       << (analysis.CabChangesDropped > 0 ? " and more" : "") << "\n";
   for (size_t i = 0; i < lines.size() && i < CabLinesShown; ++i) {
-    out << "  " << Where(lines[i].first->At) << "  " << lines[i].second << "\n";
+    out << "  " << Where(lines[i].At) << "  " << lines[i].What << "\n";
   }
   WriteMore(out, lines.size(), CabLinesShown);
 }
