@@ -16,7 +16,8 @@ namespace {
 // One frame a word: "limit/speed", then any of S<notch> or E<notch> (the ATC's service or
 // emergency brake handed back), a<aspect>, v (the selector pressed down), b<parameter> (a type-600
 // beacon), d<notch> (the driver's brake; 1 if not given), c (the chime), o (outside an ATC
-// section), r (the selector at restricted), g<per mille>, and *<count> to repeat the frame.
+// section), r (the selector at restricted), g<per mille>, and *<count> to repeat the frame:
+// "45/46S7" is 46 km/h at a 45 km/h limit with the ATC handing back B7.
 struct Frame {
   double Limit = 0, Speed = 0, Service = 0, Emergency = 0, Aspect = -1, Selector = 0, Beacon = -1;
   double DriverBrake = 1, Chime = 0, Outside = 0, Restricted = 0, Gradient = 0, Repeat = 1;
