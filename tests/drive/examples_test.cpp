@@ -17,11 +17,6 @@
 namespace drive {
 namespace {
 
-// The speed as the plug-in sees it: the host hands it over as a float.
-double SpeedSeen(const FrameRecord& row) {
-  return static_cast<double>(static_cast<float>(row.SpeedKmh));
-}
-
 class DriveExamples : public testing::Test {
  protected:
   // Plays examples/<name>.toml against the built plug-in, then checks the
@@ -33,27 +28,10 @@ class DriveExamples : public testing::Test {
   // cap the limit at 25 km/h; the interventions have the causes given.
   void Play(const std::string& name, bool showsOverspeed, const std::vector<Cause>& causes);
 
-  // The frame in which the event with this label fired.
-  size_t FrameOf(const std::string& label, int occurrence = 1) const {
-    for (const FiredEvent& fired : Record.Fired) {
-      if (Setup.Events[fired.EventIndex].Label == label && --occurrence == 0) {
-        return static_cast<size_t>(fired.Frame);
-      }
-    }
-    ADD_FAILURE() << "no event labelled " << label;
-    return 1;
-  }
-
-  // The ATC's service brake: its notch, or the driver's where that is stronger.
-  int32_t ServiceNotch(const FrameRecord& row) const {
-    return std::max(AtcBrakeNotch, row.Driver.Brake);
-  }
-
   Scenario Setup;
   RunRecord Record;
   RunAnalysis Analysis;
   std::vector<FrameRecord> Frames;
-  int32_t AtcBrakeNotch = 0;  // what the scenario's options make the ATC apply
 };
 
 void DriveExamples::Play(const std::string& name, bool showsOverspeed,
@@ -62,9 +40,10 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
       ParseScenarioFile(std::string(KELVRIN_EXAMPLES_DIR) + "/" + name + ".toml");
   ASSERT_TRUE(parsed.Value) << FormatScenarioError(parsed.Error);
   Setup = *parsed.Value;
-  // A notch below 1 counts as no notch at all: the default applies.
-  AtcBrakeNotch = Setup.Options.AtcBrakeNotch.value_or(0);
-  AtcBrakeNotch = AtcBrakeNotch >= 1 ? AtcBrakeNotch : Setup.Train.ServiceNotches + 2;
+  // What the scenario's options make the ATC apply; a notch below 1 counts as
+  // no notch at all: the default applies.
+  const int32_t optionNotch = Setup.Options.AtcBrakeNotch.value_or(0);
+  const int32_t atcNotch = optionNotch >= 1 ? optionNotch : Setup.Train.ServiceNotches + 2;
   LoadedPlugin plugin;
   const PluginLoadResult loaded = LoadPlugin(KELVRIN_LIBRARY, Setup.Options, plugin);
   ASSERT_TRUE(loaded.Ok) << loaded.Error;
@@ -76,18 +55,16 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
   UnloadPlugin(plugin);
   Analysis = analyser.Finish(Record);
   ASSERT_FALSE(Frames.empty());
-  std::vector<bool> fired(Setup.Events.size());  // some fire more than once
-  for (const FiredEvent& event : Record.Fired) {
-    fired[event.EventIndex] = true;
-  }
-  EXPECT_EQ(std::count(fired.begin(), fired.end(), false), 0) << "events left unfired";
+  EXPECT_EQ(Analysis.NeverFired, std::vector<size_t>{}) << "events left unfired";
   int overspeeds = 0;
   for (size_t k = 0; k < Frames.size(); ++k) {
     const FrameRecord& row = Frames[k];
     if (k + 1 < Frames.size() && Supervised(row.Cab) && Supervised(Frames[k + 1].Cab) &&
         SpeedSeen(row) > row.Cab.LimitKmh) {
       const Handles& next = Frames[k + 1].Returned;
-      EXPECT_TRUE(next.Brake == ServiceNotch(Frames[k + 1]) || next.Brake == Record.EmergencyNotch)
+      // The ATC's service brake: its notch, or the driver's where that is stronger.
+      EXPECT_TRUE(next.Brake == std::max(atcNotch, Frames[k + 1].Driver.Brake) ||
+                  next.Brake == Record.EmergencyNotch)
           << "over the limit at " << row.TimeS << " s, brake " << next.Brake << " after";
       EXPECT_EQ(next.Power, 0) << "at " << Frames[k + 1].TimeS << " s";
       ++overspeeds;
@@ -105,13 +82,14 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
     if (!span.Released) {
       continue;
     }
-    const FrameRecord& after = Frames[span.EndFrame];
+    const FrameRecord& after = Frames[span.End.Frame];
     if (span.Kind == Intervention::Emergency) {
       EXPECT_TRUE(after.Driver.Brake == Record.EmergencyNotch || after.Cab.CutOut)
           << "emergency brake let go at " << after.TimeS << " s";
-    } else if (span.StartFrame > 0 && after.Acting == Intervention::None && Supervised(after.Cab)) {
+    } else if (span.Start.Frame > 0 && after.Acting == Intervention::None &&
+               Supervised(after.Cab)) {
       // The pass that granted the release measured the speed of the frame before.
-      const FrameRecord& measured = Frames[span.EndFrame - 1];
+      const FrameRecord& measured = Frames[span.End.Frame - 1];
       EXPECT_LE(SpeedSeen(measured), measured.Cab.LimitKmh - 0.625)
           << "service brake let go at " << after.TimeS << " s";
       EXPECT_EQ(span.ReleasedBy, "speed under the limit") << "at " << after.TimeS << " s";
@@ -164,10 +142,14 @@ TEST_F(DriveExamples, NoCodeAndZeroAspectStopUnderTheEmergencyBrakeUntilTheEmerg
   ASSERT_NO_FATAL_FAILURE(
       Play("no_code", true, {Start, Cause::NoCode, Cause::StopCode, Cause::HeldByStopCode}));
   // The latch is set by the very cycle that decodes the missing code.
-  const FrameRecord& lost = Frames[FrameOf("code lost")];
-  EXPECT_EQ(lost.Returned.Brake, Record.EmergencyNotch);
-  EXPECT_EQ(lost.Cab.EmergencyLamp, 1);
-  ASSERT_EQ(Analysis.Stops.size(), 2u);
+  const auto lost = std::find_if(Record.Fired.begin(), Record.Fired.end(), [&](const auto& fired) {
+    return Setup.Events[fired.EventIndex].Label == "code lost";
+  });
+  ASSERT_NE(lost, Record.Fired.end());
+  const FrameRecord& lostFrame = Frames[static_cast<size_t>(lost->Frame)];
+  EXPECT_EQ(lostFrame.Returned.Brake, Record.EmergencyNotch);
+  EXPECT_EQ(lostFrame.Cab.EmergencyLamp, 1);
+  ASSERT_EQ(Analysis.Stops.size(), 2U);
   for (const StopRecord& stop : Analysis.Stops) {
     EXPECT_EQ(stop.Under, Intervention::Emergency) << "at " << stop.At.TimeS << " s";
   }
@@ -178,7 +160,7 @@ TEST_F(DriveExamples, RollbackPastFiveKmhLatchesTheEmergencyBrakeWhichHoldsTheTr
   // Gravity on the grade is all that accelerates the train backwards: the
   // brake comes in the second frame past 5 km/h at the latest.
   EXPECT_GT(Analysis.MinSpeedKmh, -5.0 + 2 * GradientKmhps(35.0) * Record.FrameS);
-  ASSERT_EQ(Analysis.Stops.size(), 1u);
+  ASSERT_EQ(Analysis.Stops.size(), 1U);
   EXPECT_EQ(Analysis.Stops[0].Under, Intervention::Emergency);
   EXPECT_GT(Frames.back().SpeedKmh, 20.0);
 }

@@ -2,7 +2,6 @@
 // the host handed over and got back, and the cause of any intervention.
 #include <fmt/format.h>
 
-#include <algorithm>
 #include <cmath>
 
 #include "reports.h"
@@ -58,8 +57,7 @@ void TraceWriter::Add(const FrameRecord& row, const RunRecord& record, const std
     LastSlot = slot;
   }
   const CabIndication& cab = row.Cab;
-  const int32_t* lit = std::find_if(cab.StepLamps, cab.StepLamps + PanelStepLampCount,
-                                    [](int32_t lamp) { return lamp != 0; });
+  const int step = LitStep(cab);
   Out << fmt::format("{:.4f},{:.3f},{:.3f},{},{:g},{},{},{},{},{},{},{},{},{},", row.TimeS,
                      row.PositionM, row.SpeedKmh, cab.LimitKmh, row.GradientPermille,
                      row.Driver.Brake, row.Driver.Power, row.Driver.Reverser, row.Returned.Brake,
@@ -70,10 +68,8 @@ void TraceWriter::Add(const FrameRecord& row, const RunRecord& record, const std
                      Quoted(cause))
       << fmt::format("{},{},{},{},{},{},{},{},{},{},{},{},{},{}\n", ModeName(cab), cab.AtcActive,
                      cab.AtcSignal, cab.Restrict, cab.BrakeLamp, cab.EmergencyLamp, cab.CutOut,
-                     lit == cab.StepLamps + PanelStepLampCount
-                         ? std::string()
-                         : std::to_string(PanelStepLamp[lit - cab.StepLamps]),
-                     cab.AtsRunning, cab.AtsReady, row.Sounds[0], row.Sounds[1], row.Sounds[2],
+                     step < 0 ? std::string() : std::to_string(PanelStepLamp[step]), cab.AtsRunning,
+                     cab.AtsReady, row.Sounds[0], row.Sounds[1], row.Sounds[2],
                      Quoted(PendingEvents));
   PendingEvents.clear();
 }

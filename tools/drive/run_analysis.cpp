@@ -29,13 +29,18 @@ constexpr double RiseWarnS = 3.0;
 // A chime in this many frames in a row is no announcement but a loop.
 constexpr size_t ChimeLoopFrames = 10;
 
-// The speed as the plug-in sees it: the host hands it over as a float.
-double SpeedSeen(const FrameRecord& row) {
-  return static_cast<double>(static_cast<float>(row.SpeedKmh));
+Moment MomentOf(const FrameRecord& row) {
+  return Moment{row.TimeS, row.PositionM, row.SpeedKmh, row.Cab.LimitKmh,
+                static_cast<size_t>(row.Frame)};
 }
 
-Moment MomentOf(const FrameRecord& row) {
-  return Moment{row.TimeS, row.PositionM, row.SpeedKmh, row.Cab.LimitKmh};
+// How far the plug-in measured the train over the limit shown.
+double OverBy(const FrameRecord& row) { return SpeedSeen(row) - row.Cab.LimitKmh; }
+
+// A limit lower than in the frame before, with the train measured over it.
+bool LowerLimitOver(const FrameRecord* lead, const FrameRecord* earlier) {
+  return lead != nullptr && earlier != nullptr && lead->Cab.LimitKmh < earlier->Cab.LimitKmh &&
+         OverBy(*lead) > 0;
 }
 
 bool HeldByStop(const FrameRecord& row) {
@@ -65,15 +70,6 @@ std::string DropCause(const Scenario& setup, const RunRecord& record,
     }
   }
   return "limit display";
-}
-
-int LitStep(const CabIndication& cab) {
-  for (int step = 0; step < PanelStepLampCount; ++step) {
-    if (cab.StepLamps[step]) {
-      return step;
-    }
-  }
-  return -1;
 }
 
 // In ATC without the restriction switch and without a speed code the limit
@@ -126,6 +122,19 @@ std::vector<std::string> ScenarioWarnings(const Scenario& scenario) {
 
 }  // namespace
 
+double SpeedSeen(const FrameRecord& row) {
+  return static_cast<double>(static_cast<float>(row.SpeedKmh));
+}
+
+int LitStep(const CabIndication& cab) {
+  for (int step = 0; step < PanelStepLampCount; ++step) {
+    if (cab.StepLamps[step]) {
+      return step;
+    }
+  }
+  return -1;
+}
+
 bool Supervised(const CabIndication& cab) {
   return cab.AtcActive && !cab.CutOut && !(cab.ModeAts && !cab.AtcSignal);
 }
@@ -166,12 +175,12 @@ const std::string& RunAnalyser::CurrentCause() const {
 void RunAnalyser::Add(const FrameRecord& row, const RunRecord& record) {
   Recent[Seen % Recent.size()] = row;
   ++Seen;
-  NoteEvents(row, record);
-  TrackInterventions(row);
-  TrackCab(row);
-  TrackBraking(row, record);
-  TrackWarnings(row, record);
   const FrameRecord* previous = Before(1);
+  NoteEvents(row, previous, record);
+  TrackInterventions(row);
+  TrackCab(row, previous);
+  TrackBraking(row, previous, record);
+  TrackWarnings(row, previous, record);
   if (previous == nullptr || row.Cab.LimitKmh != previous->Cab.LimitKmh) {
     LimitFrame = static_cast<size_t>(row.Frame);
   }
@@ -202,8 +211,8 @@ void RunAnalyser::Add(const FrameRecord& row, const RunRecord& record) {
 
 // The aspect in force and the reset beacon, as the host sent them. The
 // plug-in tests the standstill against the speed of the frame before.
-void RunAnalyser::NoteEvents(const FrameRecord& row, const RunRecord& record) {
-  const FrameRecord* previous = Before(1);
+void RunAnalyser::NoteEvents(const FrameRecord& row, const FrameRecord* previous,
+                             const RunRecord& record) {
   const double speedBefore = previous != nullptr ? SpeedSeen(*previous) : 0.0;
   for (size_t i = 0; i < row.FiredEventCount; ++i) {
     const ScenarioEvent& event = Setup.Events[record.Fired[row.FirstFiredEvent + i].EventIndex];
@@ -241,11 +250,24 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
   if (ResetFrame && static_cast<size_t>(row.Frame) - *ResetFrame <= 1) {
     return set(Cause::ResetBeacon, "reset beacon at standstill", "reset beacon");
   }
-  for (size_t back = 1; back <= LeadFrames; ++back) {
-    const FrameRecord* lead = Before(back);
-    if (lead != nullptr && SpeedSeen(*lead) < RollbackSpeedKmh && lead->Driver.Reverser == 1) {
-      return set(Cause::Rollback, fmt::format("rollback: {:.2f} km/h backwards", -lead->SpeedKmh),
+  // One walk over the lead frames, the latest first: rolling back, a lower
+  // limit measured and what lowered it, the frame most over the limit.
+  const FrameRecord *lowered = nullptr, *worst = nullptr;
+  bool switched = false;  // the restriction switch lowered it, not the selector
+  for (size_t back = 1; back <= LeadFrames && Before(back) != nullptr; ++back) {
+    const FrameRecord& lead = *Before(back);
+    const FrameRecord* earlier = Before(back + 1);
+    if (SpeedSeen(lead) < RollbackSpeedKmh && lead.Driver.Reverser == 1) {
+      return set(Cause::Rollback, fmt::format("rollback: {:.2f} km/h backwards", -lead.SpeedKmh),
                  "rollback");
+    }
+    if (lowered == nullptr && LowerLimitOver(&lead, earlier)) {
+      switched = lead.Cab.Restrict && !earlier->Cab.Restrict;
+      lowered =
+          switched || std::string(ModeName(lead.Cab)) != ModeName(earlier->Cab) ? &lead : nullptr;
+    }
+    if (OverBy(lead) > 0 && (worst == nullptr || OverBy(lead) > OverBy(*worst))) {
+      worst = &lead;
     }
   }
   if ((span.Kind == Intervention::Emergency || row.Cab.EmergencyLamp) && row.Cab.ModeAtc &&
@@ -260,34 +282,14 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
       return set(Cause::NoCode, "no ATC code (" + which + ")", "no code");
     }
   }
-  // A lower limit measured in the frame before, and what lowered it.
-  for (size_t back = 1; back <= LeadFrames; ++back) {
-    const FrameRecord* lead = Before(back);
-    const FrameRecord* earlier = Before(back + 1);
-    if (lead == nullptr || earlier == nullptr || lead->Cab.LimitKmh >= earlier->Cab.LimitKmh ||
-        SpeedSeen(*lead) <= lead->Cab.LimitKmh) {
-      continue;
-    }
-    const std::string at = fmt::format(" at {:.1f} km/h", lead->SpeedKmh);
-    if (lead->Cab.Restrict && !earlier->Cab.Restrict) {
-      return set(Cause::RestrictionSwitch, "restriction switch: limit forced to 25" + at,
-                 "restriction switch");
-    }
-    if (std::string(ModeName(lead->Cab)) != ModeName(earlier->Cab)) {
-      return set(
-          Cause::SelectorChange,
-          fmt::format("selector to {}: limit {}{}", ModeName(lead->Cab), lead->Cab.LimitKmh, at),
-          "selector");
-    }
-  }
-  const FrameRecord* worst = nullptr;
-  for (size_t back = 1; back <= LeadFrames; ++back) {
-    const FrameRecord* lead = Before(back);
-    if (lead != nullptr && SpeedSeen(*lead) > lead->Cab.LimitKmh &&
-        (worst == nullptr ||
-         SpeedSeen(*lead) - lead->Cab.LimitKmh > SpeedSeen(*worst) - worst->Cab.LimitKmh)) {
-      worst = lead;
-    }
+  if (lowered != nullptr) {
+    const std::string at = fmt::format(" at {:.1f} km/h", lowered->SpeedKmh);
+    return switched ? set(Cause::RestrictionSwitch, "restriction switch: limit forced to 25" + at,
+                          "restriction switch")
+                    : set(Cause::SelectorChange,
+                          fmt::format("selector to {}: limit {}{}", ModeName(lowered->Cab),
+                                      lowered->Cab.LimitKmh, at),
+                          "selector");
   }
   if (worst != nullptr && HeldByStop(*worst)) {
     return set(Cause::HeldByStopCode,
@@ -308,7 +310,6 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
 void RunAnalyser::Open(const FrameRecord& row) {
   InterventionSpan span;
   span.Kind = row.Acting;
-  span.StartFrame = static_cast<size_t>(row.Frame);
   span.Start = MomentOf(row);
   span.Notch = row.Returned.Brake;
   span.LowestPositionM = span.HighestPositionM = row.PositionM;
@@ -317,7 +318,6 @@ void RunAnalyser::Open(const FrameRecord& row) {
 }
 
 void RunAnalyser::Close(const FrameRecord& after, std::string releasedBy) {
-  OpenSpan->EndFrame = static_cast<size_t>(after.Frame);
   OpenSpan->End = MomentOf(after);
   OpenSpan->Released = true;
   OpenSpan->ReleasedBy = std::move(releasedBy);
@@ -333,20 +333,19 @@ void RunAnalyser::Keep(InterventionSpan span) {
   if (last == nullptr || span.Why != Cause::Overspeed || !last->Released ||
       last->Kind != span.Kind ||
       (last->Why != Cause::Overspeed && last->Why != Cause::HeldAtLimit) ||
-      last->Start.LimitKmh != span.Start.LimitKmh || LimitFrame > last->StartFrame ||
+      last->Start.LimitKmh != span.Start.LimitKmh || LimitFrame > last->Start.Frame ||
       span.Start.TimeS - last->End.TimeS > HeldGapS) {
     Result.Interventions.push_back(std::move(span));
     return;
   }
-  last->Why = Cause::HeldAtLimit;
-  ++last->Applications;
-  last->Notch = std::max(last->Notch, span.Notch);
-  last->EndFrame = span.EndFrame;
-  last->End = span.End;
-  last->Released = span.Released;
-  last->ReleasedBy = std::move(span.ReleasedBy);
-  last->LowestPositionM = std::min(last->LowestPositionM, span.LowestPositionM);
-  last->HighestPositionM = std::max(last->HighestPositionM, span.HighestPositionM);
+  // The new application's end and release, the held span's start.
+  span.Why = Cause::HeldAtLimit;
+  span.Applications = last->Applications + 1;
+  span.Notch = std::max(last->Notch, span.Notch);
+  span.Start = last->Start;
+  span.LowestPositionM = std::min(last->LowestPositionM, span.LowestPositionM);
+  span.HighestPositionM = std::max(last->HighestPositionM, span.HighestPositionM);
+  *last = std::move(span);
   last->CauseText =
       fmt::format("held at the limit: {} brake applications, from {} to {}", last->Applications,
                   At(last->Start), last->Released ? At(last->End) : std::string("the end"));
@@ -361,11 +360,7 @@ void RunAnalyser::TrackInterventions(const FrameRecord& row) {
                    ? ReleaseCause(row, OpenSpan->Kind, EmergencyNotch)
                    : std::string("giving way to the ") + InterventionName(row.Acting));
   }
-  const FrameRecord* lead = Before(1);
-  const FrameRecord* earlier = Before(2);
-  if (OpenSpan && OpenSpan->Kind == Intervention::Service && lead != nullptr &&
-      earlier != nullptr && lead->Cab.LimitKmh < earlier->Cab.LimitKmh &&
-      SpeedSeen(*lead) > lead->Cab.LimitKmh) {
+  if (OpenSpan && OpenSpan->Kind == Intervention::Service && LowerLimitOver(Before(1), Before(2))) {
     Close(row, "a lower limit");
   }
   if (row.Acting == Intervention::None) {
@@ -381,8 +376,8 @@ void RunAnalyser::TrackInterventions(const FrameRecord& row) {
 
 // What the host can tell went wrong in the run: a service brake that cannot
 // hold the train, a selector press the plug-in refused, a chime in a loop.
-void RunAnalyser::TrackWarnings(const FrameRecord& row, const RunRecord& record) {
-  const FrameRecord* previous = Before(1);
+void RunAnalyser::TrackWarnings(const FrameRecord& row, const FrameRecord* previous,
+                                const RunRecord& record) {
   if (previous == nullptr) {
     return;
   }
@@ -437,16 +432,17 @@ void RunAnalyser::NoteRise(const FrameRecord& last) {
 }
 
 void RunAnalyser::AddChange(const FrameRecord& row, std::string what, bool brakeLamp) {
-  if (Result.CabChanges.size() >= CabChangesKept) {
+  std::vector<CabChange>& changes = Result.CabChanges;
+  if (CabChangesSeen++ >= CabChangesKept) {
     ++Result.CabChangesDropped;
-    return;
+  } else if (!changes.empty() && changes.back().At.Frame == static_cast<size_t>(row.Frame)) {
+    changes.back().What += brakeLamp ? "" : "; " + what;
+  } else if (!brakeLamp) {
+    changes.push_back(CabChange{MomentOf(row), std::move(what)});
   }
-  Result.CabChanges.push_back(
-      CabChange{static_cast<size_t>(row.Frame), MomentOf(row), std::move(what), brakeLamp});
 }
 
-void RunAnalyser::TrackCab(const FrameRecord& row) {
-  const FrameRecord* previous = Before(1);
+void RunAnalyser::TrackCab(const FrameRecord& row, const FrameRecord* previous) {
   const CabIndication before = previous != nullptr ? previous->Cab : CabIndication{};
   const CabIndication& now = row.Cab;
   using C = CabIndication;
@@ -480,8 +476,8 @@ void RunAnalyser::TrackCab(const FrameRecord& row) {
 
 // A drop is read off the limit display, so that a code, the switch and the
 // selector all count alike.
-void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) {
-  const FrameRecord* previous = Before(1);
+void RunAnalyser::TrackBraking(const FrameRecord& row, const FrameRecord* previous,
+                               const RunRecord& record) {
   if (previous != nullptr && Supervised(row.Cab) && Supervised(previous->Cab) &&
       row.Cab.LimitKmh < previous->Cab.LimitKmh) {
     if (!Result.Braking.empty()) {
@@ -513,7 +509,7 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const RunRecord& record) 
 
 RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
   if (OpenSpan) {
-    OpenSpan->EndFrame = Seen;
+    OpenSpan->End.Frame = Seen;
     Keep(std::move(*OpenSpan));
     OpenSpan.reset();
   }
@@ -526,6 +522,7 @@ RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
   for (size_t i = 0; i < Setup.Events.size(); ++i) {
     if (!fired[i]) {
       const ScenarioEvent& event = Setup.Events[i];
+      Result.NeverFired.push_back(i);
       Result.Warnings.push_back(fmt::format("line {}: event never fired ({}): {}", event.Line,
                                             DescribeTrigger(event.When),
                                             DescribeActions(event.Actions)));

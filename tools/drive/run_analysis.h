@@ -38,6 +38,7 @@ struct Moment {
   double PositionM = 0.0;
   double SpeedKmh = 0.0;
   int32_t LimitKmh = 0;
+  size_t Frame = 0;
 };
 
 // A stretch of frames in which the ATC overrode the driver in one way, for one cause.
@@ -47,10 +48,8 @@ struct InterventionSpan {
   std::string CauseText;   // e.g. "overspeed: 101.3 km/h over 100 by 1.3"
   std::string CauseLabel;  // short, for the chart: "overspeed +1.3"
   int32_t Notch = 0;       // the brake notch handed back as it began
-  size_t StartFrame = 0;
-  size_t EndFrame = 0;  // first frame without it; the frame count if it lasted to the end
   Moment Start;
-  Moment End;  // the first frame without it, when released
+  Moment End;  // the first frame without it; only its Frame, the frame count, if never released
   double LowestPositionM = 0.0;
   double HighestPositionM = 0.0;
   bool Released = false;
@@ -79,12 +78,10 @@ struct StopRecord {
   int32_t DriverBrake = 0;   // the driver's, in the frame before
 };
 
-// A change of what the cab shows, e.g. "mode ATC", "emergency lamp on".
+// What changed in the cab in one frame, e.g. "mode ATC; emergency lamp on".
 struct CabChange {
-  size_t Frame = 0;
   Moment At;
   std::string What;
-  bool BrakeLamp = false;  // the brake lamp follows every intervention; summaries skip it
 };
 
 // How often the plug-in played or stopped a sound, and the first times.
@@ -97,13 +94,16 @@ struct RunAnalysis {
   std::vector<InterventionSpan> Interventions;
   std::vector<BrakingRow> Braking;
   std::vector<StopRecord> Stops;
-  std::vector<CabChange> CabChanges;  // the first ones; CabChangesDropped more
+  // Of the first changes, the brake lamp left out: it follows every
+  // intervention, and the trace has it. CabChangesDropped more.
+  std::vector<CabChange> CabChanges;
   size_t CabChangesDropped = 0;
   SoundTally SoundPlays[SoundCount];  // in the order of SoundIndex
   SoundTally SoundStops[SoundCount];
   std::vector<std::string> FiredNotes;  // per fired event: what the ATC made of it, or empty
   std::vector<std::string> Warnings;
-  std::string ChimeNote;  // why sound 5 rang in frame after frame, if it did
+  std::vector<size_t> NeverFired;  // into Scenario::Events
+  std::string ChimeNote;           // why sound 5 rang in frame after frame, if it did
   size_t FrameCount = 0;
   Moment First;
   FrameRecord Last;
@@ -112,6 +112,12 @@ struct RunAnalysis {
   double MaxOverLimitKmh = 0.0;  // over supervised frames with a code only; 0 if never over
   Moment MaxOverLimit;
 };
+
+// The speed as the plug-in sees it: the host hands it over as a float.
+double SpeedSeen(const FrameRecord& row);
+
+// The step lamp lit, in step order as PanelStepLamp; -1 with all dark.
+int LitStep(const CabIndication& cab);
 
 // True while the ATC supervises the speed: active, not cut out, and not in the
 // ATS position outside an ATC section (where the ATC's brake stays off).
@@ -139,15 +145,15 @@ class RunAnalyser {
   RunAnalysis Finish(const RunRecord& record);
 
  private:
-  void NoteEvents(const FrameRecord& row, const RunRecord& record);
+  void NoteEvents(const FrameRecord& row, const FrameRecord* previous, const RunRecord& record);
   void TrackInterventions(const FrameRecord& row);
   void Open(const FrameRecord& row);
   void Close(const FrameRecord& after, std::string releasedBy);
   void Infer(const FrameRecord& row, InterventionSpan& span) const;
-  void TrackCab(const FrameRecord& row);
-  void TrackBraking(const FrameRecord& row, const RunRecord& record);
+  void TrackCab(const FrameRecord& row, const FrameRecord* previous);
+  void TrackBraking(const FrameRecord& row, const FrameRecord* previous, const RunRecord& record);
   void AddChange(const FrameRecord& row, std::string what, bool brakeLamp = false);
-  void TrackWarnings(const FrameRecord& row, const RunRecord& record);
+  void TrackWarnings(const FrameRecord& row, const FrameRecord* previous, const RunRecord& record);
   void NoteRise(const FrameRecord& last);
   void Keep(InterventionSpan span);
   const FrameRecord* Before(size_t back) const;  // 1: the frame before the latest
@@ -157,6 +163,7 @@ class RunAnalyser {
   RunAnalysis Result;
   std::array<FrameRecord, 4> Recent{};  // a ring of the latest frames
   size_t Seen = 0;
+  size_t CabChangesSeen = 0;  // the brake lamp's too
   std::optional<InterventionSpan> OpenSpan;
   std::optional<int32_t> LastAspect;  // as the host last sent it; cleared by the reset beacon
   bool CodeForgotten = false;

@@ -114,11 +114,7 @@ void WriteStops(std::ostream& out, const RunContext& run, const RunAnalysis& ana
 
 void WriteEvents(std::ostream& out, const RunContext& run) {
   const Scenario& s = run.Setup;
-  std::vector<bool> reached(s.Events.size(), false);  // an event that repeats fires more than once
-  for (const FiredEvent& event : run.Record.Fired) {
-    reached[event.EventIndex] = true;
-  }
-  out << "\nEvents: " << std::count(reached.begin(), reached.end(), true) << " of "
+  out << "\nEvents: " << s.Events.size() - run.Analysis.NeverFired.size() << " of "
       << s.Events.size() << " fired\n";
   for (size_t i = 0; i < run.Record.Fired.size(); ++i) {
     const FiredEvent& fired = run.Record.Fired[i];
@@ -134,32 +130,18 @@ void WriteEvents(std::ostream& out, const RunContext& run) {
     }
     out << "\n";
   }
-  for (size_t i = 0; i < s.Events.size(); ++i) {
-    if (!reached[i]) {
-      out << "  never fired (line " << s.Events[i].Line << ", " << DescribeTrigger(s.Events[i].When)
-          << "): " << DescribeActions(s.Events[i].Actions) << "\n";
-    }
+  for (const size_t i : run.Analysis.NeverFired) {
+    out << "  never fired (line " << s.Events[i].Line << ", " << DescribeTrigger(s.Events[i].When)
+        << "): " << DescribeActions(s.Events[i].Actions) << "\n";
   }
 }
 
 void WriteCab(std::ostream& out, const RunAnalysis& analysis) {
-  // One line per frame with changes; the brake lamp follows each intervention
-  // and is left to the trace.
-  std::vector<std::pair<const CabChange*, std::string>> lines;
-  for (const CabChange& change : analysis.CabChanges) {
-    if (change.BrakeLamp) {
-      continue;
-    }
-    if (lines.empty() || lines.back().first->Frame != change.Frame) {
-      lines.emplace_back(&change, change.What);
-    } else {
-      lines.back().second += "; " + change.What;
-    }
-  }
+  const std::vector<CabChange>& lines = analysis.CabChanges;
   out << "\nCab lamps and limit: " << lines.size() << " changes"
       << (analysis.CabChangesDropped > 0 ? " and more" : "") << "\n";
   for (size_t i = 0; i < lines.size() && i < CabLinesShown; ++i) {
-    out << "  " << Where(lines[i].first->At) << "  " << lines[i].second << "\n";
+    out << "  " << Where(lines[i].At) << "  " << lines[i].What << "\n";
   }
   WriteMore(out, lines.size(), CabLinesShown);
 }
@@ -216,10 +198,10 @@ namespace {
 
 // The distance and time from the drop to a later moment, or the text for none.
 std::string Span(const BrakingRow& drop, const std::optional<Moment>& to, const char* format,
-                 std::string none) {
+                 const char* none) {
   return to ? fmt::format(fmt::runtime(format), to->PositionM - drop.At.PositionM,
                           to->TimeS - drop.At.TimeS)
-            : none;
+            : std::string(none);
 }
 
 }  // namespace

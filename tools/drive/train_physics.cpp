@@ -44,9 +44,8 @@ double GradientKmhps(double permille) { return -permille / 1000.0 * GravityMps2 
 void StepTrain(const TrainSpec& train, const Handles& applied, double gradientPermille,
                double frameS, TrainMotion& motion) {
   const double v = motion.SpeedKmh;
-  const double direction = applied.Reverser > 0 ? 1.0 : (applied.Reverser < 0 ? -1.0 : 0.0);
-  const double pushing =
-      direction * TractionKmhps(train, applied.Power, v) + GradientKmhps(gradientPermille);
+  const double pushing = Sign(applied.Reverser) * TractionKmhps(train, applied.Power, v) +
+                         GradientKmhps(gradientPermille);
   const double holding = BrakeKmhps(train, applied.Brake) + ResistanceKmhps(train, v);
 
   double acceleration = 0.0;
