@@ -267,10 +267,11 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
     UnloadPlugin(plugin);
     return ExitOutputFailed;
   }
-  const IniReport options = plugin.IniText.empty()
-                                ? NoIniFile(scenario.Train.ServiceNotches)
-                                : CheckIniFile((fs::path(plugin.WorkFolder) / IniFileName).string(),
-                                               scenario.Train.ServiceNotches);
+  const IniReport options =
+      plugin.IniText.empty()
+          ? NoIniFile(scenario.Train.ServiceNotches)
+          : CheckIniFile((plugin.Folder.Library.parent_path() / IniFileName).string(),
+                         scenario.Train.ServiceNotches);
   RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
   TraceWriter trace(traceFile, scenario, line.TraceRateHz);
   ChartFrames chartFrames;
