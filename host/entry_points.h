@@ -99,8 +99,11 @@ inline const BeaconData* ReceivedRecord(const BeaconData* beacon) { return beaco
   X(SetSignal, void, (int32_t aspect))                                          \
   X(SetBeaconData, void, (BeaconDataArg beacon))
 
+// The parameter list comes with its parentheses.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define KELVRIN_ENTRY_POINT_TYPE(Name, Result, Parameters) \
   using Name##EntryPoint = Result(ATC_CALL*) Parameters noexcept;
+// NOLINTEND(bugprone-macro-parentheses)
 KELVRIN_ENTRY_POINTS(KELVRIN_ENTRY_POINT_TYPE)
 #undef KELVRIN_ENTRY_POINT_TYPE
 
