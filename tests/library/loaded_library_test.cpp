@@ -163,6 +163,30 @@ TEST(LoadedLibrary, ThreadNotificationsChangeNothingTheHostSees) {
   EXPECT_EQ(ObservedOptions(runs[1], runs[1].size() / 2), ConfiguredValues);
 }
 
+// The folder (a blank in its name) goes with the test; a library without the
+// sixteen names is refused with all of them named.
+TEST(LoadedLibrary, LoaderRemovesItsFolderAndNamesWhatALibraryLacks) {
+  const fs::path below(u8"列車 フォルダ");
+  fs::path root;
+  {
+    TrainFolder folder(Library, Configured, below);
+    root = folder.Library().parent_path().parent_path();
+    EXPECT_NE(root.filename().string().find(' '), std::string::npos) << root;
+    EXPECT_TRUE(fs::is_regular_file(root / below / "KELVRIN.ini"));
+  }
+  EXPECT_FALSE(fs::exists(root));
+#ifdef _WIN32
+  const LoadedPlugin other(L"kernel32.dll");
+#else
+  const LoadedPlugin other("libm.so.6");
+#endif
+  std::string all;
+  for (const char* name : ENTRY_POINT_NAMES) {
+    all += (all.empty() ? "" : ", ") + std::string(name);
+  }
+  EXPECT_EQ(other.Error(), "lacks the entry points " + all);
+}
+
 #ifdef _WIN32
 // Read back as Explorer reads it, from the strings and the fixed part.
 TEST(LoadedLibrary, VersionResourceCarriesTheProjectVersion) {
