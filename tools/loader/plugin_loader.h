@@ -68,6 +68,9 @@ inline std::string MakeTrainFolder(const std::filesystem::path& library,
   static unsigned counter = 0;
   std::error_code failure;
   const fs::path temp = fs::temp_directory_path(failure);
+  if (failure) {
+    return "no temporary folder: " + failure.message();
+  }
   // A folder that is there already belongs to another run: the next name.
   for (int attempt = 0; attempt < 100 && folder.Root.empty(); ++attempt) {
     const fs::path root =
