@@ -77,27 +77,37 @@ inline const VehicleState* ReceivedRecord(const VehicleState* state) { return st
 inline const BeaconData* ReceivedRecord(const BeaconData* beacon) { return beacon; }
 #endif
 
-// The entry points as a host that resolves them by name holds them.
-using LoadEntryPoint = void(ATC_CALL*)() noexcept;
-using DisposeEntryPoint = void(ATC_CALL*)() noexcept;
-using GetPluginVersionEntryPoint = int32_t(ATC_CALL*)() noexcept;
-using SetVehicleSpecEntryPoint = void(ATC_CALL*)(VehicleSpecArg spec) noexcept;
-using InitializeEntryPoint = void(ATC_CALL*)(int32_t initialState) noexcept;
-using ElapseEntryPoint = Handles(ATC_CALL*)(VehicleStateArg state, int32_t* panel,
-                                            int32_t* sound) noexcept;
-using SetPowerEntryPoint = void(ATC_CALL*)(int32_t notch) noexcept;
-using SetBrakeEntryPoint = void(ATC_CALL*)(int32_t notch) noexcept;
-using SetReverserEntryPoint = void(ATC_CALL*)(int32_t position) noexcept;
-using KeyDownEntryPoint = void(ATC_CALL*)(int32_t key) noexcept;
-using KeyUpEntryPoint = void(ATC_CALL*)(int32_t key) noexcept;
-using HornBlowEntryPoint = void(ATC_CALL*)(int32_t horn) noexcept;
-using DoorOpenEntryPoint = void(ATC_CALL*)() noexcept;
-using DoorCloseEntryPoint = void(ATC_CALL*)() noexcept;
-using SetSignalEntryPoint = void(ATC_CALL*)(int32_t aspect) noexcept;
-using SetBeaconDataEntryPoint = void(ATC_CALL*)(BeaconDataArg beacon) noexcept;
+// The sixteen entry points, each once: its name, what it returns and its
+// parameters. X(Name, Result, Parameters) for each gives the types a host that
+// resolves them by name holds (NameEntryPoint), the names it looks up and the
+// record it fills.
+#define KELVRIN_ENTRY_POINTS(X)                                                 \
+  X(Load, void, ())                                                             \
+  X(Dispose, void, ())                                                          \
+  X(GetPluginVersion, int32_t, ())                                              \
+  X(SetVehicleSpec, void, (VehicleSpecArg spec))                                \
+  X(Initialize, void, (int32_t initialState))                                   \
+  X(Elapse, Handles, (VehicleStateArg state, int32_t * panel, int32_t * sound)) \
+  X(SetPower, void, (int32_t notch))                                            \
+  X(SetBrake, void, (int32_t notch))                                            \
+  X(SetReverser, void, (int32_t position))                                      \
+  X(KeyDown, void, (int32_t key))                                               \
+  X(KeyUp, void, (int32_t key))                                                 \
+  X(HornBlow, void, (int32_t horn))                                             \
+  X(DoorOpen, void, ())                                                         \
+  X(DoorClose, void, ())                                                        \
+  X(SetSignal, void, (int32_t aspect))                                          \
+  X(SetBeaconData, void, (BeaconDataArg beacon))
 
-// The sixteen names the host looks up.
+// The parameter list comes with its parentheses.
+// NOLINTBEGIN(bugprone-macro-parentheses)
+#define KELVRIN_ENTRY_POINT_TYPE(Name, Result, Parameters) \
+  using Name##EntryPoint = Result(ATC_CALL*) Parameters noexcept;
+// NOLINTEND(bugprone-macro-parentheses)
+KELVRIN_ENTRY_POINTS(KELVRIN_ENTRY_POINT_TYPE)
+#undef KELVRIN_ENTRY_POINT_TYPE
+
+#define KELVRIN_ENTRY_POINT_NAME(Name, Result, Parameters) #Name,
 inline constexpr std::array<const char*, 16> ENTRY_POINT_NAMES = {
-    "Load",     "Dispose",   "GetPluginVersion", "SetVehicleSpec", "Initialize", "Elapse",
-    "SetPower", "SetBrake",  "SetReverser",      "KeyDown",        "KeyUp",      "HornBlow",
-    "DoorOpen", "DoorClose", "SetSignal",        "SetBeaconData"};
+    KELVRIN_ENTRY_POINTS(KELVRIN_ENTRY_POINT_NAME)};
+#undef KELVRIN_ENTRY_POINT_NAME

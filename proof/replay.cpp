@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -44,22 +45,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "replay: %s\n", plugin.Error().c_str());
     return 2;
   }
-  const auto setSpec = plugin.Get<SetVehicleSpecEntryPoint>("SetVehicleSpec");
-  const auto initialize = plugin.Get<InitializeEntryPoint>("Initialize");
-  const auto elapse = plugin.Get<ElapseEntryPoint>("Elapse");
-  const auto setPower = plugin.Get<SetPowerEntryPoint>("SetPower");
-  const auto setBrake = plugin.Get<SetBrakeEntryPoint>("SetBrake");
-  const auto setReverser = plugin.Get<SetReverserEntryPoint>("SetReverser");
-  const auto keyDown = plugin.Get<KeyDownEntryPoint>("KeyDown");
-  const auto keyUp = plugin.Get<KeyUpEntryPoint>("KeyUp");
-  const auto hornBlow = plugin.Get<HornBlowEntryPoint>("HornBlow");
-  const auto setSignal = plugin.Get<SetSignalEntryPoint>("SetSignal");
-  const auto setBeacon = plugin.Get<SetBeaconDataEntryPoint>("SetBeaconData");
-  const auto load = plugin.Get<LoadEntryPoint>("Load");
-  const auto dispose = plugin.Get<DisposeEntryPoint>("Dispose");
-  const auto version = plugin.Get<GetPluginVersionEntryPoint>("GetPluginVersion");
-  const auto doorOpen = plugin.Get<DoorOpenEntryPoint>("DoorOpen");
-  const auto doorClose = plugin.Get<DoorCloseEntryPoint>("DoorClose");
+  const PluginEntryPoints& api = plugin.Api();
+  // The calls that take one number, and those that take nothing.
+  const std::map<std::string, SetPowerEntryPoint> numbered = {
+      {"SetPower", api.SetPower},  {"SetBrake", api.SetBrake}, {"SetReverser", api.SetReverser},
+      {"KeyDown", api.KeyDown},    {"KeyUp", api.KeyUp},       {"HornBlow", api.HornBlow},
+      {"SetSignal", api.SetSignal}};
+  const std::map<std::string, LoadEntryPoint> plain = {{"Load", api.Load},
+                                                       {"Dispose", api.Dispose},
+                                                       {"DoorOpen", api.DoorOpen},
+                                                       {"DoorClose", api.DoorClose}};
 
   std::string line;
   int frame = 0;
@@ -75,19 +70,19 @@ int main(int argc, char** argv) {
     const int32_t a = numeric ? static_cast<int32_t>(std::stol(arg1)) : 0;
     if (name == "SetVehicleSpec") {
       const VehicleSpec spec{a};
-      setSpec(arg1 == "null" ? nullptr : &spec);
+      api.SetVehicleSpec(arg1 == "null" ? nullptr : &spec);
     } else if (name == "Initialize") {
       const OptionsFile* options = FindOptions(arg1);
       std::filesystem::remove(ini);
       if (options != nullptr && options->text != nullptr) {
         std::ofstream(ini, std::ios::binary) << options->text;
       }
-      initialize(0);
+      api.Initialize(0);
     } else if (name == "Elapse") {
       VehicleState state{};
       state.Speed = std::strtof(arg1.c_str(), nullptr);
       int32_t panel[256] = {}, sound[128] = {};
-      const Handles out = elapse(&state, panel, sound);
+      const Handles out = api.Elapse(&state, panel, sound);
       std::printf(
           "frame %d: brake %d power %d reverser %d aux %d | limit %d, lamps: ATC %d ATS %d "
           "restricted %d active %d section %d brake %d emergency %d cut-out %d | sounds 5:%d "
@@ -95,35 +90,17 @@ int main(int argc, char** argv) {
           ++frame, out.Brake, out.Power, out.Reverser, out.AuxiliaryCommand, panel[72], panel[34],
           panel[33], panel[35], panel[52], panel[53], panel[57], panel[58], panel[59], sound[5],
           sound[110], sound[111]);
-    } else if (name == "SetPower") {
-      setPower(a);
-    } else if (name == "SetBrake") {
-      setBrake(a);
-    } else if (name == "SetReverser") {
-      setReverser(a);
-    } else if (name == "KeyDown") {
-      keyDown(a);
-    } else if (name == "KeyUp") {
-      keyUp(a);
-    } else if (name == "HornBlow") {
-      hornBlow(a);
-    } else if (name == "SetSignal") {
-      setSignal(a);
+    } else if (numbered.contains(name)) {
+      numbered.at(name)(a);
+    } else if (plain.contains(name)) {
+      plain.at(name)();
     } else if (name == "SetBeaconData") {
       BeaconData beacon{};
       beacon.Type = a;
       beacon.Parameter = arg2.empty() ? 0 : static_cast<int32_t>(std::stol(arg2));
-      setBeacon(arg1 == "null" ? nullptr : &beacon);
-    } else if (name == "Load") {
-      load();
-    } else if (name == "Dispose") {
-      dispose();
+      api.SetBeaconData(arg1 == "null" ? nullptr : &beacon);
     } else if (name == "GetPluginVersion") {
-      std::printf("0x%x", static_cast<unsigned>(version()));
-    } else if (name == "DoorOpen") {
-      doorOpen();
-    } else if (name == "DoorClose") {
-      doorClose();
+      std::printf("0x%x", static_cast<unsigned>(api.GetPluginVersion()));
     } else {
       std::fprintf(stderr, "\nreplay: unknown call %s\n", name.c_str());
       return 2;

@@ -41,16 +41,13 @@ struct Frame {
 };
 using Trace = std::vector<Frame>;
 
-// Two runs of one load, as the host drives them: every name looked up, then
+// Two runs of one load (every name resolved), as the host drives them:
 // start-up, a frame at a stand, the top step in the ATC position, and three
 // frames far above its limit. `betweenCalls` runs after each Initialize and
 // again before the overspeed.
 Trace DriveTwoRuns(const LoadedPlugin& plugin, const std::function<void()>& betweenCalls) {
-  for (const char* name : ENTRY_POINT_NAMES) {
-    EXPECT_NE(plugin.Address(name), nullptr) << name;
-  }
-  EXPECT_EQ(plugin.Get<GetPluginVersionEntryPoint>("GetPluginVersion")(), 0x20000);
-  const auto elapse = plugin.Get<ElapseEntryPoint>("Elapse");
+  const PluginEntryPoints& api = plugin.Api();
+  EXPECT_EQ(api.GetPluginVersion(), 0x20000);
   Trace trace;
   Frame frame{};
   frame.Panel.fill(Unwritten);
@@ -58,21 +55,21 @@ Trace DriveTwoRuns(const LoadedPlugin& plugin, const std::function<void()>& betw
   const auto runFrame = [&](float speedKmh) {
     VehicleState state{};
     state.Speed = speedKmh;
-    const Handles h = elapse(PassRecord(state), frame.Panel.data(), frame.Sound.data());
+    const Handles h = api.Elapse(PassRecord(state), frame.Panel.data(), frame.Sound.data());
     frame.Output = {h.Brake, h.Power, h.Reverser, h.AuxiliaryCommand};
     trace.push_back(frame);
   };
 
-  plugin.Get<SetVehicleSpecEntryPoint>("SetVehicleSpec")(PassRecord(VehicleSpec{ServiceNotches}));
+  api.SetVehicleSpec(PassRecord(VehicleSpec{ServiceNotches}));
   for (int run = 0; run < 2; ++run) {
-    plugin.Get<InitializeEntryPoint>("Initialize")(0);
+    api.Initialize(0);
     betweenCalls();
-    plugin.Get<SetBrakeEntryPoint>("SetBrake")(0);
+    api.SetBrake(0);
     runFrame(0.0f);
-    plugin.Get<SetSignalEntryPoint>("SetSignal")(TopStepAspect);
+    api.SetSignal(TopStepAspect);
     // ATS to ATC, or restricted straight to ATC.
-    plugin.Get<KeyDownEntryPoint>("KeyDown")(KeyModeUp);
-    plugin.Get<KeyDownEntryPoint>("KeyDown")(KeyModeUp);
+    api.KeyDown(KeyModeUp);
+    api.KeyDown(KeyModeUp);
     runFrame(0.0f);
     betweenCalls();
     for (int i = 0; i < 3; ++i) {
@@ -164,6 +161,30 @@ TEST(LoadedLibrary, ThreadNotificationsChangeNothingTheHostSees) {
   }
   EXPECT_TRUE(runs[1] == runs[0]);
   EXPECT_EQ(ObservedOptions(runs[1], runs[1].size() / 2), ConfiguredValues);
+}
+
+// The folder (a blank in its name) goes with the test; a library without the
+// sixteen names is refused with all of them named.
+TEST(LoadedLibrary, LoaderRemovesItsFolderAndNamesWhatALibraryLacks) {
+  const fs::path below(u8"列車 フォルダ");
+  fs::path root;
+  {
+    TrainFolder folder(Library, Configured, below);
+    root = folder.Library().parent_path().parent_path();
+    EXPECT_NE(root.filename().string().find(' '), std::string::npos) << root;
+    EXPECT_TRUE(fs::is_regular_file(root / below / "KELVRIN.ini"));
+  }
+  EXPECT_FALSE(fs::exists(root));
+#ifdef _WIN32
+  const LoadedPlugin other(L"kernel32.dll");
+#else
+  const LoadedPlugin other("libm.so.6");
+#endif
+  std::string all;
+  for (const char* name : ENTRY_POINT_NAMES) {
+    all += (all.empty() ? "" : ", ") + std::string(name);
+  }
+  EXPECT_EQ(other.Error(), "lacks the entry points " + all);
 }
 
 #ifdef _WIN32

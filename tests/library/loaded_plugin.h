@@ -1,24 +1,11 @@
-// The built library as a host meets it: a copy in a train's folder of its own,
-// with or without KELVRIN.ini beside it, loaded by path and called through the
-// addresses its names resolve to. Natively that is dlopen of KELVRIN.so; on
-// Windows LoadLibraryW of KELVRIN.dll, with the platform's own module path,
-// profile reader and thread notifications. Each load is a fresh module.
+// The built library as a host meets it, for the suites: the host's own loader
+// (tools/loader), with each train folder and each load undone at the end of a
+// test. Each load is a fresh module.
 #pragma once
 
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <optional>
-#include <random>
-#include <string>
+#include <stdexcept>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
-#include "entry_points.h"
+#include "../../tools/loader/plugin_loader.h"
 
 // A path as the build wrote it; under wine the build machine's root is Z:.
 inline std::filesystem::path BuildPath(const std::string& path) {
@@ -29,83 +16,46 @@ inline std::filesystem::path BuildPath(const std::string& path) {
 #endif
 }
 
-// A fresh "kelvrin train <n>" folder (a blank, as common in train folders as it
-// is unwelcome to path code) in the temp folder, with `name` below it when
-// given (subfolders and any characters the file system takes), holding a copy
-// of `library` and, when given, `iniText` as KELVRIN.ini. Removed at the end.
+// A train's folder of its own (loader::MakeTrainFolder), removed at the end; a
+// folder that cannot be made fails the test.
 class TrainFolder {
  public:
   TrainFolder(const std::filesystem::path& library, const std::optional<std::string>& iniText,
-              const std::filesystem::path& name = {})
-      : root_(std::filesystem::temp_directory_path() /
-              ("kelvrin train " + std::to_string(std::random_device{}()))),
-        folder_(name.empty() ? root_ : root_ / name),
-        library_(folder_ / library.filename()) {
-    std::filesystem::create_directories(folder_);
-    std::filesystem::copy_file(library, library_);
-    if (iniText) {
-      std::ofstream(folder_ / "KELVRIN.ini", std::ios::binary) << *iniText;
+              const std::filesystem::path& name = {}) {
+    const std::string error = loader::MakeTrainFolder(library, iniText, folder_, name);
+    if (!error.empty()) {
+      throw std::runtime_error(error);
     }
   }
-  ~TrainFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
+  ~TrainFolder() { loader::RemoveTrainFolder(folder_); }
   TrainFolder(const TrainFolder&) = delete;
   TrainFolder& operator=(const TrainFolder&) = delete;
 
-  const std::filesystem::path& Library() const { return library_; }
+  const std::filesystem::path& Library() const { return folder_.Library; }
 
  private:
-  std::filesystem::path root_, folder_, library_;
+  loader::TrainFolder folder_;
 };
 
-// One load of a library, unloaded at the end.
+// One load of a library with all sixteen names resolved, unloaded at the end.
 class LoadedPlugin {
  public:
-#ifdef _WIN32
   explicit LoadedPlugin(const std::filesystem::path& library)
-      : module_(LoadLibraryW(library.c_str())),
-        error_(module_ ? "" : "LoadLibraryW: error " + std::to_string(GetLastError())) {}
-  ~LoadedPlugin() {
-    if (module_ != nullptr) {
-      FreeLibrary(static_cast<HMODULE>(module_));
-    }
+      : error_(loader::OpenLibrary(library, module_)) {
+    const std::string missing = error_.empty() ? loader::ResolveEntryPoints(module_, api_) : "";
+    error_ += missing.empty() ? "" : "lacks the entry points " + missing;
   }
-  // The exported address of `name`, or null.
-  void* Address(const char* name) const {
-    const FARPROC address = module_ ? GetProcAddress(static_cast<HMODULE>(module_), name) : nullptr;
-    void* data = nullptr;
-    std::memcpy(&data, &address, sizeof data);
-    return data;
-  }
-#else
-  explicit LoadedPlugin(const std::filesystem::path& library)
-      : module_(dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL)), error_(module_ ? "" : dlerror()) {}
-  ~LoadedPlugin() {
-    if (module_ != nullptr) {
-      dlclose(module_);
-    }
-  }
-  void* Address(const char* name) const { return module_ ? dlsym(module_, name) : nullptr; }
-#endif
+  ~LoadedPlugin() { loader::CloseLibrary(module_); }
   LoadedPlugin(const LoadedPlugin&) = delete;
   LoadedPlugin& operator=(const LoadedPlugin&) = delete;
 
-  bool Loaded() const { return module_ != nullptr; }
+  bool Loaded() const { return error_.empty(); }
   const std::string& Error() const { return error_; }  // why it did not load
-
-  // The entry point `name` as a host holds it.
-  template <typename EntryPoint>
-  EntryPoint Get(const char* name) const {
-    const void* address = Address(name);
-    EntryPoint entry = nullptr;
-    static_assert(sizeof entry == sizeof address);
-    std::memcpy(&entry, &address, sizeof entry);
-    return entry;
-  }
+  const PluginEntryPoints& Api() const { return api_; }
+  void* Address(const char* name) const { return loader::EntryAddress(module_, name); }
 
  private:
-  void* module_;
+  void* module_ = nullptr;
+  PluginEntryPoints api_;
   std::string error_;
 };

@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -14,8 +15,7 @@
 #include <optional>
 #include <sstream>
 
-#include "cab_session.h"
-#include "cab_terminal.h"
+#include "cab_run.h"
 #include "host_loop.h"
 #include "ini_check.h"
 #include "plugin_library.h"
@@ -220,11 +220,12 @@ bool ApplySettings(const std::vector<std::string>& settings, PluginOptions& opti
   return true;
 }
 
-template <typename Writer>
-bool WriteFile(const fs::path& path, Writer write, std::ostream& err) {
+// Writes the file at path with write(file, args...); false with a message on err.
+template <typename Writer, typename... Args>
+bool WriteFile(const fs::path& path, std::ostream& err, Writer write, const Args&... args) {
   std::ofstream file(path, std::ios::binary);
   if (file) {
-    write(file);
+    write(file, args...);
   }
   if (!file) {
     err << "drive: cannot write " << path.string() << "\n";
@@ -249,7 +250,7 @@ struct SetRun {
 // Plays the run with the trace written as it goes; returns an exit status,
 // ExitOk when the run was played and the trace written.
 int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showProgress,
-            CabSession* cab) {
+            CabRun& cab) {
   const Scenario& scenario = set.Setup;
   LoadedPlugin plugin;
   const PluginLoadResult loaded = LoadPlugin(line.PluginPath, scenario.Options, plugin);
@@ -267,15 +268,15 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
     UnloadPlugin(plugin);
     return ExitOutputFailed;
   }
-  const IniReport options = plugin.IniText.empty()
-                                ? NoIniFile(scenario.Train.ServiceNotches)
-                                : CheckIniFile((fs::path(plugin.WorkFolder) / IniFileName).string(),
-                                               scenario.Train.ServiceNotches);
+  const IniReport options =
+      plugin.IniText.empty()
+          ? NoIniFile(scenario.Train.ServiceNotches)
+          : CheckIniFile((plugin.Folder.Library.parent_path() / IniFileName).string(),
+                         scenario.Train.ServiceNotches);
   RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
   TraceWriter trace(traceFile, scenario, line.TraceRateHz);
   ChartFrames chartFrames;
-  if (cab && !TerminalOpen()) {
-    err << "drive: the terminal cannot be set up for the cab\n";
+  if (!CabBeginRun(cab, err)) {
     UnloadPlugin(plugin);
     return ExitBadInput;
   }
@@ -288,15 +289,11 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
           trace.Add(row, sofar, analyser.CurrentCause());
           chartFrames.Add(row);
           progress.Frame(row);
-          if (cab) {
-            NoteCabFrame(*cab, row, sofar, analyser.CurrentCause());
-          }
+          CabFrame(cab, row, sofar, analyser.CurrentCause());
         },
-        cab ? TerminalCabInput(*cab) : InputSource{});
+        CabInput(cab));
   }
-  if (cab) {
-    TerminalClose();
-  }
+  CabEndRun(cab);
   UnloadPlugin(plugin);
   traceFile.close();
   set.Analysis = analyser.Finish(set.Record);
@@ -414,36 +411,24 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
       return ExitBadInput;
     }
   }
-  std::optional<CabSession> cab;
-  if (line.Cab) {
-    if (!TerminalAttached()) {
-      err << "drive: --cab needs a terminal on stdin and stdout, not a pipe or a file\n";
-      return ExitBadInput;
-    }
-    PrepareCabScenario(runs.front().Setup);
-    cab = StartCabSession(runs.front().Setup);
+  CabRun cab;
+  if (line.Cab && !StartCab(runs.front().Setup, cab, err)) {
+    return ExitBadInput;
   }
   bool written = true;
   for (SetRun& set : runs) {
-    const int played = PlaySet(line, set, err, showProgress && !cab, cab ? &*cab : nullptr);
-    if (played == ExitPluginFailed) {
-      return played;
+    const int outcome = PlaySet(line, set, err, showProgress && !cab.Session, cab);
+    if (outcome == ExitPluginFailed) {
+      return outcome;
     }
-    written = written && played == ExitOk;
+    written = written && outcome == ExitOk;
   }
 
   // The session is kept whatever became of the other files.
-  const fs::path session = runs.front().Dir / (scenario.Name + "-cab.toml");
-  if (cab) {
-    written =
-        WriteFile(
-            session,
-            [&](std::ostream& file) {
-              WriteCabRecording(file, runs.front().Setup, runs.front().Record, line.ScenarioPath);
-            },
-            err) &&
-        written;
-  }
+  const fs::path session = CabRecordingPath(runs.front().Dir, scenario);
+  written = (!cab.Session || WriteFile(session, err, WriteCabRecording, runs.front().Setup,
+                                       runs.front().Record, line.ScenarioPath)) &&
+            written;
   std::vector<RunContext> contexts;
   contexts.reserve(runs.size());
   std::vector<RunSet> sets;
@@ -452,34 +437,20 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
                         set.OptionsFrom, set.OptionLines});
     sets.push_back({set.Name, &contexts.back(), std::move(set.Frames)});
   }
+  const ChartAxis axis = scenario.Run.Axis;
   for (size_t k = 0; k < runs.size(); ++k) {
     const std::vector<RunSet> own{sets[k]};
-    written =
-        written &&
-        WriteFile(
-            runs[k].Dir / "summary.txt",
-            [&](std::ostream& file) { WriteSummary(file, contexts[k]); }, err) &&
-        WriteFile(
-            runs[k].Dir / "braking.csv", [&](std::ostream& file) { WriteBrakingCsv(file, own); },
-            err) &&
-        WriteFile(
-            runs[k].Dir / "chart.svg",
-            [&](std::ostream& file) { WriteSvgChart(file, own, scenario.Run.Axis, line.Window); },
-            err);
+    const fs::path& dir = runs[k].Dir;
+    written = written && WriteFile(dir / "summary.txt", err, WriteSummary, contexts[k]) &&
+              WriteFile(dir / "braking.csv", err, WriteBrakingCsv, own) &&
+              WriteFile(dir / "chart.svg", err, WriteSvgChart, own, axis, line.Window);
     for (const std::string& warning : runs[k].Analysis.Warnings) {
       err << "drive: warning: " << (line.Compare ? runs[k].Name + ": " : "") << warning << "\n";
     }
   }
   if (line.Compare) {
-    written =
-        written &&
-        WriteFile(
-            outDir / "braking.csv", [&](std::ostream& file) { WriteBrakingCsv(file, sets); },
-            err) &&
-        WriteFile(
-            outDir / "chart.svg",
-            [&](std::ostream& file) { WriteSvgChart(file, sets, scenario.Run.Axis, line.Window); },
-            err);
+    written = written && WriteFile(outDir / "braking.csv", err, WriteBrakingCsv, sets) &&
+              WriteFile(outDir / "chart.svg", err, WriteSvgChart, sets, axis, line.Window);
     if (!line.Quiet) {
       WriteBrakingReport(out, sets);
       out << "\n";
@@ -501,7 +472,7 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   }
   out << "Chart    " << (outDir / "chart.svg").string()
       << (line.Compare ? "  (every set; open it in a browser)\n" : "  (open it in a browser)\n");
-  if (cab) {
+  if (cab.Session) {
     out << "Session  " << session.string() << "  (drive plays it again)\n";
   }
   return ExitOk;

@@ -1,136 +1,18 @@
-// Loading the plug-in: dlopen on POSIX, LoadLibraryA on Windows. Everything
-// else here (the private copy, the INI file, the names) is the same on both.
+// The drive tool's side of loading the plug-in: the options it writes as
+// KELVRIN.ini and where it finds the library; the loading itself is the shared
+// loader's (tools/loader).
 #include "plugin_library.h"
 
 #include <fmt/format.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "ini_reader.h"
 #include "published_numbers.h"
 
-#ifdef _WIN32
-#include "windows_api.h"
-#else
-#include <dlfcn.h>
-#include <stdlib.h>
-#endif
-
 namespace drive {
 namespace fs = std::filesystem;
-
-namespace {
-
-#ifdef _WIN32
-
-bool MakeWorkFolder(std::string& folder, std::string& error) {
-  static unsigned counter = 0;
-  const fs::path base = fs::temp_directory_path();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path candidate = base / ("kelvrin-drive-" + std::to_string(GetCurrentProcessId()) +
-                                       "-" + std::to_string(++counter));
-    if (CreateDirectoryA(candidate.string().c_str(), nullptr)) {
-      folder = candidate.string();
-      return true;
-    }
-  }
-  error = "cannot create a temporary folder in " + base.string();
-  return false;
-}
-
-void* OpenLibrary(const std::string& path, std::string& error) {
-  HMODULE module = LoadLibraryA(path.c_str());
-  if (module == nullptr) {
-    error = "cannot load " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
-  }
-  return reinterpret_cast<void*>(module);
-}
-
-// Copies the entry's address into target, a function pointer of the right type.
-bool FindEntry(void* handle, const char* name, void* target) {
-  FARPROC address = GetProcAddress(static_cast<HMODULE>(handle), name);
-  if (address == nullptr) {
-    return false;
-  }
-  static_assert(sizeof address == sizeof(void (*)()));
-  std::memcpy(target, &address, sizeof address);
-  return true;
-}
-
-void CloseLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
-
-#else
-
-bool MakeWorkFolder(std::string& folder, std::string& error) {
-  std::string pattern = (fs::temp_directory_path() / "kelvrin-drive-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    error = "cannot create a temporary folder like " + pattern;
-    return false;
-  }
-  folder = pattern;
-  return true;
-}
-
-void* OpenLibrary(const std::string& path, std::string& error) {
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) {
-    const char* reason = dlerror();
-    error = "cannot load " + path + ": " + (reason != nullptr ? reason : "unknown reason");
-  }
-  return handle;
-}
-
-bool FindEntry(void* handle, const char* name, void* target) {
-  void* address = dlsym(handle, name);
-  if (address == nullptr) {
-    return false;
-  }
-  std::memcpy(target, &address, sizeof address);
-  return true;
-}
-
-void CloseLibrary(void* handle) { dlclose(handle); }
-
-#endif
-
-template <typename Function>
-void Resolve(void* handle, const char* name, Function& target, std::string& missing) {
-  static_assert(sizeof(Function) == sizeof(void*));
-  if (!FindEntry(handle, name, &target)) {
-    missing += missing.empty() ? name : std::string(", ") + name;
-  }
-}
-
-// Looks up all sixteen names; lists the ones the library lacks.
-std::string ResolveAll(void* handle, PluginEntryPoints& api) {
-  std::string missing;
-  Resolve(handle, "Load", api.Load, missing);
-  Resolve(handle, "Dispose", api.Dispose, missing);
-  Resolve(handle, "GetPluginVersion", api.GetPluginVersion, missing);
-  Resolve(handle, "SetVehicleSpec", api.SetVehicleSpec, missing);
-  Resolve(handle, "Initialize", api.Initialize, missing);
-  Resolve(handle, "Elapse", api.Elapse, missing);
-  Resolve(handle, "SetPower", api.SetPower, missing);
-  Resolve(handle, "SetBrake", api.SetBrake, missing);
-  Resolve(handle, "SetReverser", api.SetReverser, missing);
-  Resolve(handle, "KeyDown", api.KeyDown, missing);
-  Resolve(handle, "KeyUp", api.KeyUp, missing);
-  Resolve(handle, "HornBlow", api.HornBlow, missing);
-  Resolve(handle, "DoorOpen", api.DoorOpen, missing);
-  Resolve(handle, "DoorClose", api.DoorClose, missing);
-  Resolve(handle, "SetSignal", api.SetSignal, missing);
-  Resolve(handle, "SetBeaconData", api.SetBeaconData, missing);
-  return missing;
-}
-
-void RemoveFolder(const std::string& folder) {
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
-}
-
-}  // namespace
 
 const char* PluginFileName() {
 #ifdef _WIN32
@@ -257,50 +139,28 @@ PluginLoadResult LoadPlugin(const std::string& libraryPath, const PluginOptions&
     result.Error = "no plug-in library at " + libraryPath;
     return result;
   }
-  if (!MakeWorkFolder(plugin.WorkFolder, result.Error)) {
-    return result;
-  }
-  const fs::path copy = fs::path(plugin.WorkFolder) / fs::path(libraryPath).filename();
-  if (!fs::copy_file(libraryPath, copy, failure)) {
-    result.Error = "cannot copy " + libraryPath + " to " + copy.string() + ": " + failure.message();
-    RemoveFolder(plugin.WorkFolder);
-    return result;
-  }
-  plugin.CopyPath = copy.string();
   plugin.IniText = ComposeIniText(options);
-  if (!plugin.IniText.empty()) {
-    std::ofstream ini(fs::path(plugin.WorkFolder) / IniFileName, std::ios::binary);
-    ini << plugin.IniText;
-    if (!ini) {
-      result.Error = "cannot write KELVRIN.ini in " + plugin.WorkFolder;
-      RemoveFolder(plugin.WorkFolder);
-      return result;
-    }
+  const std::optional<std::string> ini =
+      plugin.IniText.empty() ? std::nullopt : std::optional(plugin.IniText);
+  result.Error = loader::MakeTrainFolder(libraryPath, ini, plugin.Folder);
+  if (result.Error.empty()) {
+    result.Error = loader::OpenLibrary(plugin.Folder.Library, plugin.Handle);
   }
-  plugin.Handle = OpenLibrary(plugin.CopyPath, result.Error);
-  if (plugin.Handle == nullptr) {
-    RemoveFolder(plugin.WorkFolder);
-    return result;
-  }
-  const std::string missing = ResolveAll(plugin.Handle, plugin.Api);
+  const std::string missing =
+      result.Error.empty() ? loader::ResolveEntryPoints(plugin.Handle, plugin.Api) : "";
   if (!missing.empty()) {
     result.Error = libraryPath + " lacks the entry points " + missing;
-    UnloadPlugin(plugin);
-    return result;
   }
-  result.Ok = true;
+  result.Ok = result.Error.empty();
+  if (!result.Ok) {
+    UnloadPlugin(plugin);
+  }
   return result;
 }
 
 void UnloadPlugin(LoadedPlugin& plugin) {
-  if (plugin.Handle != nullptr) {
-    CloseLibrary(plugin.Handle);
-    plugin.Handle = nullptr;
-  }
-  if (!plugin.WorkFolder.empty()) {
-    RemoveFolder(plugin.WorkFolder);
-    plugin.WorkFolder.clear();
-  }
+  loader::CloseLibrary(plugin.Handle);
+  loader::RemoveTrainFolder(plugin.Folder);
   plugin.Api = PluginEntryPoints{};
 }
 

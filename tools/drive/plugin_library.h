@@ -4,41 +4,18 @@
 // files are never read or touched), loads the copy and resolves the names.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "entry_points.h"
-#include "host_records.h"
+#include "plugin_loader.h"
 #include "scenario.h"
 
 namespace drive {
 
-// The sixteen entry points, in the host's calling convention.
-struct PluginEntryPoints {
-  LoadEntryPoint Load = nullptr;
-  DisposeEntryPoint Dispose = nullptr;
-  GetPluginVersionEntryPoint GetPluginVersion = nullptr;
-  SetVehicleSpecEntryPoint SetVehicleSpec = nullptr;
-  InitializeEntryPoint Initialize = nullptr;
-  ElapseEntryPoint Elapse = nullptr;
-  SetPowerEntryPoint SetPower = nullptr;
-  SetBrakeEntryPoint SetBrake = nullptr;
-  SetReverserEntryPoint SetReverser = nullptr;
-  KeyDownEntryPoint KeyDown = nullptr;
-  KeyUpEntryPoint KeyUp = nullptr;
-  HornBlowEntryPoint HornBlow = nullptr;
-  DoorOpenEntryPoint DoorOpen = nullptr;
-  DoorCloseEntryPoint DoorClose = nullptr;
-  SetSignalEntryPoint SetSignal = nullptr;
-  SetBeaconDataEntryPoint SetBeaconData = nullptr;
-};
-
 struct LoadedPlugin {
   PluginEntryPoints Api;
-  void* Handle = nullptr;  // the platform's module handle
-  std::string WorkFolder;  // the temporary folder with the copy and KELVRIN.ini
-  std::string CopyPath;    // the copy that was loaded
-  std::string IniText;     // what was written as KELVRIN.ini; empty: no file
+  void* Handle = nullptr;      // the platform's module handle
+  loader::TrainFolder Folder;  // the temporary folder with the copy and KELVRIN.ini
+  std::string IniText;         // what was written as KELVRIN.ini; empty: no file
 };
 
 struct PluginLoadResult {
