@@ -68,9 +68,7 @@ enum Kind {
   KSetVehicleSpecNull,
   KInitialize,
   KElapse,
-  KSetPower,
   KSetBrake,
-  KSetReverser,
   KKeyDown,
   KKeyUp,
   KHornBlow,
@@ -89,6 +87,14 @@ struct Action {
 
 // Limits the cycle can set: the steps' limits, the 25 km/h cap.
 constexpr double LimitsKmh[] = {0, 15, 25, 45, 55, 65, 75, 90, 100, 110, 120};
+// Those the alphabet's aspects reach (checked after every normal frame), and
+// so those the speeds cover: of the steps from 45 to 100 km/h with a code, one
+// class (AspectClass), the two members 45 and 100.
+#ifndef KV_REDUCED
+constexpr double CoveredLimitsKmh[] = {0, 15, 25, 45, 100, 110, 120};
+#else
+constexpr double CoveredLimitsKmh[] = {0, 25, 100};
+#endif
 
 #ifndef KV_REDUCED
 // Every comparison the code makes on a speed, in km/h: each channel's
@@ -96,7 +102,7 @@ constexpr double LimitsKmh[] = {0, 15, 25, 45, 55, 65, 75, 90, 100, 110, 120};
 // for every limit; the rollback's strict "below -5"; the beacon's "equal to 0".
 std::vector<double> SpeedThresholds() {
   std::vector<double> at;
-  for (const double limit : LimitsKmh) {
+  for (const double limit : CoveredLimitsKmh) {
     at.push_back(limit - ChannelMarginKmh);
     at.push_back(limit);
   }
@@ -121,7 +127,7 @@ std::vector<float> Speeds() {
   speeds.push_back(std::numeric_limits<float>::quiet_NaN());       // fails every comparison
 #else
   // The limits the reduced alphabet's aspects and the 25 km/h cap can set.
-  for (const double limit : {0.0, 25.0, 100.0}) {
+  for (const double limit : CoveredLimitsKmh) {
     // At and just above the limit, and at and just above the limit less the
     // margin: each channel compares "greater than" its threshold.
     const auto atLimit = static_cast<float>(limit);
@@ -145,19 +151,20 @@ constexpr int32_t BrakeNotches[] = {-1, 0, 1, 4, 5, 6, 7, 9, 10, 11, 12};
 // Every aspect with a step of its own; two of each class (AspectClass) where
 // only equality with the last aspect tells members apart: one in the table and
 // one past it for the aspects from 10 up without a step, both extremes below.
-constexpr int32_t Aspects[] = {INT32_MIN, 9,  10, 11, 12, 13, 15, 19,       21,
-                               23,        25, 28, 30, 32, 34, 36, INT32_MAX};
-constexpr int32_t Reversers[] = {-1, 0, 1};
+constexpr int32_t Aspects[] = {INT32_MIN, 9, 10, 11, 12, 13, 15, 19, 30, 32, 34, 36, INT32_MAX};
+constexpr int32_t Reversers[] = {1, 0, -1};
 #else
 constexpr int32_t ServiceNotchCounts[] = {8};
 constexpr int32_t BrakeNotches[] = {0, 1, 9, 10};
 constexpr int32_t Aspects[] = {9, 30, 36};
-constexpr int32_t Reversers[] = {1};
+// 0 and 1: what the reverser is before any vehicle data and after it.
+constexpr int32_t Reversers[] = {1, 0};
 #endif
 #ifndef KV_REDUCED
 constexpr int32_t PowerNotches[] = {0, 1};
 #else
-constexpr int32_t PowerNotches[] = {1};
+// 0 as vehicle data leaves it, 1 to show whether it is cut.
+constexpr int32_t PowerNotches[] = {0, 1};
 #endif
 constexpr int32_t Keys[] = {5, 6, 12, 13, 4};
 constexpr int32_t Beacons[][2] = {{600, 1}, {600, 0}, {601, 1}};
@@ -177,14 +184,14 @@ std::vector<Action> MakeAlphabet() {
 #endif
     all.push_back({KInitialize, static_cast<int32_t>(i)});
   }
+  // The power and the reverser are read by the frame alone, so each frame
+  // comes with its own (proof/README.md): SetPower and SetReverser, then Elapse.
   for (const float s : Speeds())
-    all.push_back({KElapse, 0, 0, s});
-  for (const int32_t p : PowerNotches)
-    all.push_back({KSetPower, p});
+    for (const int32_t p : PowerNotches)
+      for (const int32_t r : Reversers)
+        all.push_back({KElapse, p, r, s});
   for (const int32_t b : BrakeNotches)
     all.push_back({KSetBrake, b});
-  for (const int32_t r : Reversers)
-    all.push_back({KSetReverser, r});
   for (const int32_t k : Keys)
     all.push_back({KKeyDown, k});
   all.push_back({KKeyUp, 13});
@@ -214,7 +221,6 @@ const std::vector<Action> Alphabet = MakeAlphabet();
 // What the host has told the plug-in, and the history the rules read. Plain
 // bytes, part of the compared state.
 struct HostView {
-  int32_t driverBrake, driverPower, driverReverser;
   int32_t emergencyNotch;
   int32_t atcNotch;           // what the options and the notches at Initialize give
   uint8_t useAts;             // as the last Initialize configured it
@@ -246,9 +252,7 @@ constexpr FieldSpan LiveFields[] = {
     KV_FIELD(PoweredUp),
     KV_FIELD(PermitA),
     KV_FIELD(ChannelVote),
-    KV_FIELD(StepFlags),
     KV_FIELD(SoundRequest),
-    KV_FIELD(SpeedLimit),
     KV_FIELD(UseAts),
     KV_FIELD(Use120Signal),
     KV_FIELD(BrakeAtEmergency),
@@ -261,6 +265,7 @@ constexpr FieldSpan LiveFields[] = {
     KV_FIELD(ServiceBrakeCommand),
     KV_FIELD(EmergencyLatch),
 };
+// The limit and the step flags are kept apart too (Exact, below).
 constexpr FieldSpan WrittenFirstFields[] = {
     KV_FIELD(SpeedStep),    KV_FIELD(MajorityHealthy), KV_FIELD(PermitB),
     KV_FIELD(RollbackSeen), KV_FIELD(RestrictApplied), KV_FIELD(AtcSignalLamp),
@@ -277,7 +282,9 @@ constexpr size_t Bytes(const FieldSpan (&fields)[N]) {
 }
 // Every field is in one list or the other (LastSignal is kept apart, below): a
 // new field changes the sum and stops the build until it is placed.
-static_assert(Bytes(LiveFields) + Bytes(WrittenFirstFields) + sizeof(int32_t) == 155,
+static_assert(Bytes(LiveFields) + Bytes(WrittenFirstFields) + sizeof(int32_t) + sizeof(double) +
+                      StepFlagCount ==
+                  155,
               "place the controller's new field in LiveFields or WrittenFirstFields");
 
 // The aspects no decision tells apart but by equality with the next aspect: a
@@ -290,14 +297,15 @@ int32_t AspectClass(int32_t aspect) {
     case 11:
     case 13:
     case 15:
+    case 36:
+      return aspect;
     case 19:
     case 21:
     case 23:
     case 25:
     case 28:
     case 30:
-    case 36:
-      return aspect;
+      return 19;  // a code, a step with a lamp of its own, a limit from 45 to 100 km/h
     case 32:
     case 34:
       return 32;  // the same step flag
@@ -306,10 +314,72 @@ int32_t AspectClass(int32_t aspect) {
   }
 }
 
+int32_t OptionAtcNotch(int index, int32_t emergencyNotch);
+
+// The emergency notches the alphabet gives (0 before any vehicle data), and the
+// ATC notches: 0 before the first Initialize, then each option's under each of
+// those.
+std::vector<int32_t> MakeEmergencyNotches() {
+  std::vector<int32_t> notches{0};
+  for (const int32_t n : ServiceNotchCounts)
+    notches.push_back(NotchAbove(n));
+  return notches;
+}
+const std::vector<int32_t>& EmergencyNotches() {
+  static const std::vector<int32_t> notches = MakeEmergencyNotches();
+  return notches;
+}
+std::vector<int32_t> MakeAtcNotches() {
+  std::vector<int32_t> notches{0};
+  for (const int32_t e : EmergencyNotches())
+    for (size_t i = 0; i < std::size(OptionsFiles); ++i)
+      notches.push_back(OptionAtcNotch(static_cast<int>(i), e));
+  std::sort(notches.begin(), notches.end());
+  notches.erase(std::unique(notches.begin(), notches.end()), notches.end());
+  return notches;
+}
+const std::vector<int32_t>& AtcNotches() {
+  static const std::vector<int32_t> notches = MakeAtcNotches();
+  return notches;
+}
+template <typename Values, typename T>
+bool Known(const Values& values, T v) {
+  return std::find(std::begin(values), std::end(values), v) != std::end(values);
+}
+
+bool StepFlagsFollowLastAspect(const AtcController& c) {
+  const AspectRow* row = FindAspect(c.LastSignal);
+  for (int i = 0; i < StepFlagCount; ++i) {
+    const bool own = row != nullptr && row->StepFlag == i;
+    if (c.StepFlags[i] != 0 && !own)
+      return false;
+  }
+  return true;
+}
+
+// The driver's brakes no decision tells apart while they stand: the code and
+// the rules compare the driver's notch with 0 (`> 0`, `== 0`, `>= 0`), with
+// the emergency notch (`==`, `<=`), and with the ATC notch only through the max
+// of the two and `>=` on it, which come out alike on either side of nothing but
+// "below the ATC notch". No two driver's notches are ever compared with each
+// other. So notches that agree on all of these against the emergency notch in
+// force (which only SetVehicleSpec changes, and it sets the brake too) and
+// against every ATC notch an Initialize can give are one class: renaming
+// members maps every call sequence to one the search makes, every rule's
+// outcome unchanged. The module keeps the exact notch.
+int32_t BrakeClass(int32_t notch, int32_t emergencyNotch) {
+  int32_t cls = notch < 0 ? 0 : notch == 0 ? 1 : 2;
+  cls = cls * 3 + (notch < emergencyNotch ? 0 : notch == emergencyNotch ? 1 : 2);
+  for (const int32_t atc : AtcNotches())
+    cls = cls * 2 + (notch >= atc ? 1 : 0);
+  return cls;
+}
+
 struct Matched {
   uint8_t controller[Bytes(LiveFields)];
   int32_t lastSignalClass;
-  DriverHandles driver;
+  uint8_t stepFlagSet;       // the step flags, as the last aspect's row or clear (checked)
+  int32_t driverBrakeClass;  // BrakeClass of the driver's brake
   int32_t emergencyNotch, atcBrakeNotch;
   uint8_t standstill;  // the stored speed, as the reset beacon's test reads it
   HostView host;
@@ -320,10 +390,19 @@ struct Matched {
 // the class compared stands for both), and the exact speed of the last frame
 // (nothing reads it again but the standstill test, which the compared state
 // holds).
+//
+// The driver's brake, compared by BrakeClass; the power and the reverser,
+// which every frame sets before it reads them; the limit of the last normal
+// cycle, which no decision reads again (proof/README.md says why for each).
+// The module's copy and the host's are checked equal after every call.
 struct Exact {
+  double speedLimit;
   int32_t lastSignal;
   int32_t hostLastAspect;  // the last SetSignal argument
   float speed;
+  DriverHandles driver;      // the module's
+  DriverHandles hostDriver;  // what the host last said
+  std::array<uint8_t, StepFlagCount> stepFlags;
 };
 
 }  // namespace
@@ -354,7 +433,9 @@ void Restore() {
     at += f.size;
   }
   Module.Controller.LastSignal = Exacts().lastSignal;
-  Module.DriverHandles = m.driver;
+  Module.Controller.SpeedLimit = Exacts().speedLimit;
+  Module.Controller.StepFlags = Exacts().stepFlags;
+  Module.DriverHandles = Exacts().driver;
   Module.EmergencyNotch = m.emergencyNotch;
   Module.AtcBrakeNotch = m.atcBrakeNotch;
   Module.CurrentState = VehicleState{};
@@ -371,12 +452,18 @@ void Project() {
     at += f.size;
   }
   m.lastSignalClass = AspectClass(Module.Controller.LastSignal);
-  m.driver = Module.DriverHandles;
+  m.driverBrakeClass = BrakeClass(Module.DriverHandles.Brake, Module.EmergencyNotch);
   m.emergencyNotch = Module.EmergencyNotch;
   m.atcBrakeNotch = Module.AtcBrakeNotch;
   m.standstill = Module.CurrentState.Speed == 0.0F;
   Exacts().lastSignal = Module.Controller.LastSignal;
   Exacts().speed = Module.CurrentState.Speed;
+  Exacts().speedLimit = Module.Controller.SpeedLimit;
+  Exacts().stepFlags = Module.Controller.StepFlags;
+  m.stepFlagSet = 0;
+  for (const uint8_t f : Module.Controller.StepFlags)
+    m.stepFlagSet |= f;
+  Exacts().driver = Module.DriverHandles;
 }
 
 // -------------------------------------------------------------- options files
@@ -467,16 +554,15 @@ void PrintCall(const Action& act) {
       std::printf("CALL Initialize %s\n", OptionsFiles[act.a].name);
       break;
     case KElapse:
+      // The frame's power and reverser, as calls of their own where they change.
+      if (act.a != Exacts().hostDriver.Power)
+        std::printf("CALL SetPower %d\n", act.a);
+      if (act.b != Exacts().hostDriver.Reverser)
+        std::printf("CALL SetReverser %d\n", act.b);
       std::printf("CALL Elapse %.9g\n", static_cast<double>(act.speed));
-      break;
-    case KSetPower:
-      std::printf("CALL SetPower %d\n", act.a);
       break;
     case KSetBrake:
       std::printf("CALL SetBrake %d\n", act.a);
-      break;
-    case KSetReverser:
-      std::printf("CALL SetReverser %d\n", act.a);
       break;
     case KKeyDown:
       std::printf("CALL KeyDown %d\n", act.a);
@@ -624,16 +710,17 @@ int CheckFrame(const AtcController& before, const Handles& out, const int32_t* p
   RULE(PanelIndices, std::memcmp(&out, &Module.OutputHandles, sizeof out) == 0);
 
   // 1: the ATC adds braking, never takes it away.
-  if (out.Brake != h.driverBrake && h.driverBrake >= 0 && h.driverBrake <= h.emergencyNotch) {
-    RULE(BrakeNeverWeaker, out.Brake >= h.driverBrake);
+  if (out.Brake != Exacts().hostDriver.Brake && Exacts().hostDriver.Brake >= 0 &&
+      Exacts().hostDriver.Brake <= h.emergencyNotch) {
+    RULE(BrakeNeverWeaker, out.Brake >= Exacts().hostDriver.Brake);
   }
   // 2: every override of the driver's handles goes with the power off.
-  if (out.Brake != h.driverBrake || out.Reverser != h.driverReverser) {
+  if (out.Brake != Exacts().hostDriver.Brake || out.Reverser != Exacts().hostDriver.Reverser) {
     RULE(PowerCutWithOverride, out.Power == 0);
   }
-  RULE(PowerCutWithOverride, out.Power == h.driverPower || out.Power == 0);
-  RULE(PowerCutWithOverride,
-       out.Reverser == h.driverReverser || (out.Reverser == 0 && h.driverBrake == 0));
+  RULE(PowerCutWithOverride, out.Power == Exacts().hostDriver.Power || out.Power == 0);
+  RULE(PowerCutWithOverride, out.Reverser == Exacts().hostDriver.Reverser ||
+                                 (out.Reverser == 0 && Exacts().hostDriver.Brake == 0));
   RULE(PowerCutWithOverride,
        out.AuxiliaryCommand == 2 || (out.AuxiliaryCommand == 0 && emergencyOut));
 
@@ -715,7 +802,7 @@ int CheckFrame(const AtcController& before, const Handles& out, const int32_t* p
     h.overspeedMeasured = normal && !(static_cast<double>(speed) <= limit);
   }
   if (Checked(RollbackEmergency)) {
-    h.rollbackMeasured = normal && h.driverReverser == 1 && speed < RollbackSpeedKmh;
+    h.rollbackMeasured = normal && Exacts().hostDriver.Reverser == 1 && speed < RollbackSpeedKmh;
   }
   if (Checked(EmergencyHeld))
     h.latchAfterFrame = c.EmergencyLatch;
@@ -764,7 +851,7 @@ int Run(const Action& act) {
       const VehicleSpec spec{act.a};
       SetVehicleSpec(&spec);
       h.emergencyNotch = NotchAbove(act.a);
-      h.driverBrake = h.emergencyNotch, h.driverPower = 0, h.driverReverser = 1;
+      Exacts().hostDriver = {h.emergencyNotch, 0, 1};
       break;
     }
     case KSetVehicleSpecNull:
@@ -782,6 +869,10 @@ int Run(const Action& act) {
       int32_t panel[PanelLength], sound[SoundLength];
       std::fill(std::begin(panel), std::end(panel), Untouched);
       std::fill(std::begin(sound), std::end(sound), Untouched);
+      SetPower(act.a);
+      SetReverser(act.b);
+      Exacts().hostDriver.Power = act.a;
+      Exacts().hostDriver.Reverser = act.b;
       VehicleState state{};
       state.Speed = act.speed;
       const Handles out = Elapse(&state, panel, sound);
@@ -796,18 +887,10 @@ int Run(const Action& act) {
       }
       break;
     }
-    case KSetPower:
-      SetPower(act.a);
-      h.driverPower = act.a;
-      break;
     case KSetBrake:
       SetBrake(act.a);
-      h.driverBrake = act.a;
+      Exacts().hostDriver.Brake = act.a;
       h.driverAtEmergency = act.a == h.emergencyNotch;
-      break;
-    case KSetReverser:
-      SetReverser(act.a);
-      h.driverReverser = act.a;
       break;
     case KKeyDown:
       KeyDown(act.a);
@@ -871,8 +954,26 @@ int Run(const Action& act) {
   if (Exacts().hostLastAspect != Module.Controller.LastSignal) {
     return Broken(StateRanges, "the host's last aspect is the module's", __LINE__);
   }
-  const DriverHandles told{h.driverBrake, h.driverPower, h.driverReverser};
-  RULE(StateRanges, std::memcmp(&Module.DriverHandles, &told, sizeof told) == 0);
+  // The step flags are compared only as set or clear: with the last aspect
+  // compared by class, that stands for them only while they are clear or the
+  // last aspect's own row.
+  if (!StepFlagsFollowLastAspect(Module.Controller)) {
+    return Broken(StateRanges, "the step flags are clear or the last aspect's", __LINE__);
+  }
+  // The speeds cover the limits the alphabet's aspects reach, no others.
+  if (normalFrame && !Known(CoveredLimitsKmh, Module.Controller.SpeedLimit)) {
+    return Broken(StateRanges, "the frame's limit is one the speeds cover", __LINE__);
+  }
+  // The same for the driver's handles, compared by the brake's class alone.
+  if (std::memcmp(&Module.DriverHandles, &Exacts().hostDriver, sizeof(DriverHandles)) != 0) {
+    return Broken(StateRanges, "the driver's handles are what the host last said", __LINE__);
+  }
+  // The brake's class stands for every member only with the notches the
+  // alphabet gives (BrakeClass).
+  if (!Known(EmergencyNotches(), Module.EmergencyNotch) ||
+      !Known(AtcNotches(), Module.AtcBrakeNotch)) {
+    return Broken(StateRanges, "the emergency and ATC notches are the alphabet's", __LINE__);
+  }
   return 0;
 }
 
