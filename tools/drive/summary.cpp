@@ -66,12 +66,13 @@ void WriteInterventions(std::ostream& out, const RunContext& run, const RunAnaly
                        span.Start.PositionM,
                        span.Kind == Intervention::Emergency ? "emergency" : "service",
                        NotchName(span.Notch, emergency), span.Start.SpeedKmh, span.Start.LimitKmh);
-    if (span.Released) {
-      out << fmt::format(" {:8.2f} {:8.1f}  {:6.1f}  {:<31}", span.End.TimeS, span.End.PositionM,
-                         span.End.SpeedKmh, span.ReleasedBy);
-    } else {
-      out << "        -        -       -  still applied at the end        ";
-    }
+    // A span still applied at the end fills the same columns with dashes.
+    const auto end = [&](double value, const char* format) {
+      return span.Released ? fmt::format(fmt::runtime(format), value) : std::string("-");
+    };
+    out << fmt::format(" {:>8} {:>8}  {:>6}  {:<31}", end(span.End.TimeS, "{:.2f}"),
+                       end(span.End.PositionM, "{:.1f}"), end(span.End.SpeedKmh, "{:.1f}"),
+                       span.Released ? span.ReleasedBy : "still applied at the end");
     out << "  " << span.CauseText << "\n";
   }
   WriteMore(out, analysis.Interventions.size(), shown);
