@@ -81,7 +81,11 @@ mkdir -p "$build"
 cxxflags=(-std=c++20 -O2 -g0 -Wall -Wextra -Werror)
 for d in "${include_dirs[@]}"; do cxxflags+=(-I"$root/$d"); done
 # pan.c is SPIN's; its own warnings are not ours.
-panflags=(-O2 -w -DSAFETY -DCOLLAPSE -DMEMLIM=6144 -DNOFAIR -DNOCLAIM -I"$root/proof")
+# The full alphabet's search stores tens of millions of states: a larger
+# memory limit and hash table than the reduced one needs.
+memlim=6144 hashbits=24
+[ $mode = full ] && memlim=16384 hashbits=26
+panflags=(-O2 -w -DSAFETY -DCOLLAPSE -DMEMLIM=$memlim -DNOFAIR -DNOCLAIM -I"$root/proof")
 depth=20000000
 
 # Compiles the product sources under $1 (a tree holding them) into $2, with
@@ -124,7 +128,8 @@ build_pan() {
 run_pan() {
   local dir=$1 label=$2 start end
   start=$(date +%s.%N)
-  (cd "$dir" && ./pan -m$depth -n >pan.out 2>&1) || true
+  # Line-buffered, so that a long search shows its progress in pan.out.
+  (cd "$dir" && stdbuf -oL ./pan -m$depth -w$hashbits -n >pan.out 2>&1) || true
   end=$(date +%s.%N)
   local states transitions reached errors
   states=$(awk '/states, stored/ {print $1; exit}' "$dir/pan.out")
@@ -195,7 +200,7 @@ case $mode in
       san=(-fsanitize=undefined,address -fno-sanitize-recover=all -D_GLIBCXX_ASSERTIONS)
       compile_product "$root" "$build/$mode/product-san" "${extra[@]}" "${san[@]}"
       build_pan 0 "$build/$mode/rule8" "$build/$mode/product-san" "${extra[@]}" "${san[@]}"
-      ASAN_OPTIONS=detect_leaks=0 run_pan "$build/$mode/rule8" "R8 ${rule_name[8]}" || status=1
+      ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0 run_pan "$build/$mode/rule8" "R8 ${rule_name[8]}" || status=1
     fi
     ;;
   faults)
