@@ -88,10 +88,9 @@ struct Action {
 // Limits the cycle can set: the steps' limits, the 25 km/h cap.
 constexpr double LimitsKmh[] = {0, 15, 25, 45, 55, 65, 75, 90, 100, 110, 120};
 // Those the alphabet's aspects reach (checked after every normal frame), and
-// so those the speeds cover: of the steps from 45 to 100 km/h with a code, one
-// class (AspectClass), the two members 45 and 100.
+// so those the speeds cover: in the full alphabet every one.
 #ifndef KV_REDUCED
-constexpr double CoveredLimitsKmh[] = {0, 15, 25, 45, 100, 110, 120};
+constexpr const auto& CoveredLimitsKmh = LimitsKmh;
 #else
 constexpr double CoveredLimitsKmh[] = {0, 25, 100};
 #endif
@@ -148,10 +147,12 @@ constexpr int32_t ServiceNotchCounts[] = {4, 8};  // emergency notches 5 and 9
 // Each side of 0, of every ATC notch the options give (4, 9, 11, and the
 // defaults 6 and 10) and of both emergency notches (5, 9).
 constexpr int32_t BrakeNotches[] = {-1, 0, 1, 4, 5, 6, 7, 9, 10, 11, 12};
-// Every aspect with a step of its own; two of each class (AspectClass) where
-// only equality with the last aspect tells members apart: one in the table and
-// one past it for the aspects from 10 up without a step, both extremes below.
-constexpr int32_t Aspects[] = {INT32_MIN, 9, 10, 11, 12, 13, 15, 19, 30, 32, 34, 36, INT32_MAX};
+// Every aspect of the table and the first past it, both extremes; the state
+// store compares them by class (AspectClass), so members of a class add
+// transitions, not states.
+constexpr int32_t Aspects[] = {INT32_MIN, 9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
+                               20,        21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
+                               32,        33, 34, 35, 36, 37, INT32_MAX};
 constexpr int32_t Reversers[] = {1, 0, -1};
 #else
 constexpr int32_t ServiceNotchCounts[] = {8};

@@ -180,6 +180,10 @@ case $mode in
         replay_trail "$build/$mode/all"
         echo "  counterexample: $build/$mode/all/calls.txt; replay it:"
         echo "  $build/replay build/default/plugin/KELVRIN.so $build/$mode/all/calls.txt"
+      else
+        # The one search asserts every rule after every call: the figures above
+        # are each rule's.
+        for r in "${rules[@]}"; do printf '  R%-3s %-26s 0 errors\n' "$r" "${rule_name[$r]}"; done
       fi
       only_rule=none
     else
