@@ -147,12 +147,17 @@ constexpr int32_t ServiceNotchCounts[] = {4, 8};  // emergency notches 5 and 9
 // Each side of 0, of every ATC notch the options give (4, 9, 11, and the
 // defaults 6 and 10) and of both emergency notches (5, 9).
 constexpr int32_t BrakeNotches[] = {-1, 0, 1, 4, 5, 6, 7, 9, 10, 11, 12};
-// Every aspect of the table and the first past it, both extremes; the state
-// store compares them by class (AspectClass), so members of a class add
-// transitions, not states.
-constexpr int32_t Aspects[] = {INT32_MIN, 9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
-                               20,        21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
-                               32,        33, 34, 35, 36, 37, INT32_MAX};
+// Every aspect of the table and the first past it, 9 to 37, and both extremes;
+// the state store compares them by class (AspectClass), so members of a class
+// add transitions, not states.
+std::vector<int32_t> FullAspects() {
+  std::vector<int32_t> aspects{INT32_MIN};
+  for (int32_t a = 9; a <= 37; ++a)
+    aspects.push_back(a);
+  aspects.push_back(INT32_MAX);
+  return aspects;
+}
+const std::vector<int32_t> Aspects = FullAspects();
 constexpr int32_t Reversers[] = {1, 0, -1};
 #else
 constexpr int32_t ServiceNotchCounts[] = {8};
