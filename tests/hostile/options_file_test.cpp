@@ -138,10 +138,9 @@ TEST_F(HostileOptions, NoRegularFileGivesTheDefaults) {
 }
 
 #ifndef _WIN32
-// The stand-in reader keeps 32 characters of a name, more than any name the
-// plug-in looks up: a key that long is still found, and one longer is no key a
-// lookup wants.
-TEST_F(HostileOptions, KeyNameAsLongAsTheStandInKeepsIsFound) {
+// Names are compared whole: a key is found on its own line, not on one whose
+// name only begins with it.
+TEST_F(HostileOptions, KeyNamesAreComparedWhole) {
   const std::string key(32, 'k');
   std::ofstream(IniFile()) << "[Settings]\n" + key + "k=9\n" + key + "=5\n";
   EXPECT_EQ(ReadIniInt(Module.IniPath, "Settings", key.c_str(), -1), 5);

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <limits>
 #include <optional>
-#include <utility>
+#include <string_view>
 
 #include "ini_reader.h"
 #include "published_numbers.h"
@@ -22,25 +22,26 @@ namespace drive {
 namespace {
 
 constexpr const char* Section = IniSection;
-constexpr const char* Keys[3] = {IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch};
+constexpr std::string_view Keys[3] = {IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch};
 constexpr int BrakeNotchKey = 2;
+// Characters of a name that the check shows and weighs against the options'
+// names: more than the longest of them.
+constexpr size_t NameCharsShown = 32;
 
-int32_t ReadInt(const std::string& path, const char* key, int32_t fallback) {
+int32_t ReadInt(const std::string& path, std::string_view key, int32_t fallback) {
 #ifdef _WIN32
   // As the plug-in does: the wide profile reader, with a full path (it looks
   // for a bare file name in the Windows folder).
   const std::wstring full = std::filesystem::absolute(path).wstring();
-  const auto wide = [](const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
-  };
+  const auto wide = [](std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); };
   return static_cast<int32_t>(
       GetPrivateProfileIntW(wide(Section).c_str(), wide(key).c_str(), fallback, full.c_str()));
 #else
-  return ReadIniInt(path.c_str(), Section, key, fallback);
+  return ReadIniInt(path.c_str(), Section, std::string(key).c_str(), fallback);
 #endif
 }
 
-size_t Distance(const std::string& a, const std::string& b) {
+size_t Distance(std::string_view a, std::string_view b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) {
     row[j] = j;
@@ -50,7 +51,7 @@ size_t Distance(const std::string& a, const std::string& b) {
     row[0] = i;
     for (size_t j = 1; j <= b.size(); ++j) {
       const size_t above = row[j];
-      const size_t differs = IniSameName(&a[i - 1], 1, &b[j - 1], 1) ? 0 : 1;
+      const size_t differs = IniSameName(a.substr(i - 1, 1), b.substr(j - 1, 1)) ? 0 : 1;
       row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + differs});
       diagonal = above;
     }
@@ -59,7 +60,7 @@ size_t Distance(const std::string& a, const std::string& b) {
 }
 
 // A name within a few typing slips of the wanted one, letter case aside.
-bool NearMiss(const std::string& name, const std::string& wanted) {
+bool NearMiss(std::string_view name, std::string_view wanted) {
   std::string squeezed;
   for (char c : name) {
     if (!std::isspace(static_cast<unsigned char>(c)) && c != '[' && c != ']') {
@@ -76,39 +77,16 @@ bool PlainInteger(const std::string& text) {
                      [](unsigned char c) { return std::isdigit(c); });
 }
 
-// The file's lines as the plug-in's reader splits them, each matched against
-// the section and the keys by the reader's own rule.
-struct TextLine {
-  IniLineKind Kind = IniLineKind::Key;
+// The line of the first [Settings] section that gives each option, as the
+// reader marks it.
+struct DecidingLine {
   int Number = 0;
-  std::string Name;  // the characters the reader keeps
-  bool HasValue = false;
   std::string Value;  // what the reader converts
-  bool NamesSection = false;
-  int Key = -1;  // into Keys
 };
 
-std::vector<TextLine> Lines(const std::string& bytes) {
-  std::vector<TextLine> lines;
-  const auto take = [](void* context, const IniLine& line) {
-    TextLine text{
-        line.Kind, line.Number, std::string(line.Name, std::min(line.NameLength, IniNameCharsKept)),
-        line.HasValue, std::string(line.Value != nullptr ? line.Value : "", line.ValueLength)};
-    text.NamesSection = line.Kind == IniLineKind::Section && IniNameIs(line, Section);
-    for (int k = 0; k < 3; ++k) {
-      text.Key = line.Kind == IniLineKind::Key && IniNameIs(line, Keys[k]) ? k : text.Key;
-    }
-    static_cast<std::vector<TextLine>*>(context)->push_back(std::move(text));
-    return true;
-  };
-  SplitIniLines(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), take, &lines);
-  return lines;
-}
-
-// The line of the first [Settings] section that gives each option.
 struct FileLook {
   bool SectionSeen = false;
-  const TextLine* Found[3] = {};
+  std::optional<DecidingLine> Found[3];
 };
 
 // Plain text saved as UTF-16 without its mark: every other byte is NUL, and
@@ -119,66 +97,60 @@ bool WideWithoutMark(const std::string& bytes) {
          std::count(bytes.begin(), bytes.end(), '\0') * 4 >= std::ssize(bytes);
 }
 
-FileLook LookAt(const std::vector<TextLine>& lines, bool wide, std::vector<std::string>& warnings) {
+FileLook LookAt(const std::string& bytes, std::vector<std::string>& warnings) {
   FileLook look;
   std::vector<std::string> nearSections;
-  bool inSection = false;
-  for (const TextLine& line : lines) {
+  WalkIniSection(bytes, Section, Keys, [&](const IniLine& line) {
     const std::string where = fmt::format("line {}: ", line.Number);
+    const std::string shown(line.Name.substr(0, NameCharsShown));
+    look.SectionSeen = look.SectionSeen || line.Place == IniPlace::Header;
     if (line.Kind == IniLineKind::Section) {
-      const bool match = line.NamesSection;
-      inSection = match && !look.SectionSeen;
-      if (match && look.SectionSeen) {
+      if (line.NamesSection && line.Place == IniPlace::After) {
         warnings.push_back(where + "a second [Settings] section: the plug-in reads only the first");
       }
-      look.SectionSeen = look.SectionSeen || match;
-      if (!match && NearMiss(line.Name, Section)) {
-        nearSections.push_back(fmt::format("{}[{}]", where, line.Name));
+      if (!line.NamesSection && NearMiss(shown, Section)) {
+        nearSections.push_back(fmt::format("{}[{}]", where, shown));
       }
-      continue;
+      return true;
     }
-    const std::string name = line.Kind == IniLineKind::Unclosed ? "[" + line.Name : line.Name;
-    if (!inSection || name.rfind(';', 0) == 0) {
-      continue;
+    const std::string name = line.Kind == IniLineKind::Unclosed ? "[" + shown : shown;
+    if (line.Place != IniPlace::Inside || name.starts_with(';')) {
+      return true;
     }
-    const int known = line.Key;
-    if (known < 0 && name.rfind('#', 0) == 0) {
+    if (line.Key < 0 && name.starts_with('#')) {
       warnings.push_back(
           fmt::format("{}'{}' is not an option: only ';' starts a comment", where, name));
-      continue;
-    }
-    if (known < 0) {
+    } else if (line.Key < 0) {
       std::string hint;
-      for (const char* key : Keys) {
+      for (const std::string_view key : Keys) {
         hint = NearMiss(name, key) ? fmt::format("; did you mean {}?", key) : hint;
       }
       warnings.push_back(where + "'" + name + "' is not an option of the plug-in" +
                          (hint.empty() ? " (Use120Signal, UseATS, ATCBrakeNotch)" : hint));
-      continue;
-    }
-    if (look.Found[known]) {
+    } else if (!line.Decides) {
       warnings.push_back(fmt::format("{}{} again: only the first, on line {}, counts", where,
-                                     Keys[known], look.Found[known]->Number));
-      continue;
+                                     Keys[line.Key], look.Found[line.Key]->Number));
+    } else {
+      look.Found[line.Key] = DecidingLine{line.Number, std::string(line.Value)};
     }
-    look.Found[known] = &line;
-  }
+    return true;
+  });
   if (!look.SectionSeen) {
-    warnings.push_back(wide ? "no [Settings] section: the file looks like UTF-16 without a "
-                              "byte-order mark: save it as ANSI/UTF-8"
-                       : nearSections.empty()
-                           ? "no [Settings] section: every option takes its default"
-                           : "no [Settings] section, but " + nearSections.front() +
-                                 ": the plug-in looks only for [Settings], so every option "
-                                 "takes its default");
+    warnings.push_back(
+        WideWithoutMark(bytes) ? "no [Settings] section: the file looks like UTF-16 without a "
+                                 "byte-order mark: save it as ANSI/UTF-8"
+        : nearSections.empty() ? "no [Settings] section: every option takes its default"
+                               : "no [Settings] section, but " + nearSections.front() +
+                                     ": the plug-in looks only for [Settings], so every option "
+                                     "takes its default");
   }
   return look;
 }
 
 IniReport Defaults(int32_t serviceNotches, const std::string& why) {
   IniReport report;
-  for (const char* key : Keys) {
-    report.Options.push_back(OptionAsRead{key, 0, false, "default: " + why});
+  for (const std::string_view key : Keys) {
+    report.Options.push_back(OptionAsRead{std::string(key), 0, false, "default: " + why});
   }
   report.Options[BrakeNotchKey].Value = AtcBrakeNotchInUse(0, EmergencyNotchFor(serviceNotches));
   return report;
@@ -197,15 +169,14 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
   }
   const std::string bytes = FileBytes(path);
   IniReport report = Defaults(serviceNotches, "");
-  const std::vector<TextLine> lines = Lines(bytes);  // the look points into them
-  const FileLook look = LookAt(lines, WideWithoutMark(bytes), report.Warnings);
+  const FileLook look = LookAt(bytes, report.Warnings);
   const int32_t emergency = EmergencyNotchFor(serviceNotches);
   const int32_t defaultNotch = NotchAbove(emergency);
   for (int k = 0; k < 3; ++k) {
     OptionAsRead& option = report.Options[k];
     const int32_t low = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::min());
     const int32_t high = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::max());
-    const TextLine* found = look.Found[k];
+    const std::optional<DecidingLine>& found = look.Found[k];
     const std::string line = found ? fmt::format(", line {}", found->Number) : "";
     if (low != high) {
       // The reader gave its default: nothing usable in the file.
