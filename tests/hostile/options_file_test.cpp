@@ -79,6 +79,11 @@ INSTANTIATE_TEST_SUITE_P(
         FileRow{"NumberFormsAndLineEnds",
                 "[Settings]\rATCBrakeNotch=0o17~\n\r\r\nUse120Signal=1_\rUseATS=0b1",
                 {true, true, 15}},
+        // A digit its base lacks ends the number: a hex letter after decimal
+        // digits, a digit equal to the base.
+        FileRow{"DecimalStopsAtAHexLetter", "[Settings]\nATCBrakeNotch=1a\n", {false, false, 1}},
+        FileRow{"BinaryStopsAtTwo", "[Settings]\nATCBrakeNotch=0b12\n", {false, false, 1}},
+        FileRow{"OctalStopsAtEight", "[Settings]\nATCBrakeNotch=0o78\n", {false, false, 7}},
         FileRow{"Utf16LittleEndianWithMark", Utf16("; \xE9\r\n"s.append(Settings), true),
                 SettingsRead},
         FileRow{"Utf16BigEndianWithMark", Utf16(Settings, false), SettingsRead},
