@@ -86,7 +86,8 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
   CLI::Option* scenario =
       app.add_option("scenario", line.ScenarioPath, "the scenario file (TOML)")->type_name("FILE");
   app.add_option("--plugin", line.PluginPath,
-                 "the plug-in library (default: the one built beside this program)")
+                 "the plug-in library (default: the one beside this program, else the one "
+                 "built beside it)")
       ->type_name("LIBRARY");
   app.add_option("--out", line.OutDir, "where the files go")->type_name("DIR");
   app.add_option("--axis", line.Axis, "the chart's horizontal axis (default: the scenario's)")
@@ -404,12 +405,11 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     }
     runs.push_back(std::move(set));
   }
+  line.PluginPath =
+      line.PluginPath.empty() ? DefaultPluginPath() : PluginPathArgument(line.PluginPath);
   if (line.PluginPath.empty()) {
-    line.PluginPath = DefaultPluginPath();
-    if (line.PluginPath.empty()) {
-      err << "drive: no plug-in given: use --plugin LIBRARY\n";
-      return ExitBadInput;
-    }
+    err << "drive: no plug-in given: use --plugin LIBRARY\n";
+    return ExitBadInput;
   }
   CabRun cab;
   if (line.Cab && !StartCab(runs.front().Setup, cab, err)) {
