@@ -148,6 +148,11 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
       {run, runs + "time_s = 1\nbeacon = { type = 600, parameter = 1 }\n[start]\nspeed_kmh = 30",
        ExitOk,
        "warning: line 6: reset beacon ignored: the train was moving|  line 6: reset beacon"},
+      // The plug-in has seen the train at rest when the beacon comes.
+      {run,
+       Train + "[run]\nduration_s = 4\n[start]\nspeed_kmh = 10\nbrake = 8\n[[event]]\n"
+               "stopped = true\nbeacon = { type = 600, parameter = 1 }\n",
+       ExitOk, "reset beacon at standstill|!ignored"},
       {run, runs + "position_m = 500\nsignal = 30\n", ExitOk,
        "warning: line 6: event never fired (at 500 m): signal 30|  line 6: event never fired"},
       {{std::string(KELVRIN_EXAMPLES_DIR) + "/rollback.toml", "--plugin=" KELVRIN_LIBRARY,
