@@ -106,13 +106,15 @@ CabIndication ReadCabPanel(const int32_t* panel) {
 }
 
 Intervention ClassifyIntervention(const DriverHandles& driver, const Handles& returned,
-                                  int32_t emergencyNotch) {
-  if (returned.Brake == driver.Brake && returned.Power == driver.Power &&
-      returned.Reverser == driver.Reverser) {
+                                  const CabIndication& cab, int32_t emergencyNotch) {
+  const bool handlesDiffer = returned.Brake != driver.Brake || returned.Power != driver.Power ||
+                             returned.Reverser != driver.Reverser;
+  if (!handlesDiffer && !cab.BrakeLamp && !cab.EmergencyLamp) {
     return Intervention::None;
   }
-  return returned.Brake == emergencyNotch && driver.Brake < emergencyNotch ? Intervention::Emergency
-                                                                           : Intervention::Service;
+  return cab.EmergencyLamp || (returned.Brake == emergencyNotch && driver.Brake < emergencyNotch)
+             ? Intervention::Emergency
+             : Intervention::Service;
 }
 
 RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, const FrameSink& sink,
@@ -219,7 +221,7 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
 
     const VehicleState state = ComposeState(motion, nowS);
     const Handles returned = api.Elapse(PassRecord(state), panel, sound);
-    seenAtRest = state.Speed == 0.0f;
+    seenAtRest = state.Speed == 0.0F;
     movedSinceFired = movedSinceFired || !seenAtRest;
 
     row.Frame = frame;
@@ -229,8 +231,8 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
     row.GradientPermille = GradientAt(scenario.Gradients, motion.PositionM);
     row.Driver = driver;
     row.Returned = returned;
-    row.Acting = ClassifyIntervention(driver, returned, record.EmergencyNotch);
     row.Cab = cab = ReadCabPanel(panel);
+    row.Acting = ClassifyIntervention(driver, returned, cab, record.EmergencyNotch);
     for (int slot = 0; slot < SoundCount; ++slot) {
       row.Sounds[slot] = sound[SoundIndex[slot]];
     }

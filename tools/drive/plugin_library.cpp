@@ -115,7 +115,7 @@ bool FindOverridePlaces(void* context, const IniLine& line) {
 }  // namespace
 
 std::string ComposeIniText(const PluginOptions& options) {
-  const std::string base = options.IniText ? *options.IniText : KeyedIniText(options);
+  std::string base = options.IniText ? *options.IniText : KeyedIniText(options);
   if (options.Overrides.empty()) {
     return base;
   }
