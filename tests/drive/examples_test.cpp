@@ -113,11 +113,10 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
   for (const BrakingRow& drop : Analysis.Braking) {
     SCOPED_TRACE(testing::Message() << "drop at " << drop.At.TimeS << " s");
     double peak = 0.0;
-    size_t k = drop.At.Frame;
-    for (; k < Frames.size() && Frames[k].TimeS < drop.InForceToS; ++k) {
+    for (size_t k = drop.At.Frame;
+         k < Frames.size() && (Frames[k].TimeS < drop.InForceToS || drop.InForceAtEnd); ++k) {
       peak = std::max(peak, Frames[k].SpeedKmh - drop.LimitAfterKmh);
     }
-    peak = std::max(peak, drop.InForceAtEnd ? Frames.back().SpeedKmh - drop.LimitAfterKmh : 0.0);
     EXPECT_EQ(drop.PeakOverKmh, peak);
     if (drop.Released) {
       const FrameRecord& dark = Frames[drop.Released->Frame];

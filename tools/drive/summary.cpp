@@ -185,7 +185,8 @@ void WriteSummary(std::ostream& out, const RunContext& run) {
   WriteHeader(out, run, run.Analysis);
   WriteInterventions(out, run, run.Analysis);
   if (!run.Analysis.Braking.empty()) {
-    out << "\nBraking: " << run.Analysis.Braking.size() << " drops of the limit\n";
+    out << "\nBraking: " << run.Analysis.Braking.size()
+        << (run.Analysis.Braking.size() == 1 ? " drop" : " drops") << " of the limit\n";
     WriteBrakingReport(out, {RunSet{"", &run, {}}});
   }
   WriteStops(out, run, run.Analysis);
