@@ -136,9 +136,9 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
        ExitOk,
        "set 2  ATCBrakeNotch=default: interventions 1, drops 1|set 1 ATCBrakeNotch=4,UseATS=1:\n  "
        "Summary        " +
-           (folder / "sets" / "ATCBrakeNotch_4_UseATS_1").string() +
-           "|ATCBrakeNotch_default/chart.svg|every set:\n  Interventions  " +
-           (folder / "sets" / "interventions.csv").string()},
+           (folder / "sets" / "ATCBrakeNotch_4_UseATS_1").string() + "|" +
+           (folder / "sets" / "ATCBrakeNotch_default" / "chart.svg").string() +
+           "|every set:\n  Interventions  " + (folder / "sets" / "interventions.csv").string()},
       {{"FILE", "--compare", "--plugin", KELVRIN_LIBRARY, "--out", (folder / "variants").string()},
        runs + "time_s = 0\nsignal = 30\n[[variant]]\nname = \"B 4\"\natc_brake_notch = 4\n"
               "[[variant]]\nuse_ats = true\n",
