@@ -16,7 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-guide_pages=(guide cab atc troubleshooting)
+guide_pages=(guide cab atc troubleshooting safety)
 
 cache_value() {  # cache_value BUILD_DIR NAME
   sed -n "s/^$2:[A-Z]*=//p" "$1/CMakeCache.txt"
@@ -60,7 +60,8 @@ cp docs/charts/*.svg "$stage/guide/charts/"
 
 # The guide's pages as HTML. Headings get the ids GitHub gives them, so that
 # links to a section work; links to another page of the guide point at its
-# HTML; a link to anything else that is not in the zip keeps only its text.
+# HTML, and a page of docs/ left out of guide_pages stops the release; a link
+# to anything else that is not in the zip keeps only its text.
 for page in "${guide_pages[@]}"; do
   cmark-gfm -e table "docs/$page.md" | GUIDE_DIR="$stage/guide" GUIDE_PAGES="${guide_pages[*]}" \
     perl -0777 -ne '
@@ -72,6 +73,7 @@ for page in "${guide_pages[@]}"; do
       s{<a href="([^"#]*)(#[^"]*)?">(.*?)</a>}{
         my ($path, $fragment, $text) = ($1, $2 // "", $3);
         if ($path =~ m{^([\w-]+)\.md$} && $pages{$1}) { "<a href=\"$1.html$fragment\">$text</a>" }
+        elsif ($path =~ m{^[\w-]+\.md$}) { die "release: a page links to docs/$path, which is not in guide_pages\n" }
         elsif ($path eq "" || $path =~ m{^[a-z]+:} || -f "$ENV{GUIDE_DIR}/$path") { $& }
         else { $text }
       }ge;
@@ -108,7 +110,7 @@ Installing
 
 The guide
   Open guide\\guide.html in a browser: installing, the options, wiring the cab,
-  how the ATC behaves, troubleshooting.
+  how the ATC behaves, troubleshooting, the safety requirements.
 EOF
 
 mkdir -p dist

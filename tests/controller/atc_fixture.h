@@ -42,7 +42,8 @@ class AtcTest : public ::testing::Test {
     }
   }
 
-  // Cycles at the given speed, each checked against its row.
+  // Cycles at the given speed, each checked against its row; the permit's two
+  // copies agree after every cycle.
   void ExpectCycles(float speedKmh, std::initializer_list<Outputs> rows) {
     for (const Outputs& row : rows) {
       state.Speed = speedKmh;
@@ -52,6 +53,7 @@ class AtcTest : public ::testing::Test {
                          atc.SoundOut[ChangeSoundSlot] == SOUND_PLAY}),
                 row)
           << "at " << speedKmh << " km/h";
+      EXPECT_EQ(atc.PermitA, atc.PermitB) << "at " << speedKmh << " km/h";
     }
   }
 

@@ -103,7 +103,10 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
       {{"--version"}, "", ExitOk, "drive " KELVRIN_VERSION "\n"},
       {{folder.string()}, "", ExitBadInput, "cannot open the scenario file: Is a directory"},
       {{scenario, "--frame-rate=0"}, "", ExitBadInput, "--frame-rate"},
-      {{scenario, "--plugin", notLibrary}, "", ExitPluginFailed, "cannot load"},
+      {{scenario, "--plugin", notLibrary},
+       "",
+       ExitPluginFailed,
+       "drive: cannot load " + notLibrary + "|!kelvrin train"},
       {{"--service-notches", "6"}, "", ExitBadInput, "--check-ini"},
       {{"--check-ini=FILE"}, "", ExitBadInput, "KELVRIN.ini: No such file or directory"},
       {check, "[Settings]\nUse120Signal=1\n; note\nATCBrakeNotch = 7", ExitOk,
@@ -126,18 +129,21 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
            "ATCBrakeNotch  4         from the file, line 2"},
       {{scenario, "--set", "UseATC=1"}, "", ExitBadInput, "--set UseATC=1: expected KEY=VALUE"},
       {{scenario, "--from=9", "--to=9"}, "", ExitBadInput, "--from must be less than --to"},
-      {{scenario, "--compare", "--set", "ATCBrakeNotch=4,UseATS=1", "--set", "ATCBrakeNotch=2",
+      {{"FILE", "--compare", "--set", "ATCBrakeNotch=4,UseATS=1", "--set", "ATCBrakeNotch=default",
         "--out", (folder / "sets").string(), "--plugin", KELVRIN_LIBRARY},
-       "",
+       runs + "time_s = 0\nsignal = 30\n[[event]]\ntime_s = 0.5\nkey = \"mode_up\"\n"
+              "[[event]]\ntime_s = 1\nsignal = 25\n",
        ExitOk,
-       "ATCBrakeNotch=4,UseATS=1:\nSummary  " +
-           (folder / "sets" / "ATCBrakeNotch_4_UseATS_1").string() +
-           "|ATCBrakeNotch_2|braking.csv  (every set)"},
+       "set 2  ATCBrakeNotch=default: interventions 1, drops 1|set 1 ATCBrakeNotch=4,UseATS=1:\n  "
+       "Summary        " +
+           (folder / "sets" / "ATCBrakeNotch_4_UseATS_1").string() + "|" +
+           (folder / "sets" / "ATCBrakeNotch_default" / "chart.svg").string() +
+           "|every set:\n  Interventions  " + (folder / "sets" / "interventions.csv").string()},
       {{"FILE", "--compare", "--plugin", KELVRIN_LIBRARY, "--out", (folder / "variants").string()},
        runs + "time_s = 0\nsignal = 30\n[[variant]]\nname = \"B 4\"\natc_brake_notch = 4\n"
               "[[variant]]\nuse_ats = true\n",
        ExitOk,
-       "B 4:\nSummary|B_4|UseATS=1:\nSummary|UseATS_1|"},
+       "set 1 B 4:\n  Summary|B_4|set 2 UseATS=1:\n  Summary|UseATS_1|"},
       {run, runs + "time_s = 0\nsignal = 45\n", ExitOk,
        "drive: warning: line 6: aspect 45 carries no ATC code|  line 6: aspect 45 carries"},
       {run, runs + "time_s = 0\nbeacon = { type = 600 }\n", ExitOk,
@@ -145,6 +151,11 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
       {run, runs + "time_s = 1\nbeacon = { type = 600, parameter = 1 }\n[start]\nspeed_kmh = 30",
        ExitOk,
        "warning: line 6: reset beacon ignored: the train was moving|  line 6: reset beacon"},
+      // The plug-in has seen the train at rest when the beacon comes.
+      {run,
+       Train + "[run]\nduration_s = 4\n[start]\nspeed_kmh = 10\nbrake = 8\n[[event]]\n"
+               "stopped = true\nbeacon = { type = 600, parameter = 1 }\n",
+       ExitOk, "reset beacon at standstill|!ignored"},
       {run, runs + "position_m = 500\nsignal = 30\n", ExitOk,
        "warning: line 6: event never fired (at 500 m): signal 30|  line 6: event never fired"},
       {{std::string(KELVRIN_EXAMPLES_DIR) + "/rollback.toml", "--plugin=" KELVRIN_LIBRARY,
@@ -168,10 +179,28 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
     EXPECT_EQ(RunDriveCommand(args, printed, printed), c.Status);
     ExpectParts(printed.str(), c.Expected);
   }
+  // Every row of the compared sets' CSV files as wide as its header, a set's
+  // name with a comma in it quoted.
+  for (const char* name : {"braking.csv", "interventions.csv"}) {
+    std::istringstream lines(Read(folder / "sets" / name));
+    std::vector<size_t> widths;
+    for (std::string row; std::getline(lines, row);) {
+      bool quoted = false;
+      widths.push_back(1 + std::count_if(row.begin(), row.end(), [&quoted](char c) {
+                         quoted = quoted != (c == '"');
+                         return c == ',' && !quoted;
+                       }));
+      EXPECT_TRUE(widths.size() == 1 || row.rfind("\"ATCBrakeNotch=4,UseATS=1\",", 0) == 0 ||
+                  row.rfind("ATCBrakeNotch=default,", 0) == 0)
+          << row;
+    }
+    EXPECT_GE(widths.size(), 3U) << name;
+    EXPECT_EQ(std::count(widths.begin(), widths.end(), widths[0]), widths.size()) << name;
+  }
   // The last run's files: the causes in the trace, 10 rows a simulated second, the chart.
   const std::string trace = Read(folder / "rollback" / "trace.csv");
   EXPECT_LT(trace.find(",intervention,cause,mode,"), trace.find('\n'));  // in the header
-  EXPECT_NE(trace.find(",emergency,\"rollback: "), std::string::npos);
+  EXPECT_NE(trace.find(",emergency,rollback: "), std::string::npos);
   EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 1 + 40 * 10 + 1);
   ExpectParts(Read(folder / "rollback" / "chart.svg"),
               "<svg xmlns=\"http://www.w3.org/2000/svg\"|position (m)|>rollback</text>|>mode "

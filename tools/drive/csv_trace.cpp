@@ -9,15 +9,6 @@
 namespace drive {
 namespace {
 
-// An empty field stays empty; any other is quoted, its quotes doubled.
-std::string Quoted(const std::string& text) {
-  std::string quoted = "\"";
-  for (char c : text) {
-    quoted.append(c == '"' ? 2 : 1, c);
-  }
-  return text.empty() ? text : quoted + "\"";
-}
-
 std::string FiredText(const Scenario& setup, const RunRecord& record, const FrameRecord& row) {
   std::string text;
   for (size_t i = 0; i < row.FiredEventCount; ++i) {
@@ -58,19 +49,20 @@ void TraceWriter::Add(const FrameRecord& row, const RunRecord& record, const std
   }
   const CabIndication& cab = row.Cab;
   const int step = LitStep(cab);
-  Out << fmt::format("{:.4f},{:.3f},{:.3f},{},{:g},{},{},{},{},{},{},{},{},{},", row.TimeS,
-                     row.PositionM, row.SpeedKmh, cab.LimitKmh, row.GradientPermille,
-                     row.Driver.Brake, row.Driver.Power, row.Driver.Reverser, row.Returned.Brake,
-                     row.Returned.Power, row.Returned.Reverser, row.Returned.AuxiliaryCommand,
+  Out << fmt::format("{:.{}f},{:.{}f},{:.{}f},{},{:g},{},{},{},{},{},{},{},{},{},", row.TimeS,
+                     TimeDecimals, row.PositionM, PositionDecimals, row.SpeedKmh, SpeedDecimals,
+                     cab.LimitKmh, row.GradientPermille, row.Driver.Brake, row.Driver.Power,
+                     row.Driver.Reverser, row.Returned.Brake, row.Returned.Power,
+                     row.Returned.Reverser, row.Returned.AuxiliaryCommand,
                      row.Acting == Intervention::Service     ? "service"
                      : row.Acting == Intervention::Emergency ? "emergency"
                                                              : "",
-                     Quoted(cause))
+                     CsvField(cause))
       << fmt::format("{},{},{},{},{},{},{},{},{},{},{},{},{},{}\n", ModeName(cab), cab.AtcActive,
                      cab.AtcSignal, cab.Restrict, cab.BrakeLamp, cab.EmergencyLamp, cab.CutOut,
                      step < 0 ? std::string() : std::to_string(PanelStepLamp[step]), cab.AtsRunning,
                      cab.AtsReady, row.Sounds[0], row.Sounds[1], row.Sounds[2],
-                     Quoted(PendingEvents));
+                     CsvField(PendingEvents));
   PendingEvents.clear();
 }
 

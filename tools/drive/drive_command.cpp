@@ -86,7 +86,8 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
   CLI::Option* scenario =
       app.add_option("scenario", line.ScenarioPath, "the scenario file (TOML)")->type_name("FILE");
   app.add_option("--plugin", line.PluginPath,
-                 "the plug-in library (default: the one built beside this program)")
+                 "the plug-in library (default: the one beside this program, else the one "
+                 "built beside it)")
       ->type_name("LIBRARY");
   app.add_option("--out", line.OutDir, "where the files go")->type_name("DIR");
   app.add_option("--axis", line.Axis, "the chart's horizontal axis (default: the scenario's)")
@@ -404,12 +405,11 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     }
     runs.push_back(std::move(set));
   }
+  line.PluginPath =
+      line.PluginPath.empty() ? DefaultPluginPath() : PluginPathArgument(line.PluginPath);
   if (line.PluginPath.empty()) {
-    line.PluginPath = DefaultPluginPath();
-    if (line.PluginPath.empty()) {
-      err << "drive: no plug-in given: use --plugin LIBRARY\n";
-      return ExitBadInput;
-    }
+    err << "drive: no plug-in given: use --plugin LIBRARY\n";
+    return ExitBadInput;
   }
   CabRun cab;
   if (line.Cab && !StartCab(runs.front().Setup, cab, err)) {
@@ -438,19 +438,30 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     sets.push_back({set.Name, &contexts.back(), std::move(set.Frames)});
   }
   const ChartAxis axis = scenario.Run.Axis;
+  // Each file written, with the set it belongs to ("" for every set), for the list at the end.
+  std::vector<std::pair<std::string, fs::path>> files;
+  const auto write = [&](const std::string& owner, const fs::path& path, auto writer,
+                         const auto&... inputs) {
+    files.emplace_back(owner, path);
+    written = written && WriteFile(path, err, writer, inputs...);
+  };
   for (size_t k = 0; k < runs.size(); ++k) {
     const std::vector<RunSet> own{sets[k]};
     const fs::path& dir = runs[k].Dir;
-    written = written && WriteFile(dir / "summary.txt", err, WriteSummary, contexts[k]) &&
-              WriteFile(dir / "braking.csv", err, WriteBrakingCsv, own) &&
-              WriteFile(dir / "chart.svg", err, WriteSvgChart, own, axis, line.Window);
+    const std::string owner = line.Compare ? fmt::format("set {} {}", k + 1, runs[k].Name) : "";
+    write(owner, dir / "summary.txt", WriteSummary, contexts[k]);
+    files.emplace_back(owner, dir / "trace.csv");
+    write(owner, dir / "interventions.csv", WriteInterventionsCsv, own);
+    write(owner, dir / "braking.csv", WriteBrakingCsv, own);
+    write(owner, dir / "chart.svg", WriteSvgChart, own, axis, line.Window);
     for (const std::string& warning : runs[k].Analysis.Warnings) {
       err << "drive: warning: " << (line.Compare ? runs[k].Name + ": " : "") << warning << "\n";
     }
   }
   if (line.Compare) {
-    written = written && WriteFile(outDir / "braking.csv", err, WriteBrakingCsv, sets) &&
-              WriteFile(outDir / "chart.svg", err, WriteSvgChart, sets, axis, line.Window);
+    write("every set", outDir / "interventions.csv", WriteInterventionsCsv, sets);
+    write("every set", outDir / "braking.csv", WriteBrakingCsv, sets);
+    write("every set", outDir / "chart.svg", WriteSvgChart, sets, axis, line.Window);
     if (!line.Quiet) {
       WriteBrakingReport(out, sets);
       out << "\n";
@@ -462,16 +473,21 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (!written) {
     return ExitOutputFailed;
   }
-  for (const SetRun& set : runs) {
-    out << (line.Compare ? set.Name + ":\n" : "") << "Summary  "
-        << (set.Dir / "summary.txt").string() << "\nTrace    " << (set.Dir / "trace.csv").string()
-        << "\nBraking  " << (set.Dir / "braking.csv").string() << "\n";
+  std::string owner;
+  for (const auto& [set, path] : files) {
+    if (set != owner) {
+      owner = set;
+      out << owner << ":\n";
+    }
+    const std::string name = path.filename().string();
+    const std::string kind = name == "summary.txt"         ? "Summary"
+                             : name == "trace.csv"         ? "Trace"
+                             : name == "interventions.csv" ? "Interventions"
+                             : name == "braking.csv"       ? "Braking"
+                                                           : "Chart";
+    out << (owner.empty() ? "" : "  ") << fmt::format("{:<15}", kind) << path.string()
+        << (kind == "Chart" ? "  (open it in a browser)" : "") << "\n";
   }
-  if (line.Compare) {
-    out << "Braking  " << (outDir / "braking.csv").string() << "  (every set)\n";
-  }
-  out << "Chart    " << (outDir / "chart.svg").string()
-      << (line.Compare ? "  (every set; open it in a browser)\n" : "  (open it in a browser)\n");
   if (cab.Session) {
     out << "Session  " << session.string() << "  (drive plays it again)\n";
   }

@@ -34,15 +34,24 @@ void FollowLimit(const DriverSettings& settings, const TrainSpec& train, const C
   if (state.Scripted || state.SeenLimitKmh < 0) {
     return;  // before any limit is shown the handles stay as the start left them
   }
+  if (nowS - state.MovedAtS < NotchHoldS && state.MovedUnderKmh == state.ShownLimitKmh) {
+    return;
+  }
   const double target = state.SeenLimitKmh - settings.MarginKmh;
   const double over = std::abs(speedKmh) - target;
-  driver.Power = 0;
-  driver.Brake = 0;
+  DriverHandles wanted = driver;
+  wanted.Power = 0;
+  wanted.Brake = 0;
   if (target <= 0.0 || over > CoastBandKmh) {
-    driver.Brake = target <= 0.0 ? train.ServiceNotches
+    wanted.Brake = target <= 0.0 ? train.ServiceNotches
                                  : ProRata(over, FullServiceOverKmh, train.ServiceNotches);
   } else if (over < -CoastBandKmh) {
-    driver.Power = ProRata(-over, FullPowerUnderKmh, train.PowerNotches);
+    wanted.Power = ProRata(-over, FullPowerUnderKmh, train.PowerNotches);
+  }
+  if (wanted.Power != driver.Power || wanted.Brake != driver.Brake) {
+    driver = wanted;
+    state.MovedAtS = nowS;
+    state.MovedUnderKmh = state.ShownLimitKmh;
   }
 }
 

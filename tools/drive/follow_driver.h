@@ -16,7 +16,14 @@ struct FollowDriverState {
   // after it: the move's own signal does not hand the handles back at once.
   bool Scripted = false;
   double ScriptedAtS = 0.0;
+  // The last move of a notch: when, and the limit shown then.
+  double MovedAtS = -1e9;  // never
+  int32_t MovedUnderKmh = -1;
 };
+
+// A person moves a handle at most this often, unless the limit shown has
+// changed since the last move.
+inline constexpr double NotchHoldS = 1.0;
 
 // Moves the driver's power and brake for the next frame from the cab as it
 // was after the last frame.

@@ -18,9 +18,12 @@ static_assert(PanelLength >= PANEL_ARRAY_MIN_LENGTH && SoundLength >= SOUND_ARRA
 // Half a frame of slack for clock comparisons on the frame grid.
 bool ClockReached(double nowS, double dueS, double frameS) { return nowS + frameS / 2 >= dueS; }
 
-// movedSinceFired: the train has moved since the event before this one fired,
-// so that "stopped" means coming to rest, not standing where it stood.
-bool Due(const Trigger& when, double nowS, double lastFiredS, bool movedSinceFired,
+// "stopped" means coming to rest, not standing where it stood, and as the
+// plug-in sees it: it tests the standstill (for the reset beacon) against the
+// speed of the frame before. movedSinceFired: an Elapse since the event
+// before this one fired was handed a speed other than 0; seenAtRest: the last
+// one was handed 0.
+bool Due(const Trigger& when, double nowS, double lastFiredS, bool movedSinceFired, bool seenAtRest,
          const TrainMotion& motion, double frameS) {
   switch (when.Kind) {
     case TriggerKind::AtTime:
@@ -34,7 +37,7 @@ bool Due(const Trigger& when, double nowS, double lastFiredS, bool movedSinceFir
     case TriggerKind::SpeedBelow:
       return motion.SpeedKmh < when.Value;
     case TriggerKind::Stopped:
-      return motion.SpeedKmh == 0.0 && movedSinceFired;
+      return seenAtRest && movedSinceFired;
   }
   return false;
 }
@@ -103,13 +106,15 @@ CabIndication ReadCabPanel(const int32_t* panel) {
 }
 
 Intervention ClassifyIntervention(const DriverHandles& driver, const Handles& returned,
-                                  int32_t emergencyNotch) {
-  if (returned.Brake == driver.Brake && returned.Power == driver.Power &&
-      returned.Reverser == driver.Reverser) {
+                                  const CabIndication& cab, int32_t emergencyNotch) {
+  const bool handlesDiffer = returned.Brake != driver.Brake || returned.Power != driver.Power ||
+                             returned.Reverser != driver.Reverser;
+  if (!handlesDiffer && !cab.BrakeLamp && !cab.EmergencyLamp) {
     return Intervention::None;
   }
-  return returned.Brake == emergencyNotch && driver.Brake < emergencyNotch ? Intervention::Emergency
-                                                                           : Intervention::Service;
+  return cab.EmergencyLamp || (returned.Brake == emergencyNotch && driver.Brake < emergencyNotch)
+             ? Intervention::Emergency
+             : Intervention::Service;
 }
 
 RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, const FrameSink& sink,
@@ -146,6 +151,7 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
   const size_t scriptedEvents = scenario.Events.size();
   double lastFiredS = 0.0;
   bool movedSinceFired = false;
+  bool seenAtRest = false;
   FollowDriverState follower;
   CabIndication cab;
   struct Repeating {
@@ -160,7 +166,6 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
     const double nowS = static_cast<double>(frame) * record.FrameS;
     FrameRecord row;
     row.FirstFiredEvent = record.Fired.size();
-    movedSinceFired = movedSinceFired || motion.SpeedKmh != 0.0;
     const auto fire = [&](size_t index) {
       const EventActions& actions = scenario.Events[index].Actions;
       Apply(actions, api, driver);
@@ -181,7 +186,7 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
       }
     }
     while (nextEvent < scriptedEvents && Due(scenario.Events[nextEvent].When, nowS, lastFiredS,
-                                             movedSinceFired, motion, record.FrameS)) {
+                                             movedSinceFired, seenAtRest, motion, record.FrameS)) {
       const ScenarioEvent& event = scenario.Events[nextEvent];
       fire(nextEvent);
       if (event.Repeats > 0) {
@@ -189,7 +194,7 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
         repeating.push_back({nextEvent, from + event.RepeatEvery, event.Repeats});
       }
       lastFiredS = nowS;
-      movedSinceFired = motion.SpeedKmh != 0.0;
+      movedSinceFired = false;
       ++nextEvent;
     }
     for (Repeating& again : repeating) {
@@ -216,6 +221,8 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
 
     const VehicleState state = ComposeState(motion, nowS);
     const Handles returned = api.Elapse(PassRecord(state), panel, sound);
+    seenAtRest = state.Speed == 0.0F;
+    movedSinceFired = movedSinceFired || !seenAtRest;
 
     row.Frame = frame;
     row.TimeS = nowS;
@@ -224,8 +231,8 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
     row.GradientPermille = GradientAt(scenario.Gradients, motion.PositionM);
     row.Driver = driver;
     row.Returned = returned;
-    row.Acting = ClassifyIntervention(driver, returned, record.EmergencyNotch);
     row.Cab = cab = ReadCabPanel(panel);
+    row.Acting = ClassifyIntervention(driver, returned, cab, record.EmergencyNotch);
     for (int slot = 0; slot < SoundCount; ++slot) {
       row.Sounds[slot] = sound[SoundIndex[slot]];
     }

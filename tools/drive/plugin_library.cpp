@@ -14,6 +14,11 @@
 namespace drive {
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+// The longest path Windows names, in UTF-16 units.
+constexpr DWORD LongestPath = 32768;
+#endif
+
 const char* PluginFileName() {
 #ifdef _WIN32
   return "KELVRIN.dll";
@@ -25,12 +30,14 @@ const char* PluginFileName() {
 std::string DefaultPluginPath() {
   std::error_code failure;
 #ifdef _WIN32
-  char self[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) {
+  // The wide name, as the plug-in finds its own folder: the ANSI one turns a
+  // folder named outside the code page into question marks.
+  std::wstring self(LongestPath, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, self.data(), LongestPath);
+  if (length == 0 || length >= LongestPath) {
     return "";
   }
-  const fs::path program(self);
+  const fs::path program(self.substr(0, length));
 #else
   const fs::path program = fs::read_symlink("/proc/self/exe", failure);
   if (failure) {
@@ -41,9 +48,14 @@ std::string DefaultPluginPath() {
   // build tree, in the plug-in's folder beside the tool's.
   const fs::path beside = program.parent_path() / PluginFileName();
   if (fs::is_regular_file(beside, failure)) {
-    return beside.string();
+    return loader::PathText(beside);
   }
-  return (program.parent_path().parent_path() / "plugin" / PluginFileName()).string();
+  return loader::PathText(program.parent_path().parent_path() / "plugin" / PluginFileName());
+}
+
+std::string PluginPathArgument(const std::string& given) {
+  // A narrow path names a file through the ANSI code page on Windows.
+  return loader::PathText(fs::path(given));
 }
 
 const char* PluginOptionKey(const std::string& name) {
@@ -103,7 +115,7 @@ bool FindOverridePlaces(void* context, const IniLine& line) {
 }  // namespace
 
 std::string ComposeIniText(const PluginOptions& options) {
-  const std::string base = options.IniText ? *options.IniText : KeyedIniText(options);
+  std::string base = options.IniText ? *options.IniText : KeyedIniText(options);
   if (options.Overrides.empty()) {
     return base;
   }
@@ -135,16 +147,23 @@ PluginLoadResult LoadPlugin(const std::string& libraryPath, const PluginOptions&
                             LoadedPlugin& plugin) {
   PluginLoadResult result;
   std::error_code failure;
-  if (!fs::is_regular_file(libraryPath, failure)) {
+  const fs::path library = loader::Utf8Path(libraryPath);
+  if (!fs::is_regular_file(library, failure)) {
     result.Error = "no plug-in library at " + libraryPath;
     return result;
   }
   plugin.IniText = ComposeIniText(options);
   const std::optional<std::string> ini =
       plugin.IniText.empty() ? std::nullopt : std::optional(plugin.IniText);
-  result.Error = loader::MakeTrainFolder(libraryPath, ini, plugin.Folder);
+  result.Error = loader::MakeTrainFolder(library, ini, plugin.Folder);
   if (result.Error.empty()) {
+    // The copy is the tool's own business: the message names the file given.
     result.Error = loader::OpenLibrary(plugin.Folder.Library, plugin.Handle);
+    const std::string copy = loader::PathText(plugin.Folder.Library);
+    for (size_t at = result.Error.find(copy); at != std::string::npos;
+         at = result.Error.find(copy, at + libraryPath.size())) {
+      result.Error.replace(at, copy.size(), libraryPath);
+    }
   }
   const std::string missing =
       result.Error.empty() ? loader::ResolveEntryPoints(plugin.Handle, plugin.Api) : "";

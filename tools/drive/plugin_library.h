@@ -32,7 +32,7 @@ std::string ComposeIniText(const PluginOptions& options);
 // a name in any letter case; null for any other name.
 const char* PluginOptionKey(const std::string& name);
 
-// Loads a private copy of the library at libraryPath with the given options.
+// Loads a private copy of the library at libraryPath (UTF-8) with the given options.
 PluginLoadResult LoadPlugin(const std::string& libraryPath, const PluginOptions& options,
                             LoadedPlugin& plugin);
 
@@ -44,7 +44,10 @@ const char* PluginFileName();
 
 // The library beside this program (as unpacked from the release), else the one
 // built beside it: <program folder>/../plugin/KELVRIN.so
-// (KELVRIN.dll on Windows); empty when the program's own path is unknown.
+// (KELVRIN.dll on Windows); in UTF-8, empty when the program's own path is unknown.
 std::string DefaultPluginPath();
+
+// A --plugin argument as the path it names, in UTF-8.
+std::string PluginPathArgument(const std::string& given);
 
 }  // namespace drive

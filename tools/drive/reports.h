@@ -1,5 +1,6 @@
-// The three outputs of a run: the terminal summary (summary.cpp), the CSV
-// trace written as the run goes (csv_trace.cpp) and the SVG chart
+// The outputs of a run: the terminal summary and the braking report
+// (summary.cpp), the CSV trace written as the run goes (csv_trace.cpp), the
+// braking and interventions CSV files (csv_reports.cpp) and the SVG chart
 // (svg_chart.cpp), drawn from a bounded choice of the frames.
 #pragma once
 
@@ -27,6 +28,18 @@ struct RunContext {
 
 void WriteSummary(std::ostream& out, const RunContext& run);
 
+// The decimals the trace prints times, positions and speeds with. The CSV
+// reports print theirs alike, and take a distance or a time between two frames
+// as the difference of the two figures as printed, so that anyone reading the
+// trace finds the same.
+inline constexpr int TimeDecimals = 4;
+inline constexpr int PositionDecimals = 3;
+inline constexpr int SpeedDecimals = 3;
+
+// A CSV field: quoted, its quotes doubled, where it holds a comma, a quote or
+// a line end.
+std::string CsvField(const std::string& text);
+
 // Writes the trace's rows as the frames come: every frame, or rowsPerSecond
 // rows per simulated second (the events of the frames left out go into the
 // next row written).
@@ -51,9 +64,11 @@ struct RunSet {
   std::vector<FrameRecord> Frames;  // the chart's choice of frames
 };
 
-// The braking report: one row per drop of the limit, one column group per set.
+// The braking report: one row per drop of the limit; with several sets, one
+// row per set under each drop.
 void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets);
 void WriteBrakingCsv(std::ostream& out, const std::vector<RunSet>& sets);
+void WriteInterventionsCsv(std::ostream& out, const std::vector<RunSet>& sets);
 
 // The part of the run the chart shows, in the axis' unit (s or m).
 struct ChartWindow {

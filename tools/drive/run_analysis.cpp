@@ -16,12 +16,11 @@ constexpr size_t LeadFrames = 2;
 constexpr size_t CabChangesKept = 2000;
 constexpr size_t SoundTimesKept = 8;
 
-// Overspeed applications no further apart than this, under one limit, are the
-// driver holding power at the limit.
-constexpr double HeldGapS = 5.0;
-
 // Slower than this at a 0 km/h code the train stands: the brake holds it.
 constexpr double StandingKmh = 1.0;
+
+// An intervention's cause tells this many of the things it became, then "...".
+constexpr size_t ThensTold = 6;
 
 // Longer than this, a rise of the speed under the service brake is no lag.
 constexpr double RiseWarnS = 3.0;
@@ -51,6 +50,18 @@ std::string At(const Moment& at) {
   return fmt::format("{:.2f} s, {:.1f} m", at.TimeS, at.PositionM);
 }
 
+// Where an event came from, for a warning: its line in the file, or the cab,
+// whose moves the person made at the controls.
+std::string EventPlace(const ScenarioEvent& event) {
+  return event.Line > 0 ? "line " + std::to_string(event.Line) : std::string("the cab");
+}
+
+// A speed to as many digits as it takes to show that it is not 0.
+std::string SpeedText(double kmh) {
+  return std::abs(kmh) >= 0.1 || kmh == 0.0 ? fmt::format("{:.1f}", kmh)
+                                            : fmt::format("{:.2g}", kmh);
+}
+
 // What lowered the limit: an event fired just before the frame the display
 // moved or the one before it, as the ATC may read a new code a frame late.
 std::string DropCause(const Scenario& setup, const RunRecord& record,
@@ -77,14 +88,6 @@ std::string DropCause(const Scenario& setup, const RunRecord& record,
 bool CodeMissing(const CabIndication& cab) {
   const int step = LitStep(cab);
   return cab.ModeAtc && !cab.Restrict && (step == 0 || (step < 0 && cab.LimitKmh == 0));
-}
-
-std::string ReleaseCause(const FrameRecord& after, Intervention kind, int32_t emergencyNotch) {
-  const bool emergency = kind == Intervention::Emergency;
-  return after.Cab.CutOut                                     ? "cut-out switch"
-         : emergency && after.Driver.Brake == emergencyNotch  ? "driver's emergency position"
-         : !emergency && after.SpeedKmh <= after.Cab.LimitKmh ? "speed under the limit"
-                                                              : "the ATC";
 }
 
 void Tally(SoundTally& tally, double timeS) {
@@ -136,7 +139,8 @@ int LitStep(const CabIndication& cab) {
 }
 
 bool Supervised(const CabIndication& cab) {
-  return cab.AtcActive && !cab.CutOut && !(cab.ModeAts && !cab.AtcSignal);
+  const bool ats = !cab.ModeAtc && cab.ModeAts;  // as ModeName and the trace read the lamps
+  return cab.AtcActive && !cab.CutOut && !(ats && !cab.AtcSignal);
 }
 
 const char* ModeName(const CabIndication& cab) {
@@ -159,6 +163,20 @@ std::string NotchName(int32_t notch, int32_t emergencyNotch) {
   return notch == emergencyNotch ? "EB" : fmt::format("EB+{}", notch - emergencyNotch);
 }
 
+const char* ReleaseName(Release outcome) {
+  switch (outcome) {
+    case Release::Released:
+      return "released";
+    case Release::NoIntervention:
+      return "no intervention";
+    case Release::HeldWhenLimitChanged:
+      return "held when the limit changed";
+    case Release::StillAppliedAtEnd:
+      return "still applied at the end";
+  }
+  return "";
+}
+
 RunAnalyser::RunAnalyser(const Scenario& scenario, int32_t emergencyNotch)
     : Setup(scenario), EmergencyNotch(emergencyNotch) {
   Result.Warnings = ScenarioWarnings(scenario);
@@ -172,18 +190,19 @@ const std::string& RunAnalyser::CurrentCause() const {
   return OpenSpan ? OpenSpan->CauseText : NoCause;
 }
 
+size_t RunAnalyser::OpenSpanNumber() const {
+  return OpenSpan ? Result.Interventions.size() + 1 : 0;
+}
+
 void RunAnalyser::Add(const FrameRecord& row, const RunRecord& record) {
   Recent[Seen % Recent.size()] = row;
   ++Seen;
   const FrameRecord* previous = Before(1);
   NoteEvents(row, previous, record);
-  TrackInterventions(row);
+  TrackInterventions(row, previous, record);
   TrackCab(row, previous);
   TrackBraking(row, previous, record);
   TrackWarnings(row, previous, record);
-  if (previous == nullptr || row.Cab.LimitKmh != previous->Cab.LimitKmh) {
-    LimitFrame = static_cast<size_t>(row.Frame);
-  }
   if (Seen == 1) {
     Result.First = MomentOf(row);
   }
@@ -225,9 +244,10 @@ void RunAnalyser::NoteEvents(const FrameRecord& row, const FrameRecord* previous
     if (beacon && beacon->Type == ResetBeaconType && beacon->Parameter == ResetBeaconParameter) {
       if (speedBefore != 0.0) {
         note = "ignored: the train was moving";
-        Result.Warnings.push_back(
-            fmt::format("line {}: reset beacon ignored: the train was moving ({:.1f} km/h)",
-                        event.Line, speedBefore));
+        Result.Warnings.push_back(fmt::format(
+            "{}: reset beacon ignored: the train was moving ({} km/h in the frame before, "
+            "as the plug-in saw it)",
+            EventPlace(event), SpeedText(speedBefore)));
       } else {
         LastAspect.reset();
         CodeForgotten = true;
@@ -238,17 +258,29 @@ void RunAnalyser::NoteEvents(const FrameRecord& row, const FrameRecord* previous
   }
 }
 
-void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
-  auto set = [&span](Cause why, std::string text, std::string label) {
-    span.Why = why;
-    span.CauseText = std::move(text);
-    span.CauseLabel = std::move(label);
-  };
-  if (row.Frame == 0) {
-    return set(Cause::StartOfRun, "start of run (no permit yet)", "start");
+// The code a train at rest at a 0 km/h limit stands at, as the host sent it.
+std::string RunAnalyser::CodeAtRest() const {
+  if (LastAspect == AspectStop) {
+    return fmt::format("the stop code (aspect {})", AspectStop);
+  }
+  if (LastAspect && AspectSetsStep(*LastAspect)) {
+    return fmt::format("the 0 km/h code (aspect {})", *LastAspect);
+  }
+  return CodeForgotten ? "the 0 km/h limit (no code since the reset beacon)"
+                       : "the 0 km/h limit (no ATC code)";
+}
+
+RunAnalyser::Inferred RunAnalyser::Infer(const FrameRecord& row) const {
+  // The lamps light a frame after the command: where the driver already
+  // brakes harder, the first frame's brake shows only then.
+  const bool handlesDiffer = row.Returned.Brake != row.Driver.Brake ||
+                             row.Returned.Power != row.Driver.Power ||
+                             row.Returned.Reverser != row.Driver.Reverser;
+  if (row.Frame == 0 || (row.Frame == 1 && !handlesDiffer)) {
+    return {Cause::StartOfRun, "start of run (no permit yet)", "start"};
   }
   if (ResetFrame && static_cast<size_t>(row.Frame) - *ResetFrame <= 1) {
-    return set(Cause::ResetBeacon, "reset beacon at standstill", "reset beacon");
+    return {Cause::ResetBeacon, "reset beacon at standstill", "reset beacon"};
   }
   // One walk over the lead frames, the latest first: rolling back, a lower
   // limit measured and what lowered it, the frame most over the limit.
@@ -258,8 +290,8 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
     const FrameRecord& lead = *Before(back);
     const FrameRecord* earlier = Before(back + 1);
     if (SpeedSeen(lead) < RollbackSpeedKmh && lead.Driver.Reverser == 1) {
-      return set(Cause::Rollback, fmt::format("rollback: {:.2f} km/h backwards", -lead.SpeedKmh),
-                 "rollback");
+      return {Cause::Rollback, fmt::format("rollback: {:.2f} km/h backwards", -lead.SpeedKmh),
+              "rollback"};
     }
     if (lowered == nullptr && LowerLimitOver(&lead, earlier)) {
       switched = lead.Cab.Restrict && !earlier->Cab.Restrict;
@@ -270,41 +302,40 @@ void RunAnalyser::Infer(const FrameRecord& row, InterventionSpan& span) const {
       worst = &lead;
     }
   }
-  if ((span.Kind == Intervention::Emergency || row.Cab.EmergencyLamp) && row.Cab.ModeAtc &&
-      !row.Cab.Restrict) {
+  if (row.Acting == Intervention::Emergency && row.Cab.ModeAtc && !row.Cab.Restrict) {
     if (LastAspect == AspectStop) {
-      return set(Cause::StopCode, fmt::format("stop code (aspect {})", AspectStop), "stop code");
+      return {Cause::StopCode, fmt::format("stop code (aspect {})", AspectStop), "stop code"};
     }
     if (!LastAspect || !AspectSetsStep(*LastAspect)) {
       const std::string which = LastAspect      ? "aspect " + std::to_string(*LastAspect)
                                 : CodeForgotten ? "none since the reset beacon"
                                                 : "no aspect yet";
-      return set(Cause::NoCode, "no ATC code (" + which + ")", "no code");
+      return {Cause::NoCode, "no ATC code (" + which + ")", "no code"};
     }
   }
   if (lowered != nullptr) {
     const std::string at = fmt::format(" at {:.1f} km/h", lowered->SpeedKmh);
-    return switched ? set(Cause::RestrictionSwitch, "restriction switch: limit forced to 25" + at,
-                          "restriction switch")
-                    : set(Cause::SelectorChange,
-                          fmt::format("selector to {}: limit {}{}", ModeName(lowered->Cab),
-                                      lowered->Cab.LimitKmh, at),
-                          "selector");
+    if (switched) {
+      return {Cause::RestrictionSwitch, "restriction switch: limit forced to 25" + at,
+              "restriction switch"};
+    }
+    return {Cause::SelectorChange,
+            fmt::format("selector to {}: limit {}{}", ModeName(lowered->Cab), lowered->Cab.LimitKmh,
+                        at),
+            "selector"};
   }
-  if (worst != nullptr && HeldByStop(*worst)) {
-    return set(Cause::HeldByStopCode,
-               fmt::format("held by the stop code: standing ({:.2f} km/h)", worst->SpeedKmh),
-               "held by stop code");
+  if (HeldByStop(row) && (worst == nullptr || HeldByStop(*worst))) {
+    return {Cause::HeldAtRest, "held at rest by " + CodeAtRest(), "held at 0"};
   }
   if (worst != nullptr) {
     const double over = worst->SpeedKmh - worst->Cab.LimitKmh;
-    return set(Cause::Overspeed,
-               fmt::format("overspeed: {:.2f} km/h, limit {} km/h, {}", worst->SpeedKmh,
-                           worst->Cab.LimitKmh,
-                           over < 0.01 ? "less than 0.01 over" : fmt::format("{:.2f} over", over)),
-               over < 0.1 ? std::string("overspeed") : fmt::format("overspeed +{:.1f}", over));
+    return {Cause::Overspeed,
+            fmt::format("overspeed: {:.2f} km/h, limit {} km/h, {}", worst->SpeedKmh,
+                        worst->Cab.LimitKmh,
+                        over < 0.01 ? "less than 0.01 over" : fmt::format("{:.2f} over", over)),
+            over < 0.1 ? std::string("overspeed") : fmt::format("overspeed +{:.1f}", over)};
   }
-  set(Cause::Unseen, "not seen from outside", "?");
+  return {Cause::Unseen, "not seen from outside", "cause not seen"};
 }
 
 void RunAnalyser::Open(const FrameRecord& row) {
@@ -313,55 +344,105 @@ void RunAnalyser::Open(const FrameRecord& row) {
   span.Start = MomentOf(row);
   span.Notch = row.Returned.Brake;
   span.LowestPositionM = span.HighestPositionM = row.PositionM;
-  Infer(row, span);
+  Inferred cause = Infer(row);
+  span.Why = cause.Why;
+  span.CauseText = std::move(cause.Text);
+  span.CauseLabel = std::move(cause.Label);
+  OpenThens = {span.CauseLabel};  // the label it began with, kept first
   OpenSpan = std::move(span);
+  AtcNotchSeen = 0;
+  LastEmergencyFrame.reset();
 }
 
-void RunAnalyser::Close(const FrameRecord& after, std::string releasedBy) {
+void RunAnalyser::Close(const FrameRecord& after) {
   OpenSpan->End = MomentOf(after);
   OpenSpan->Released = true;
-  OpenSpan->ReleasedBy = std::move(releasedBy);
-  Keep(std::move(*OpenSpan));
+  const bool emergency = LastEmergencyFrame && after.Frame - *LastEmergencyFrame <= 2;
+  OpenSpan->ReleasedBy =
+      after.Cab.CutOut                                     ? "cut-out switch"
+      : emergency && after.Driver.Brake == EmergencyNotch  ? "driver's emergency position"
+      : !emergency && after.SpeedKmh <= after.Cab.LimitKmh ? "speed under the limit"
+                                                           : "the ATC";
+  Result.Interventions.push_back(std::move(*OpenSpan));
   OpenSpan.reset();
+  PendingThens.clear();
 }
 
-// An overspeed application soon after the last one released, the limit the
-// same all along, joins it: the driver is holding power at the limit, and one
-// span tells that better than dozens.
-void RunAnalyser::Keep(InterventionSpan span) {
-  InterventionSpan* last = Result.Interventions.empty() ? nullptr : &Result.Interventions.back();
-  if (last == nullptr || span.Why != Cause::Overspeed || !last->Released ||
-      last->Kind != span.Kind ||
-      (last->Why != Cause::Overspeed && last->Why != Cause::HeldAtLimit) ||
-      last->Start.LimitKmh != span.Start.LimitKmh || LimitFrame > last->Start.Frame ||
-      span.Start.TimeS - last->End.TimeS > HeldGapS) {
-    Result.Interventions.push_back(std::move(span));
+// What the open intervention became in a frame is told once the next frame
+// shows it still on: the brake lamp goes dark a frame after the brake is let
+// go, and that last frame tells nothing. Each thing is told once (by its
+// label), a few of them at most; the chart's label names how it began and
+// the latest.
+void RunAnalyser::Then(const FrameRecord& row, const std::string& text, const char* label) {
+  PendingThens.push_back({static_cast<size_t>(row.Frame), text, label});
+}
+
+void RunAnalyser::TellThens() {
+  InterventionSpan& span = *OpenSpan;
+  for (const PendingThen& then : PendingThens) {
+    if (std::find(OpenThens.begin(), OpenThens.end(), then.Label) != OpenThens.end()) {
+      continue;
+    }
+    OpenThens.push_back(then.Label);
+    if (span.ThenCount == ThensTold) {
+      span.CauseText += "; ...";
+    }
+    if (span.ThenCount++ >= ThensTold) {
+      continue;
+    }
+    span.CauseText += (then.Frame == span.Start.Frame ? "; " : "; then ") + then.Text;
+    span.CauseLabel = OpenThens.front() + ", then " + then.Label;
+  }
+  PendingThens.clear();
+}
+
+// What the open intervention became in this frame: the ATC braking although
+// the driver brakes harder (the handles show nothing, the lamp does), a lower
+// limit, the emergency brake or the service brake again, the train held at
+// rest at a 0 km/h limit.
+void RunAnalyser::NoteBecoming(const FrameRecord& row, const FrameRecord& previous,
+                               const RunRecord& record) {
+  if (row.Acting == Intervention::Service && row.Returned.Brake > row.Driver.Brake) {
+    AtcNotchSeen = row.Returned.Brake;
+  }
+  const bool first = static_cast<size_t>(row.Frame) == OpenSpan->Start.Frame;
+  // The handles the driver's and the brake lamp lit: the ATC brakes with a
+  // notch no stronger than the driver's, or it has just let go (the lamp goes
+  // dark a frame late), which a notch of its own seen stronger tells.
+  if (row.Acting == Intervention::Service && row.Cab.BrakeLamp && row.Driver.Brake > 0 &&
+      row.Returned.Brake == row.Driver.Brake && AtcNotchSeen < row.Driver.Brake) {
+    Then(row,
+         fmt::format("ATC service brake, the driver's {} {}",
+                     NotchName(row.Driver.Brake, EmergencyNotch),
+                     AtcNotchSeen == 0 ? "at least as strong" : "stronger"),
+         "driver's brake stronger");
+  }
+  if (first) {
     return;
   }
-  // The new application's end and release, the held span's start.
-  span.Why = Cause::HeldAtLimit;
-  span.Applications = last->Applications + 1;
-  span.Notch = std::max(last->Notch, span.Notch);
-  span.Start = last->Start;
-  span.LowestPositionM = std::min(last->LowestPositionM, span.LowestPositionM);
-  span.HighestPositionM = std::max(last->HighestPositionM, span.HighestPositionM);
-  *last = std::move(span);
-  last->CauseText =
-      fmt::format("held at the limit: {} brake applications, from {} to {}", last->Applications,
-                  At(last->Start), last->Released ? At(last->End) : std::string("the end"));
-  last->CauseLabel = fmt::format("held at limit x{}", last->Applications);
+  if (Supervised(row.Cab) && Supervised(previous.Cab) && row.Cab.LimitKmh < previous.Cab.LimitKmh) {
+    const std::string label = fmt::format("lower limit {}", row.Cab.LimitKmh);
+    Then(row,
+         fmt::format("a lower limit, {} km/h ({})", row.Cab.LimitKmh,
+                     DropCause(Setup, record, {&row, &previous})),
+         label.c_str());
+  }
+  if (row.Acting == Intervention::Emergency && previous.Acting != Intervention::Emergency) {
+    Then(row, "the emergency brake: " + Infer(row).Text, "emergency brake");
+  } else if (row.Acting == Intervention::Service && previous.Acting == Intervention::Emergency) {
+    Then(row, "the service brake", "service brake");
+  }
+  if (row.SpeedKmh == 0.0 && row.Cab.LimitKmh == 0) {
+    Then(row, "holding the train at rest at " + CodeAtRest(), "held at 0");
+  }
 }
 
-// A span ends when the handles come back or the kind changes, and a service
-// brake span also when a new, lower limit takes over from the one it braked for.
-void RunAnalyser::TrackInterventions(const FrameRecord& row) {
-  if (OpenSpan && row.Acting != OpenSpan->Kind) {
-    Close(row, row.Acting == Intervention::None
-                   ? ReleaseCause(row, OpenSpan->Kind, EmergencyNotch)
-                   : std::string("giving way to the ") + InterventionName(row.Acting));
-  }
-  if (OpenSpan && OpenSpan->Kind == Intervention::Service && LowerLimitOver(Before(1), Before(2))) {
-    Close(row, "a lower limit");
+// An intervention is a run of frames in which the ATC acts; the first frame
+// without ends it.
+void RunAnalyser::TrackInterventions(const FrameRecord& row, const FrameRecord* previous,
+                                     const RunRecord& record) {
+  if (OpenSpan && row.Acting == Intervention::None) {
+    Close(row);
   }
   if (row.Acting == Intervention::None) {
     return;
@@ -369,7 +450,14 @@ void RunAnalyser::TrackInterventions(const FrameRecord& row) {
   if (!OpenSpan) {
     Open(row);
   }
+  TellThens();
+  NoteBecoming(row, previous != nullptr ? *previous : row, record);
   InterventionSpan& span = *OpenSpan;
+  if (row.Acting == Intervention::Emergency) {
+    span.Kind = Intervention::Emergency;
+    LastEmergencyFrame = static_cast<size_t>(row.Frame);
+  }
+  span.Notch = std::max(span.Notch, row.Returned.Brake);
   span.LowestPositionM = std::min(span.LowestPositionM, row.PositionM);
   span.HighestPositionM = std::max(span.HighestPositionM, row.PositionM);
 }
@@ -382,11 +470,19 @@ void RunAnalyser::TrackWarnings(const FrameRecord& row, const FrameRecord* previ
     return;
   }
   // Without the closed loop the speed profile drives the train, not the brake.
+  // Each rise comes from the gradient of the frame it started from.
   if (Setup.Run.Loop == LoopKind::Closed && row.Acting == Intervention::Service &&
       previous->Acting == Intervention::Service && row.SpeedKmh > previous->SpeedKmh) {
-    RiseStart = RiseStart.value_or(MomentOf(*previous));
+    if (!RiseStart) {
+      RiseStart = MomentOf(*previous);
+      RiseGradientLow = RiseGradientHigh = previous->GradientPermille;
+      RiseSpan = OpenSpanNumber();
+    }
+    RiseGradientLow = std::min(RiseGradientLow, previous->GradientPermille);
+    RiseGradientHigh = std::max(RiseGradientHigh, previous->GradientPermille);
+    RiseLast = row;
   } else {
-    NoteRise(*previous);
+    NoteRise();
   }
   // The selector leaves ATC only outside an ATC section and with the
   // driver's brake applied; any other press leaves the mode lamps as they were.
@@ -398,9 +494,9 @@ void RunAnalyser::TrackWarnings(const FrameRecord& row, const FrameRecord* previ
         continue;
       }
       Result.Warnings.push_back(fmt::format(
-          "line {}: selector down at {} refused: {}; the selector leaves ATC only outside an ATC "
+          "{}: selector down at {} refused: {}; the selector leaves ATC only outside an ATC "
           "section, with the brake applied",
-          event.Line, At(MomentOf(row)),
+          EventPlace(event), At(MomentOf(row)),
           row.Cab.AtcSignal ? "inside an ATC section" : "the brake was released"));
     }
   }
@@ -418,15 +514,18 @@ void RunAnalyser::TrackWarnings(const FrameRecord& row, const FrameRecord* previ
   }
 }
 
-// Called when the speed stops rising under the service brake, with the last
-// frame of the rise.
-void RunAnalyser::NoteRise(const FrameRecord& last) {
-  if (RiseStart && last.TimeS - RiseStart->TimeS > RiseWarnS) {
+// Called when the speed stops rising under the service brake.
+void RunAnalyser::NoteRise() {
+  if (RiseStart && RiseLast.TimeS - RiseStart->TimeS > RiseWarnS) {
+    const std::string gradient = RiseGradientLow == RiseGradientHigh
+                                     ? fmt::format("a gradient of {:g} per mille", RiseGradientLow)
+                                     : fmt::format("gradients from {:g} to {:g} per mille",
+                                                   RiseGradientLow, RiseGradientHigh);
     Result.Warnings.push_back(fmt::format(
-        "{}: the ATC's service brake ({}) cannot hold the train: {:.1f} to {:.1f} km/h in "
-        "{:.1f} s on a gradient of {:g} per mille",
-        At(*RiseStart), NotchName(last.Returned.Brake, EmergencyNotch), RiseStart->SpeedKmh,
-        last.SpeedKmh, last.TimeS - RiseStart->TimeS, last.GradientPermille));
+        "{}: intervention {}: the ATC's service brake ({}) cannot hold the train: {:.1f} to "
+        "{:.1f} km/h in {:.1f} s on {}",
+        At(*RiseStart), RiseSpan, NotchName(RiseLast.Returned.Brake, EmergencyNotch),
+        RiseStart->SpeedKmh, RiseLast.SpeedKmh, RiseLast.TimeS - RiseStart->TimeS, gradient));
   }
   RiseStart.reset();
 }
@@ -474,23 +573,42 @@ void RunAnalyser::TrackCab(const FrameRecord& row, const FrameRecord* previous) 
   }
 }
 
+// The drop's limit is no longer in force from this frame on: how the
+// intervention it began stood then.
+void RunAnalyser::EndDrop(BrakingRow& drop, const FrameRecord& row) {
+  drop.InForceToS = row.TimeS;
+  DropOpen = false;
+  if (drop.Span == 0) {
+    drop.Outcome = Release::NoIntervention;
+  } else if (drop.Span == OpenSpanNumber()) {
+    drop.Outcome = Release::HeldWhenLimitChanged;
+  } else {
+    drop.Outcome = Release::Released;
+    drop.Released = Result.Interventions[drop.Span - 1].End;
+  }
+}
+
 // A drop is read off the limit display, so that a code, the switch and the
-// selector all count alike.
+// selector all count alike. Its figures are taken while its limit is in
+// force. The intervention it began is the one in progress at the drop, or
+// else the first to start before the train is under the new limit.
 void RunAnalyser::TrackBraking(const FrameRecord& row, const FrameRecord* previous,
                                const RunRecord& record) {
+  if (DropOpen &&
+      (!Supervised(row.Cab) || row.Cab.LimitKmh != Result.Braking.back().LimitAfterKmh)) {
+    EndDrop(Result.Braking.back(), row);
+  }
   if (previous != nullptr && Supervised(row.Cab) && Supervised(previous->Cab) &&
       row.Cab.LimitKmh < previous->Cab.LimitKmh) {
-    if (!Result.Braking.empty()) {
-      Result.Braking.back().Overtaken = !Result.Braking.back().UnderLimit;
-    }
     BrakingRow& opened = Result.Braking.emplace_back();
     opened.At = MomentOf(row);
     opened.LimitBeforeKmh = previous->Cab.LimitKmh;
     opened.LimitAfterKmh = row.Cab.LimitKmh;
     opened.Why = DropCause(Setup, record, {&row, previous});
+    opened.Span = OpenSpanNumber();
+    DropOpen = true;
   }
-  // The latest drop stays open until the next one or the end of the run.
-  if (Result.Braking.empty()) {
+  if (!DropOpen) {
     return;
   }
   BrakingRow& drop = Result.Braking.back();
@@ -499,21 +617,37 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const FrameRecord* previo
     drop.UnderLimit = MomentOf(row);
   }
   drop.PeakOverKmh = std::max(drop.PeakOverKmh, row.SpeedKmh - drop.LimitAfterKmh);
-  if (drop.Released) {
-  } else if (row.Acting != Intervention::None) {
+  if (drop.Span == 0 && !drop.UnderLimit && OpenSpan &&
+      OpenSpan->Start.Frame == static_cast<size_t>(row.Frame)) {
+    drop.Span = OpenSpanNumber();
+  }
+  if (drop.Span != 0 && drop.Span == OpenSpanNumber()) {
     drop.Notch = std::max(drop.Notch, row.Returned.Brake);
-  } else if (drop.Notch > 0) {  // the ATC braked since the drop
-    drop.Released = MomentOf(row);
   }
 }
 
 RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
   if (OpenSpan) {
+    TellThens();
     OpenSpan->End.Frame = Seen;
-    Keep(std::move(*OpenSpan));
+    Result.Interventions.push_back(std::move(*OpenSpan));
     OpenSpan.reset();
   }
-  NoteRise(Result.Last);
+  if (DropOpen) {
+    BrakingRow& drop = Result.Braking.back();
+    drop.InForceToS = Result.Last.TimeS;
+    drop.InForceAtEnd = true;
+    DropOpen = false;
+    if (drop.Span == 0) {
+      drop.Outcome = Release::NoIntervention;
+    } else if (const InterventionSpan& span = Result.Interventions[drop.Span - 1]; span.Released) {
+      drop.Outcome = Release::Released;
+      drop.Released = span.End;
+    } else {
+      drop.Outcome = Release::StillAppliedAtEnd;
+    }
+  }
+  NoteRise();
   Result.FrameCount = Seen;
   std::vector<bool> fired(Setup.Events.size(), false);
   for (const FiredEvent& event : record.Fired) {

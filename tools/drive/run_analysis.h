@@ -23,8 +23,7 @@ enum class Cause {
   Overspeed,          // measured over the limit in the frame before
   NoCode,             // in ATC without an ATC code
   StopCode,           // the stop code, aspect 36
-  HeldByStopCode,     // standing at the stop code: the brake holds the train, nothing is over
-  HeldAtLimit,        // overspeed applications in a row, no change of limit between them
+  HeldAtRest,         // standing at a 0 km/h limit: the ATC's brake holds the train
   Rollback,           // rolling back faster than 5 km/h with the reverser forward
   ResetBeacon,        // the reset beacon at standstill
   RestrictionSwitch,  // the switch forced the limit down to 25 km/h
@@ -41,34 +40,50 @@ struct Moment {
   size_t Frame = 0;
 };
 
-// A stretch of frames in which the ATC overrode the driver in one way, for one cause.
+// An intervention: a run of consecutive frames in which the ATC acts, as the
+// cab shows it (ClassifyIntervention). It can change kind or cause on its way
+// (an overspeed brake, then a lower code, then holding the train at rest):
+// it stays one, and its cause says what it became.
 struct InterventionSpan {
-  Intervention Kind = Intervention::None;
-  Cause Why = Cause::Unseen;
-  std::string CauseText;   // e.g. "overspeed: 101.3 km/h over 100 by 1.3"
+  Intervention Kind = Intervention::None;  // the emergency brake if any frame had it
+  Cause Why = Cause::Unseen;               // why it began
+  std::string CauseText;   // why it began and what it became: "overspeed: ...; then ..."
   std::string CauseLabel;  // short, for the chart: "overspeed +1.3"
-  int32_t Notch = 0;       // the brake notch handed back as it began
+  int32_t Notch = 0;       // the highest brake notch handed back
   Moment Start;
   Moment End;  // the first frame without it; only its Frame, the frame count, if never released
   double LowestPositionM = 0.0;
   double HighestPositionM = 0.0;
   bool Released = false;
-  std::string ReleasedBy;   // e.g. "speed under the limit", "cut-out switch"
-  size_t Applications = 1;  // brake applications merged into it (held at the limit)
+  std::string ReleasedBy;  // e.g. "speed under the limit", "cut-out switch"
+  size_t ThenCount = 0;    // what it became, as far as CauseText tells it
+};
+
+// How the drop's limit ended for the ATC's brake.
+enum class Release {
+  Released,              // the intervention the drop began ended within the new limit's time
+  NoIntervention,        // the drop began none
+  HeldWhenLimitChanged,  // still braking at the first frame the new limit was no longer in force
+  StillAppliedAtEnd,     // still braking at the end of the run, the new limit in force
 };
 
 // One drop of the limit in force (a lower code, the restriction switch or the
-// selector) and how the ATC brought the train under the new limit.
+// selector) and how the ATC brought the train under the new limit, while that
+// limit was in force: from the drop's frame up to the first frame that is not
+// supervised or shows another limit.
 struct BrakingRow {
   Moment At;  // the frame the lower limit first showed; SpeedKmh: the speed at the drop
   int32_t LimitBeforeKmh = 0;
   int32_t LimitAfterKmh = 0;
-  std::string Why;                   // e.g. "aspect 30", "restriction switch", "selector"
+  std::string Why;            // e.g. "aspect 30", "restriction switch", "selector"
+  double InForceToS = 0.0;    // time of the first frame it no longer was, or of the last frame
+  bool InForceAtEnd = false;  // the run ended under it
   std::optional<Moment> UnderLimit;  // at or under the new limit; at rest for a 0 km/h code
-  double PeakOverKmh = 0.0;          // highest speed above the new limit
-  std::optional<Moment> Released;    // the ATC let go
-  int32_t Notch = 0;                 // the strongest notch handed back meanwhile
-  bool Overtaken = false;            // the next drop came before the train was under this one
+  double PeakOverKmh = 0.0;          // highest speed above the new limit, while in force
+  size_t Span = 0;                   // the intervention the drop began, from 1; 0: none
+  std::optional<Moment> Released;    // that intervention's end, if within the limit's time
+  int32_t Notch = 0;                 // its highest brake notch, while the limit was in force
+  Release Outcome = Release::NoIntervention;
 };
 
 struct StopRecord {
@@ -113,6 +128,9 @@ struct RunAnalysis {
   Moment MaxOverLimit;
 };
 
+// The words of braking.csv's release column: "released", "no intervention", ...
+const char* ReleaseName(Release outcome);
+
 // The speed as the plug-in sees it: the host hands it over as a float.
 double SpeedSeen(const FrameRecord& row);
 
@@ -146,16 +164,27 @@ class RunAnalyser {
 
  private:
   void NoteEvents(const FrameRecord& row, const FrameRecord* previous, const RunRecord& record);
-  void TrackInterventions(const FrameRecord& row);
+  void TrackInterventions(const FrameRecord& row, const FrameRecord* previous,
+                          const RunRecord& record);
   void Open(const FrameRecord& row);
-  void Close(const FrameRecord& after, std::string releasedBy);
-  void Infer(const FrameRecord& row, InterventionSpan& span) const;
+  void Close(const FrameRecord& after);
+  void Then(const FrameRecord& row, const std::string& text, const char* label);
+  void TellThens();
+  void NoteBecoming(const FrameRecord& row, const FrameRecord& previous, const RunRecord& record);
+  struct Inferred {
+    Cause Why;
+    std::string Text;
+    std::string Label;
+  };
+  Inferred Infer(const FrameRecord& row) const;
+  std::string CodeAtRest() const;
   void TrackCab(const FrameRecord& row, const FrameRecord* previous);
   void TrackBraking(const FrameRecord& row, const FrameRecord* previous, const RunRecord& record);
+  void EndDrop(BrakingRow& drop, const FrameRecord& row);
   void AddChange(const FrameRecord& row, std::string what, bool brakeLamp = false);
   void TrackWarnings(const FrameRecord& row, const FrameRecord* previous, const RunRecord& record);
-  void NoteRise(const FrameRecord& last);
-  void Keep(InterventionSpan span);
+  void NoteRise();
+  size_t OpenSpanNumber() const;                 // 0 without one
   const FrameRecord* Before(size_t back) const;  // 1: the frame before the latest
 
   const Scenario& Setup;
@@ -165,12 +194,27 @@ class RunAnalyser {
   size_t Seen = 0;
   size_t CabChangesSeen = 0;  // the brake lamp's too
   std::optional<InterventionSpan> OpenSpan;
+  std::vector<std::string> OpenThens;  // what the open span became, each said once
+  struct PendingThen {
+    size_t Frame;
+    std::string Text;
+    std::string Label;
+  };
+  std::vector<PendingThen> PendingThens;     // of the latest frame, told if the next goes on
+  std::optional<size_t> LastEmergencyFrame;  // the open span's latest emergency frame
+  int32_t AtcNotchSeen = 0;  // the open span's own service notch, where the handles showed it
   std::optional<int32_t> LastAspect;  // as the host last sent it; cleared by the reset beacon
   bool CodeForgotten = false;
   std::optional<size_t> ResetFrame;
-  size_t LimitFrame = 0;            // the frame the limit in force first showed
-  std::optional<Moment> RiseStart;  // the speed rising under the ATC's service brake since
-  size_t ChimeFrames = 0;           // frames in a row with the chime at the emergency notch
+  // The speed rising under the ATC's service brake since RiseStart, over gradients from
+  // RiseGradientLow to RiseGradientHigh (those of the frames each rise started from).
+  std::optional<Moment> RiseStart;
+  FrameRecord RiseLast;
+  double RiseGradientLow = 0.0;
+  double RiseGradientHigh = 0.0;
+  size_t RiseSpan = 0;
+  bool DropOpen = false;   // the latest drop's limit is in force
+  size_t ChimeFrames = 0;  // frames in a row with the chime at the emergency notch
   Moment ChimeFrom;
   std::string NoCause;
 };

@@ -34,7 +34,7 @@ struct CabIndication {
 // Reads the cab panel from the host's panel array (at least 250 entries).
 CabIndication ReadCabPanel(const int32_t* panel);
 
-// How the returned handles differ from the driver's: what the ATC did to the train.
+// What the ATC did to the train in a frame, as the cab shows it.
 enum class Intervention { None, Service, Emergency };
 
 struct FrameRecord {
@@ -69,11 +69,14 @@ struct RunRecord {
   std::string EndReason;  // "time", "position"
 };
 
-// Classifies a frame: the emergency notch returned where the driver had less
-// is an emergency intervention; any other difference in brake, power or
-// reverser is the service brake's (which hands back the stronger of its own
-// notch and the driver's, so a driver at the emergency notch keeps it).
+// Classifies a frame: the ATC acts while the handles it returns differ from
+// the driver's or its brake or emergency lamp is lit. The lamps follow the
+// command a frame late, and they show what the handles can't when the driver
+// already brakes harder (the service brake hands back the stronger of its own
+// notch and the driver's); in the ATS position outside an ATC section the
+// emergency latch brakes with both lamps dark. The emergency lamp, or the
+// emergency notch returned where the driver had less, is the emergency brake.
 Intervention ClassifyIntervention(const DriverHandles& driver, const Handles& returned,
-                                  int32_t emergencyNotch);
+                                  const CabIndication& cab, int32_t emergencyNotch);
 
 }  // namespace drive

@@ -56,14 +56,14 @@ void WriteInterventions(std::ostream& out, const RunContext& run, const RunAnaly
   const int32_t emergency = run.Record.EmergencyNotch;
   out << "\nATC interventions: " << analysis.Interventions.size() << "\n";
   if (!analysis.Interventions.empty()) {
-    out << "      from s   from m  brake      notch    km/h  limit     to s     to m    km/h  "
+    out << "    #     from s   from m  brake      notch    km/h  limit     to s     to m    km/h  "
            "released by                      cause\n";
   }
   const size_t shown = std::min(analysis.Interventions.size(), InterventionLinesShown);
   for (size_t i = 0; i < shown; ++i) {
     const InterventionSpan& span = analysis.Interventions[i];
-    out << fmt::format("  {:10.2f} {:8.1f}  {:<9}  {:<5}  {:6.1f}  {:5}", span.Start.TimeS,
-                       span.Start.PositionM,
+    out << fmt::format("  {:>3} {:10.2f} {:8.1f}  {:<9}  {:<5}  {:6.1f}  {:5}", i + 1,
+                       span.Start.TimeS, span.Start.PositionM,
                        span.Kind == Intervention::Emergency ? "emergency" : "service",
                        NotchName(span.Notch, emergency), span.Start.SpeedKmh, span.Start.LimitKmh);
     // A span still applied at the end fills the same columns with dashes.
@@ -185,7 +185,8 @@ void WriteSummary(std::ostream& out, const RunContext& run) {
   WriteHeader(out, run, run.Analysis);
   WriteInterventions(out, run, run.Analysis);
   if (!run.Analysis.Braking.empty()) {
-    out << "\nBraking: " << run.Analysis.Braking.size() << " drops of the limit\n";
+    out << "\nBraking: " << run.Analysis.Braking.size()
+        << (run.Analysis.Braking.size() == 1 ? " drop" : " drops") << " of the limit\n";
     WriteBrakingReport(out, {RunSet{"", &run, {}}});
   }
   WriteStops(out, run, run.Analysis);
@@ -197,66 +198,84 @@ void WriteSummary(std::ostream& out, const RunContext& run) {
 
 namespace {
 
-// The distance and time from the drop to a later moment, or the text for none.
-std::string Span(const BrakingRow& drop, const std::optional<Moment>& to, const char* format,
-                 const char* none) {
-  return to ? fmt::format(fmt::runtime(format), to->PositionM - drop.At.PositionM,
-                          to->TimeS - drop.At.TimeS)
-            : std::string(none);
+// The braking report's figures of one drop in one set, the limit first.
+constexpr const char* DropColumns = "{:>10} {:>8} {:>10} {:>6} {:>10}  {:>18} {:>9}  {:<5} {:>20}";
+
+// From the drop to a later moment: "  179.8 m   7.20 s".
+std::string FromDrop(const BrakingRow& drop, const Moment& to) {
+  return fmt::format("{:7.1f} m {:6.2f} s", to.PositionM - drop.At.PositionM,
+                     to.TimeS - drop.At.TimeS);
+}
+
+std::string DropFigures(const BrakingRow& drop, int32_t emergencyNotch) {
+  const char* const outcome[] = {"", "none", "held: limit changed", "still applied at end"};
+  return fmt::format(
+      fmt::runtime(DropColumns),
+      fmt::format("{:>4}->{:<4}", drop.LimitBeforeKmh, drop.LimitAfterKmh),
+      fmt::format("{:.2f}", drop.At.TimeS), fmt::format("{:.1f}", drop.At.PositionM),
+      fmt::format("{:.1f}", drop.At.SpeedKmh),
+      fmt::format("{:.2f}", drop.InForceToS - drop.At.TimeS),
+      drop.UnderLimit ? FromDrop(drop, *drop.UnderLimit) : "never",
+      fmt::format("{:.1f}", drop.PeakOverKmh),
+      drop.Span != 0 ? NotchName(drop.Notch, emergencyNotch) : "-",
+      drop.Released ? FromDrop(drop, *drop.Released) : outcome[static_cast<int>(drop.Outcome)]);
 }
 
 }  // namespace
 
 // Drops are matched across sets by their order: the same scenario lowers the
 // limit in the same order whatever the options, only the braking differs.
+// Every figure of a row is its own set's.
 void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
-  // One set's columns; a distance and time ("1234.5 m 123.45 s") fill a span.
-  constexpr const char* SetColumns = "| {:>18} {:>6} {:>18} {:<5} ";
-  const std::string setHeads = fmt::format(SetColumns, "to under", "over", "to release", "notch");
+  const std::string heads =
+      fmt::format(fmt::runtime(DropColumns), "limit", "time s", "position m", "km/h", "in force s",
+                  "to under", "over km/h", "notch", "to release");
   size_t rows = 0;
-  std::string names(45, ' '), heads = "      time   position  limit           speed ";
   for (const RunSet& set : sets) {
     rows = std::max(rows, set.Run->Analysis.Braking.size());
-    names += set.Name.empty() ? "" : fmt::format("| {:<{}}", set.Name, setHeads.size() - 2);
-    heads += setHeads;
   }
-  out << (names.size() > 45 ? names + "\n" : "") << heads << "  why\n";
+  if (sets.size() == 1) {
+    const RunContext& run = *sets.front().Run;
+    out << "    #" << heads << "  why\n";
+    for (size_t row = 0; row < rows; ++row) {
+      const BrakingRow& drop = run.Analysis.Braking[row];
+      out << fmt::format("  {:>3}{}  {}\n", row + 1, DropFigures(drop, run.Record.EmergencyNotch),
+                         drop.Why);
+    }
+    return;
+  }
+  out << "Sets compared, each with its own figures:\n";
+  for (size_t k = 0; k < sets.size(); ++k) {
+    const RunAnalysis& analysis = sets[k].Run->Analysis;
+    out << fmt::format(
+        "  set {}  {}: interventions {}, drops {}, run {:.2f} s to {:.1f} m, top "
+        "speed {:.1f} km/h\n",
+        k + 1, sets[k].Name, analysis.Interventions.size(), analysis.Braking.size(),
+        analysis.Last.TimeS, analysis.Last.PositionM, analysis.MaxSpeedKmh);
+  }
+  if (rows == 0) {
+    out << "No drop of the limit in any set.\n";
+    return;
+  }
+  out << "\nBraking: one row per set under each drop of the limit\n        " << heads << "\n";
   for (size_t row = 0; row < rows; ++row) {
-    const BrakingRow* first = &std::find_if(sets.begin(), sets.end(), [&](const RunSet& set) {
-                                 return row < set.Run->Analysis.Braking.size();
-                               })->Run->Analysis.Braking[row];
-    out << fmt::format("{:8.2f} s {:8.1f} m {:4}->{:<4} {:6.1f} km/h ", first->At.TimeS,
-                       first->At.PositionM, first->LimitBeforeKmh, first->LimitAfterKmh,
-                       first->At.SpeedKmh);
+    std::string why;
     for (const RunSet& set : sets) {
-      if (row >= set.Run->Analysis.Braking.size()) {
-        out << "|" << std::string(setHeads.size() - 1, ' ');
+      why = why.empty() && row < set.Run->Analysis.Braking.size()
+                ? set.Run->Analysis.Braking[row].Why
+                : why;
+    }
+    out << fmt::format("drop {}: {}\n", row + 1, why);
+    for (size_t k = 0; k < sets.size(); ++k) {
+      const RunContext& run = *sets[k].Run;
+      out << fmt::format("  set {:<2}", k + 1);
+      if (row >= run.Analysis.Braking.size()) {
+        out << "  no such drop\n";
         continue;
       }
-      const BrakingRow& drop = set.Run->Analysis.Braking[row];
-      out << fmt::format(
-          fmt::runtime(SetColumns),
-          Span(drop, drop.UnderLimit, "{:7.1f} m {:6.2f} s",
-               drop.Overtaken ? "overtaken" : "never"),
-          fmt::format("{:.1f}", drop.PeakOverKmh),
-          Span(drop, drop.Released, "{:7.1f} m {:6.2f} s", drop.Notch > 0 ? "never" : "-"),
-          drop.Notch > 0 ? NotchName(drop.Notch, set.Run->Record.EmergencyNotch) : "-");
-    }
-    out << "  " << first->Why << "\n";
-  }
-}
-
-void WriteBrakingCsv(std::ostream& out, const std::vector<RunSet>& sets) {
-  out << "set,drop,time_s,position_m,why,limit_before_kmh,limit_after_kmh,speed_kmh,under_m,"
-         "under_s,peak_over_kmh,release_m,release_s,notch\n";
-  for (const RunSet& set : sets) {
-    for (size_t i = 0; i < set.Run->Analysis.Braking.size(); ++i) {
-      const BrakingRow& drop = set.Run->Analysis.Braking[i];
-      out << fmt::format("{},{},{:.3f},{:.1f},{},{},{},{:.2f},{},{:.2f},{},{}\n", set.Name, i + 1,
-                         drop.At.TimeS, drop.At.PositionM, drop.Why, drop.LimitBeforeKmh,
-                         drop.LimitAfterKmh, drop.At.SpeedKmh,
-                         Span(drop, drop.UnderLimit, "{:.1f},{:.3f}", ","), drop.PeakOverKmh,
-                         Span(drop, drop.Released, "{:.1f},{:.3f}", ","), drop.Notch);
+      const BrakingRow& drop = run.Analysis.Braking[row];
+      out << DropFigures(drop, run.Record.EmergencyNotch)
+          << (drop.Why != why ? "  " + drop.Why : std::string()) << "\n";
     }
   }
 }

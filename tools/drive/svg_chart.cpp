@@ -145,14 +145,26 @@ void ChooseScales(Chart& chart) {
                        NotchBottom, NotchTop};
 }
 
+// With sets compared, the subtitle says whose the bands, the cab strip and the
+// notches are, and counts each set's interventions.
 void DrawFrame(Chart& chart) {
   const Scenario& s = chart.Run.Setup;
   svg::Element(chart.Out, "rect", {{"width", "100%"}, {"height", "100%"}, {"fill", "white"}});
   svg::Text(chart.Out, PlotLeft, 36, s.Title, 21, "#111827", {{"font-weight", "bold"}});
-  const std::string subtitle = fmt::format(
-      "{} · {} loop at {:g} Hz · {} service notches, {} power notches · {} interventions", s.Name,
-      s.Run.Loop == LoopKind::Closed ? "closed" : "open", s.Run.FrameRateHz, s.Train.ServiceNotches,
-      s.Train.PowerNotches, chart.Run.Analysis.Interventions.size());
+  std::string counts =
+      fmt::format("{} interventions", chart.Sets.front().Run->Analysis.Interventions.size());
+  if (chart.Sets.size() > 1) {
+    counts = "interventions";
+    for (const RunSet& set : chart.Sets) {
+      counts += fmt::format(" {},", set.Run->Analysis.Interventions.size());
+    }
+    counts.back() = ' ';
+    counts += fmt::format("(sets 1 to {}); bands, cab and notches of set 1", chart.Sets.size());
+  }
+  const std::string subtitle =
+      fmt::format("{} · {} loop at {:g} Hz · {} service notches, {} power notches · {}", s.Name,
+                  s.Run.Loop == LoopKind::Closed ? "closed" : "open", s.Run.FrameRateHz,
+                  s.Train.ServiceNotches, s.Train.PowerNotches, counts);
   svg::Text(chart.Out, PlotLeft, 60, subtitle, 13, "#4b5563");
 }
 
@@ -561,7 +573,8 @@ void DrawLegends(Chart& chart) {
   std::vector<Entry> speeds;
   for (size_t k = 0; k < chart.Sets.size(); ++k) {
     const std::string& name = chart.Sets[k].Name;
-    speeds.push_back({{SetColour(k)}, name.empty() ? "speed" : "speed, " + name});
+    speeds.push_back(
+        {{SetColour(k)}, name.empty() ? "speed" : fmt::format("set {}: {}", k + 1, name)});
   }
   speeds.push_back({LimitStroke, "limit"});
   speeds.push_back({UnsupervisedStroke, "limit, not supervised"});
@@ -571,9 +584,10 @@ void DrawLegends(Chart& chart) {
   }
   // The bands' entries follow the speed's, unless compared sets take the room.
   std::vector<Entry>& bands = chart.Sets.size() == 1 ? speeds : notches;
+  const std::string whose = chart.Sets.size() == 1 ? "" : ", set 1";
   bands.insert(chart.Sets.size() == 1 ? bands.end() : bands.begin(),
-               {{{ServiceColour}, "ATC service brake", "0.35"},
-                {{EmergencyColour}, "ATC emergency brake", "0.3"}});
+               {{{ServiceColour}, "ATC service brake" + whose, "0.35"},
+                {{EmergencyColour}, "ATC emergency brake" + whose, "0.3"}});
   const double top = AxisLabelY + 14;
   svg::Rect(chart.Out, PlotLeft, top, PlotRight - PlotLeft, 74,
             {{"rx", 4}, {"fill", "#f9fafb"}, {"stroke", "#e5e7eb"}});

@@ -38,6 +38,11 @@ inline std::string PathText(const std::filesystem::path& path) {
   return {text.begin(), text.end()};
 }
 
+// The path that UTF-8 text (PathText's) names.
+inline std::filesystem::path Utf8Path(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 // A fresh "kelvrin train <process>-<n>" folder in the temp folder (a blank, as
 // common in train folders as it is unwelcome to path code), with `below` under
 // it when given (subfolders, any characters the file system takes), holding a
