@@ -22,13 +22,16 @@ COMPARE_SETS = ["--set", "ATCBrakeNotch=4,UseATS=1", "--set", "ATCBrakeNotch=def
 
 
 def play(drive, scenario, out, extra, report):
-    done = subprocess.run([drive, scenario, "--quiet", "--out", out, *extra],
-                          capture_output=True, text=True)
+    try:
+        done = subprocess.run([drive, scenario, "--quiet", "--out", out, *extra],
+                              capture_output=True, text=True)
+    except OSError as error:
+        report.add(scenario, 0, "(drive)", "a run", str(error))
+        return
     if done.returncode != 0:
         report.add(scenario, 0, "(exit status)", 0, f"{done.returncode}: {done.stderr.strip()}")
-        return False
+        return
     check_figures.check(scenario, out, "--compare" in extra, report)
-    return True
 
 
 def main():

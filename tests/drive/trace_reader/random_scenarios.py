@@ -109,8 +109,13 @@ def scenario(seed):
     out += table("[options]", {"use_120_signal": rnd.random() < 0.3, "use_ats": rnd.random() < 0.3,
                                "atc_brake_notch": notch})
     out += table("[track]", {"gradients": gradients})
-    out += table("[run]", {"frame_rate_hz": rnd.choice([10, 15, 20, 25, 30, 50, 60]),
-                           "duration_s": round(duration, 1)})
+    run = {"frame_rate_hz": rnd.choice([10, 15, 20, 25, 30, 50, 60]),
+           "duration_s": round(duration, 1)}
+    if rnd.random() < 0.1:  # the speed given, so the ATC's brake shows but never slows the train
+        run["loop"] = "open"
+        run["speed_profile"] = [[round(at, 1), rnd.choice([0, rnd.randint(5, 130)])]
+                                for at in [0] + sorted(rnd.uniform(1, duration) for _ in range(8))]
+    out += table("[run]", run)
     start_speed = rnd.choice([0, 0, 0, rnd.randint(10, 60)])
     out += table("[start]", {"speed_kmh": start_speed,
                              "brake": "release" if follow or start_speed else "emergency"})
