@@ -113,8 +113,8 @@ def scenario(seed):
            "duration_s": round(duration, 1)}
     if rnd.random() < 0.1:  # the speed given, so the ATC's brake shows but never slows the train
         run["loop"] = "open"
-        run["speed_profile"] = [[round(at, 1), rnd.choice([0, rnd.randint(5, 130)])]
-                                for at in [0] + sorted(rnd.uniform(1, duration) for _ in range(8))]
+        times = sorted({0} | {round(rnd.uniform(1, duration), 1) for _ in range(8)})
+        run["speed_profile"] = [[at, rnd.choice([0, rnd.randint(5, 130)])] for at in times]
     out += table("[run]", run)
     start_speed = rnd.choice([0, 0, 0, rnd.randint(10, 60)])
     out += table("[start]", {"speed_kmh": start_speed,
