@@ -81,9 +81,7 @@ def read_trace(path, emergency_notch, report):
     for r in rows:
         driver = (r["driver_brake"], r["driver_power"], r["driver_reverser"])
         lamps = r["brake_lamp"] == "1" or r["emergency_lamp"] == "1"
-        handles_differ = (r["brake"], r["power"], r["reverser"]) != driver
-        acting.append(handles_differ or lamps)
-        report.figures["lamp-only frames"] += lamps and not handles_differ
+        acting.append((r["brake"], r["power"], r["reverser"]) != driver or lamps)
         emergency.append(r["emergency_lamp"] == "1" or (
             int(r["brake"]) == emergency_notch and int(r["driver_brake"]) < emergency_notch))
         supervised.append(r["atc_active"] == "1" and r["cut_out"] == "0" and
