@@ -12,7 +12,7 @@ packages=(
   g++-mingw-w64-i686-posix wine32:i386
   valgrind binutils gcovr
   cmark-gfm zip unzip
-  spin bc
+  spin bc python3
 )
 
 sudo_cmd=()
