@@ -196,8 +196,6 @@ def drop_figures(tr, number, drop):
                 fig["release"] = AT_END
             else:
                 fig["release"] = HELD
-                if end is None:  # both are true: it outlasted the limit and the run
-                    yield dict(fig, release=AT_END)
         yield fig
 
 
