@@ -188,13 +188,14 @@ class Progress {
 
 // Puts --ini in place of the scenario's options; false with a message on err.
 bool ReadIniArgument(const std::string& path, PluginOptions& options, std::ostream& err) {
-  const std::string problem = WhyUnreadable(path);
+  std::string bytes;
+  const std::string problem = ReadInputFile(path, bytes);
   if (!problem.empty()) {
     err << "drive: cannot read " << path << ": " << problem << "\n";
     return false;
   }
   options = PluginOptions{};
-  options.IniText = FileBytes(path);
+  options.IniText = std::move(bytes);
   return true;
 }
 
@@ -360,6 +361,11 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (line.Compare && setCount < 2) {
     err << "drive: --compare needs two --set groups or more, e.g. --set ATCBrakeNotch=4 --set "
            "ATCBrakeNotch=default, or two [[variant]] tables in the scenario\n";
+    return ExitBadInput;
+  }
+  if (setCount > MostCompareSets) {
+    err << fmt::format("drive: --compare plays at most {} sets, not {}\n", MostCompareSets,
+                       setCount);
     return ExitBadInput;
   }
   if (!line.Compare && !scenario.Variants.empty()) {

@@ -76,8 +76,8 @@ bool PlainInteger(const std::string& text) {
                      [](unsigned char c) { return std::isdigit(c); });
 }
 
-// The file's lines as the plug-in's reader splits them, each matched against
-// the section and the keys by the reader's own rule.
+// A line as the plug-in's reader splits it, matched against the section and
+// the keys by the reader's own rule.
 struct TextLine {
   IniLineKind Kind = IniLineKind::Key;
   int Number = 0;
@@ -88,28 +88,38 @@ struct TextLine {
   int Key = -1;  // into Keys
 };
 
-std::vector<TextLine> Lines(const std::string& bytes) {
-  std::vector<TextLine> lines;
-  const auto take = [](void* context, const IniLine& line) {
-    TextLine text{
-        line.Kind, line.Number, std::string(line.Name, std::min(line.NameLength, IniNameCharsKept)),
-        line.HasValue, std::string(line.Value != nullptr ? line.Value : "", line.ValueLength)};
-    text.NamesSection = line.Kind == IniLineKind::Section && IniNameIs(line, Section);
-    for (int k = 0; k < 3; ++k) {
-      text.Key = line.Kind == IniLineKind::Key && IniNameIs(line, Keys[k]) ? k : text.Key;
-    }
-    static_cast<std::vector<TextLine>*>(context)->push_back(std::move(text));
-    return true;
-  };
-  SplitIniLines(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), take, &lines);
-  return lines;
+TextLine Take(const IniLine& line) {
+  TextLine text{line.Kind, line.Number,
+                std::string(line.Name, std::min(line.NameLength, IniNameCharsKept)), line.HasValue,
+                std::string(line.Value != nullptr ? line.Value : "", line.ValueLength)};
+  text.NamesSection = line.Kind == IniLineKind::Section && IniNameIs(line, Section);
+  for (int k = 0; k < 3; ++k) {
+    text.Key = line.Kind == IniLineKind::Key && IniNameIs(line, Keys[k]) ? k : text.Key;
+  }
+  return text;
 }
 
-// The line of the first [Settings] section that gives each option.
+// A file of any length is looked at line by line, keeping only what the report
+// needs: the line of the first [Settings] section that gives each option, and
+// the first few lines the plug-in passes over without a word.
+constexpr size_t LineWarningsShown = 20;
+
 struct FileLook {
   bool SectionSeen = false;
-  const TextLine* Found[3] = {};
+  bool InSection = false;
+  std::optional<TextLine> Found[3];
+  std::string NearSection;  // the first header within a few slips of [Settings]
+  std::vector<std::string> Warnings;
+  size_t WarningsLeftOut = 0;
 };
+
+void Warn(FileLook& look, std::string warning) {
+  if (look.Warnings.size() < LineWarningsShown) {
+    look.Warnings.push_back(std::move(warning));
+  } else {
+    ++look.WarningsLeftOut;
+  }
+}
 
 // Plain text saved as UTF-16 without its mark: every other byte is NUL, and
 // the reader, seeing no mark, reads each name only up to the first NUL.
@@ -119,58 +129,65 @@ bool WideWithoutMark(const std::string& bytes) {
          std::count(bytes.begin(), bytes.end(), '\0') * 4 >= std::ssize(bytes);
 }
 
-FileLook LookAt(const std::vector<TextLine>& lines, bool wide, std::vector<std::string>& warnings) {
+bool LookAtLine(void* context, const IniLine& split) {
+  FileLook& look = *static_cast<FileLook*>(context);
+  TextLine line = Take(split);
+  const std::string where = fmt::format("line {}: ", line.Number);
+  if (line.Kind == IniLineKind::Section) {
+    const bool match = line.NamesSection;
+    look.InSection = match && !look.SectionSeen;
+    if (match && look.SectionSeen) {
+      Warn(look, where + "a second [Settings] section: the plug-in reads only the first");
+    }
+    look.SectionSeen = look.SectionSeen || match;
+    if (!match && look.NearSection.empty() && NearMiss(line.Name, Section)) {
+      look.NearSection = fmt::format("{}[{}]", where, line.Name);
+    }
+    return true;
+  }
+  const std::string name = line.Kind == IniLineKind::Unclosed ? "[" + line.Name : line.Name;
+  if (!look.InSection || name.rfind(';', 0) == 0) {
+    return true;
+  }
+  const int known = line.Key;
+  if (known < 0 && name.rfind('#', 0) == 0) {
+    Warn(look, fmt::format("{}'{}' is not an option: only ';' starts a comment", where, name));
+    return true;
+  }
+  if (known < 0) {
+    std::string hint;
+    for (const char* key : Keys) {
+      hint = NearMiss(name, key) ? fmt::format("; did you mean {}?", key) : hint;
+    }
+    Warn(look, where + "'" + name + "' is not an option of the plug-in" +
+                   (hint.empty() ? " (Use120Signal, UseATS, ATCBrakeNotch)" : hint));
+    return true;
+  }
+  if (look.Found[known]) {
+    Warn(look, fmt::format("{}{} again: only the first, on line {}, counts", where, Keys[known],
+                           look.Found[known]->Number));
+    return true;
+  }
+  look.Found[known] = std::move(line);
+  return true;
+}
+
+FileLook LookAt(const std::string& bytes, std::vector<std::string>& warnings) {
   FileLook look;
-  std::vector<std::string> nearSections;
-  bool inSection = false;
-  for (const TextLine& line : lines) {
-    const std::string where = fmt::format("line {}: ", line.Number);
-    if (line.Kind == IniLineKind::Section) {
-      const bool match = line.NamesSection;
-      inSection = match && !look.SectionSeen;
-      if (match && look.SectionSeen) {
-        warnings.push_back(where + "a second [Settings] section: the plug-in reads only the first");
-      }
-      look.SectionSeen = look.SectionSeen || match;
-      if (!match && NearMiss(line.Name, Section)) {
-        nearSections.push_back(fmt::format("{}[{}]", where, line.Name));
-      }
-      continue;
-    }
-    const std::string name = line.Kind == IniLineKind::Unclosed ? "[" + line.Name : line.Name;
-    if (!inSection || name.rfind(';', 0) == 0) {
-      continue;
-    }
-    const int known = line.Key;
-    if (known < 0 && name.rfind('#', 0) == 0) {
-      warnings.push_back(
-          fmt::format("{}'{}' is not an option: only ';' starts a comment", where, name));
-      continue;
-    }
-    if (known < 0) {
-      std::string hint;
-      for (const char* key : Keys) {
-        hint = NearMiss(name, key) ? fmt::format("; did you mean {}?", key) : hint;
-      }
-      warnings.push_back(where + "'" + name + "' is not an option of the plug-in" +
-                         (hint.empty() ? " (Use120Signal, UseATS, ATCBrakeNotch)" : hint));
-      continue;
-    }
-    if (look.Found[known]) {
-      warnings.push_back(fmt::format("{}{} again: only the first, on line {}, counts", where,
-                                     Keys[known], look.Found[known]->Number));
-      continue;
-    }
-    look.Found[known] = &line;
+  SplitIniLines(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), LookAtLine,
+                &look);
+  warnings = std::move(look.Warnings);
+  if (look.WarningsLeftOut > 0) {
+    warnings.push_back(fmt::format("{} more lines like these, not shown", look.WarningsLeftOut));
   }
   if (!look.SectionSeen) {
-    warnings.push_back(wide ? "no [Settings] section: the file looks like UTF-16 without a "
-                              "byte-order mark: save it as ANSI/UTF-8"
-                       : nearSections.empty()
-                           ? "no [Settings] section: every option takes its default"
-                           : "no [Settings] section, but " + nearSections.front() +
-                                 ": the plug-in looks only for [Settings], so every option "
-                                 "takes its default");
+    warnings.push_back(
+        WideWithoutMark(bytes)     ? "no [Settings] section: the file looks like UTF-16 without a "
+                                     "byte-order mark: save it as ANSI/UTF-8"
+        : look.NearSection.empty() ? "no [Settings] section: every option takes its default"
+                                   : "no [Settings] section, but " + look.NearSection +
+                                         ": the plug-in looks only for [Settings], so every option "
+                                         "takes its default");
   }
   return look;
 }
@@ -189,23 +206,22 @@ IniReport Defaults(int32_t serviceNotches, const std::string& why) {
 IniReport NoIniFile(int32_t serviceNotches) { return Defaults(serviceNotches, "no KELVRIN.ini"); }
 
 IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
-  const std::string problem = WhyUnreadable(path);
+  std::string bytes;
+  const std::string problem = ReadInputFile(path, bytes);
   if (!problem.empty()) {
     IniReport report = Defaults(serviceNotches, "file unreadable");
     report.Problem = problem;
     return report;
   }
-  const std::string bytes = FileBytes(path);
   IniReport report = Defaults(serviceNotches, "");
-  const std::vector<TextLine> lines = Lines(bytes);  // the look points into them
-  const FileLook look = LookAt(lines, WideWithoutMark(bytes), report.Warnings);
+  const FileLook look = LookAt(bytes, report.Warnings);
   const int32_t emergency = EmergencyNotchFor(serviceNotches);
   const int32_t defaultNotch = NotchAbove(emergency);
   for (int k = 0; k < 3; ++k) {
     OptionAsRead& option = report.Options[k];
     const int32_t low = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::min());
     const int32_t high = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::max());
-    const TextLine* found = look.Found[k];
+    const std::optional<TextLine>& found = look.Found[k];
     const std::string line = found ? fmt::format(", line {}", found->Number) : "";
     if (low != high) {
       // The reader gave its default: nothing usable in the file.
