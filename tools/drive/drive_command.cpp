@@ -199,28 +199,6 @@ bool ReadIniArgument(const std::string& path, PluginOptions& options, std::ostre
   return true;
 }
 
-// Puts KEY=VALUE settings over the options; false with a message on err.
-bool ApplySettings(const std::vector<std::string>& settings, PluginOptions& options,
-                   std::ostream& err) {
-  for (const std::string& setting : settings) {
-    const size_t equals = setting.find('=');
-    const char* key = PluginOptionKey(setting.substr(0, equals));
-    if (equals == std::string::npos || key == nullptr) {
-      err << fmt::format("drive: --set {}: expected KEY=VALUE with KEY one of {}, {}, {}\n",
-                         setting, IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch);
-      return false;
-    }
-    options.Overrides.emplace_back(key, setting.substr(equals + 1));
-  }
-  const std::string& text = options.IniText ? *options.IniText : std::string();
-  if (!options.Overrides.empty() &&
-      (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0)) {
-    err << "drive: --set cannot edit a UTF-16 KELVRIN.ini; save it as ANSI or UTF-8\n";
-    return false;
-  }
-  return true;
-}
-
 // Writes the file at path with write(file, args...); false with a message on err.
 template <typename Writer, typename... Args>
 bool WriteFile(const fs::path& path, std::ostream& err, Writer write, const Args&... args) {
@@ -389,12 +367,6 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     if (variants) {
       set.Variant = &scenario.Variants[k];
       set.Name = set.Variant->Name;
-      PluginOptions& options = set.Setup.Options;
-      const PluginOptions& own = set.Variant->Options;
-      if (own.IniText) {
-        options = own;
-      }
-      options.Overrides.insert(options.Overrides.end(), own.Overrides.begin(), own.Overrides.end());
     } else if (line.Compare) {
       set.Name = line.Settings[k];
       std::istringstream group(set.Name);
@@ -405,7 +377,10 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     if (line.Compare) {
       set.Dir /= FolderName(set.Name);
     }
-    if (!ApplySettings(settings, set.Setup.Options, err)) {
+    const std::string problem =
+        ComposeSetOptions(scenario.Options, set.Variant, settings, set.Setup.Options);
+    if (!problem.empty()) {
+      err << "drive: " << problem << "\n";
       return ExitBadInput;
     }
     runs.push_back(std::move(set));
