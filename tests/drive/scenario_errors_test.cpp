@@ -193,6 +193,23 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
        "line 21: 'x' is not|!line 22: 'x'|5 more lines like these, not shown"},
       {{scenario, "--set", "UseATC=1"}, "", ExitBadInput, "--set UseATC=1: expected KEY=VALUE"},
       {{scenario, "--from=9", "--to=9"}, "", ExitBadInput, "--from must be less than --to"},
+      // A window without a frame of the run is refused, before the run where its time tells.
+      {{scenario, "--from", "99999", "--plugin", KELVRIN_LIBRARY},
+       "",
+       ExitBadInput,
+       "the chart's window (--from 99999) holds no frame of the run, which spans 0.00 to 120.00 s"},
+      {{scenario, "--axis=distance", "--from=5", "--plugin", KELVRIN_LIBRARY, "--out",
+        folder.string()},
+       "",
+       ExitBadInput,
+       "(--from 5) holds no frame of the run, which spans 0.00 to 0.00 m"},
+      // A notch beyond the train's is named.
+      {{"FILE", "--plugin", KELVRIN_LIBRARY, "--out", (folder / "notch").string(), "--set",
+        "ATCBrakeNotch=10000000"},
+       runs + "time_s = 0\nsignal = 30\n",
+       ExitOk,
+       "drive: warning: the plug-in handed back brake notch 10000000 (EB+9999991) at|  the plug-in "
+       "handed back"},
       {{scenario, "--compare", "--set", "ATCBrakeNotch=4,UseATS=1", "--set", "ATCBrakeNotch=2",
         "--out", (folder / "sets").string(), "--plugin", KELVRIN_LIBRARY},
        "",
@@ -235,6 +252,9 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
     EXPECT_EQ(RunDriveCommand(args, printed, printed), c.Status);
     ExpectParts(printed.str(), c.Expected);
   }
+  // A notch a million times the train's is drawn at the edge of a chart of the usual size.
+  ExpectParts(Read(folder / "notch" / "chart.svg"), "beyond the train's, drawn at the edge");
+  EXPECT_LT(std::filesystem::file_size(folder / "notch" / "chart.svg"), 1u << 20);
   // The last run's files: the causes in the trace, 10 rows a simulated second, the chart.
   const std::string trace = Read(folder / "rollback" / "trace.csv");
   EXPECT_LT(trace.find(",intervention,cause,mode,"), trace.find('\n'));  // in the header

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "cab_run.h"
 #include "host_loop.h"
 #include "ini_check.h"
+#include "notch_scale.h"
 #include "plugin_library.h"
 #include "published_numbers.h"
 #include "reports.h"
@@ -213,6 +215,22 @@ bool WriteFile(const fs::path& path, std::ostream& err, Writer write, const Args
   return true;
 }
 
+// The message for a chart window that holds no frame of a run spanning low
+// to high on the axis.
+std::string WindowMissesRun(const ChartWindow& window, ChartAxis axis, double low, double high) {
+  std::string asked;
+  if (window.From) {
+    asked = fmt::format("--from {:g}", *window.From);
+  }
+  if (window.To) {
+    asked += fmt::format("{}--to {:g}", asked.empty() ? "" : " ", *window.To);
+  }
+  return fmt::format(
+      "drive: the chart's window ({}) holds no frame of the run, which spans {:.2f} "
+      "to {:.2f} {}\n",
+      asked, low, high, axis == ChartAxis::Time ? "s" : "m");
+}
+
 // One option set's run and what came of it; a plain run is one set.
 struct SetRun {
   std::string Name;  // the --set group or the variant under --compare, else empty
@@ -223,7 +241,9 @@ struct SetRun {
   RunAnalysis Analysis;
   std::string OptionsFrom;
   std::vector<std::string> OptionLines;
-  std::vector<FrameRecord> Frames;
+  std::vector<FrameRecord> Frames;  // the chart's, within its window
+  double SpanLow = 0.0;             // the run's frames on the chart's axis
+  double SpanHigh = 0.0;
 };
 
 // Plays the run with the trace written as it goes; returns an exit status,
@@ -255,6 +275,8 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
   RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
   TraceWriter trace(traceFile, scenario, line.TraceRateHz);
   ChartFrames chartFrames;
+  const NotchScale scale = ScaleOf(scenario.Train);
+  OffScaleNotches offScale;
   if (!CabBeginRun(cab, err)) {
     UnloadPlugin(plugin);
     return ExitBadInput;
@@ -266,7 +288,13 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
         [&](const FrameRecord& row, const RunRecord& sofar) {
           analyser.Add(row, sofar);
           trace.Add(row, sofar, analyser.CurrentCause());
-          chartFrames.Add(row);
+          const double at = AxisValue(scenario.Run.Axis, row);
+          set.SpanLow = row.Frame == 0 ? at : std::min(set.SpanLow, at);
+          set.SpanHigh = row.Frame == 0 ? at : std::max(set.SpanHigh, at);
+          if (InWindow(line.Window, scenario.Run.Axis, row)) {
+            chartFrames.Add(row);
+          }
+          NoteOffScale(scale, row, offScale);
           progress.Frame(row);
           CabFrame(cab, row, sofar, analyser.CurrentCause());
         },
@@ -276,6 +304,11 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
   UnloadPlugin(plugin);
   traceFile.close();
   set.Analysis = analyser.Finish(set.Record);
+  const std::string offScaleWarning =
+      OffScaleWarning(scale, offScale, EmergencyNotchOf(scenario.Train));
+  if (!offScaleWarning.empty()) {
+    set.Analysis.Warnings.push_back(offScaleWarning);
+  }
   for (size_t i = 0; i < options.Warnings.size(); ++i) {
     set.Analysis.Warnings.insert(set.Analysis.Warnings.begin() + static_cast<std::ptrdiff_t>(i),
                                  "KELVRIN.ini: " + options.Warnings[i]);
@@ -346,6 +379,14 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
                        setCount);
     return ExitBadInput;
   }
+  // No frame of a run comes after its duration: a window beyond it is known now.
+  const double lastS = std::ceil(scenario.Run.DurationS * scenario.Run.FrameRateHz - 1e-9) /
+                       scenario.Run.FrameRateHz;
+  if (scenario.Run.Axis == ChartAxis::Time &&
+      (line.Window.From.value_or(0.0) > lastS || line.Window.To.value_or(0.0) < 0.0)) {
+    err << WindowMissesRun(line.Window, scenario.Run.Axis, 0.0, lastS);
+    return ExitBadInput;
+  }
   if (!line.Compare && !scenario.Variants.empty()) {
     err << fmt::format(
         "drive: note: the scenario's {} [[variant]] tables run only under --compare; "
@@ -410,6 +451,13 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   written = (!cab.Session || WriteFile(session, err, WriteCabRecording, runs.front().Setup,
                                        runs.front().Record, line.ScenarioPath)) &&
             written;
+  const bool windowed = line.Window.From || line.Window.To;
+  if (windowed &&
+      std::all_of(runs.begin(), runs.end(), [](const SetRun& set) { return set.Frames.empty(); })) {
+    err << WindowMissesRun(line.Window, scenario.Run.Axis, runs.front().SpanLow,
+                           runs.front().SpanHigh);
+    return ExitBadInput;
+  }
   std::vector<RunContext> contexts;
   contexts.reserve(runs.size());
   std::vector<RunSet> sets;

@@ -61,8 +61,15 @@ struct ChartWindow {
   std::optional<double> To;
 };
 
+// Where a frame lies on the chart's axis: its time or its position.
+double AxisValue(ChartAxis axis, const FrameRecord& row);
+
+// Whether the chart's window holds the frame.
+bool InWindow(const ChartWindow& window, ChartAxis axis, const FrameRecord& row);
+
 // The first set is drawn in full; every further set adds its speed, in a
-// colour and with a legend entry of its own.
+// colour and with a legend entry of its own. The sets' frames are the chart's
+// choice among those within the window (the run's, for no window).
 void WriteSvgChart(std::ostream& out, const std::vector<RunSet>& sets, ChartAxis axis,
                    const ChartWindow& window);
 
