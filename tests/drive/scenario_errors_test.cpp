@@ -203,7 +203,12 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
        "",
        ExitBadInput,
        "(--from 5) holds no frame of the run, which spans 0.00 to 0.00 m"},
-      // A notch beyond the train's is named.
+      // A trace of gigabytes is warned about before the run; a notch beyond the train's named.
+      {{"FILE", "--plugin", notLibrary},
+       Train + "[run]\nduration_s = 86400\nframe_rate_hz = 1000\n",
+       ExitPluginFailed,
+       "warning: trace.csv will be about 8.6 GB (86400001 rows|--trace-rate 100 keeps it to about "
+       "0.86 GB"},
       {{"FILE", "--plugin", KELVRIN_LIBRARY, "--out", (folder / "notch").string(), "--set",
         "ATCBrakeNotch=10000000"},
        runs + "time_s = 0\nsignal = 30\n",

@@ -244,6 +244,7 @@ struct SetRun {
   std::vector<FrameRecord> Frames;  // the chart's, within its window
   double SpanLow = 0.0;             // the run's frames on the chart's axis
   double SpanHigh = 0.0;
+  size_t WarnedAtStart = 0;  // leading warnings already on stderr before the run
 };
 
 // Plays the run with the trace written as it goes; returns an exit status,
@@ -426,6 +427,10 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     }
     runs.push_back(std::move(set));
   }
+  const std::string sizeWarning = TraceSizeWarning(scenario, line.TraceRateHz);
+  if (!sizeWarning.empty()) {
+    err << "drive: warning: " << (line.Compare ? "each set's " : "") << sizeWarning << "\n";
+  }
   if (line.PluginPath.empty()) {
     line.PluginPath = DefaultPluginPath();
     if (line.PluginPath.empty()) {
@@ -444,6 +449,10 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
       return outcome;
     }
     written = written && outcome == ExitOk;
+    if (!sizeWarning.empty()) {
+      set.Analysis.Warnings.insert(set.Analysis.Warnings.begin(), sizeWarning);
+      set.WarnedAtStart = 1;
+    }
   }
 
   // The session is kept whatever became of the other files.
@@ -473,8 +482,14 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     written = written && WriteFile(dir / "summary.txt", err, WriteSummary, contexts[k]) &&
               WriteFile(dir / "braking.csv", err, WriteBrakingCsv, own) &&
               WriteFile(dir / "chart.svg", err, WriteSvgChart, own, axis, line.Window);
-    for (const std::string& warning : runs[k].Analysis.Warnings) {
-      err << "drive: warning: " << (line.Compare ? runs[k].Name + ": " : "") << warning << "\n";
+    const std::vector<std::string>& warnings = runs[k].Analysis.Warnings;
+    const std::string whose = line.Compare ? runs[k].Name + ": " : "";
+    for (size_t w = runs[k].WarnedAtStart; w < warnings.size() && w < WarningsShown; ++w) {
+      err << "drive: warning: " << whose << warnings[w] << "\n";
+    }
+    if (warnings.size() > WarningsShown) {
+      err << "drive: warning: " << whose << warnings.size() - WarningsShown
+          << " more warnings, not shown\n";
     }
   }
   if (line.Compare) {

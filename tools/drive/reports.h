@@ -27,6 +27,14 @@ struct RunContext {
 
 void WriteSummary(std::ostream& out, const RunContext& run);
 
+// The summary and stderr show the first warnings of a run, and how many more.
+inline constexpr size_t WarningsShown = 50;
+
+// A warning, said before the run, when the trace would pass a gigabyte: its
+// size as estimated from the scenario and a --trace-rate that keeps it under;
+// empty when it stays under.
+std::string TraceSizeWarning(const Scenario& setup, double rowsPerSecond);
+
 // Writes the trace's rows as the frames come: every frame, or rowsPerSecond
 // rows per simulated second (the events of the frames left out go into the
 // next row written).

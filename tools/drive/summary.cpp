@@ -12,6 +12,7 @@ namespace {
 
 constexpr size_t CabLinesShown = 24;
 constexpr size_t InterventionLinesShown = 16;
+constexpr size_t EventLinesShown = 100;
 
 void WriteMore(std::ostream& out, size_t total, size_t shown) {
   if (total > shown) {
@@ -117,7 +118,8 @@ void WriteEvents(std::ostream& out, const RunContext& run) {
   const Scenario& s = run.Setup;
   out << "\nEvents: " << s.Events.size() - run.Analysis.NeverFired.size() << " of "
       << s.Events.size() << " fired\n";
-  for (size_t i = 0; i < run.Record.Fired.size(); ++i) {
+  const size_t shown = std::min(run.Record.Fired.size(), EventLinesShown);
+  for (size_t i = 0; i < shown; ++i) {
     const FiredEvent& fired = run.Record.Fired[i];
     const ScenarioEvent& event = s.Events[fired.EventIndex];
     out << fmt::format("  {:8.2f} s {:8.1f} m {:6.1f} km/h  ", fired.TimeS, fired.PositionM,
@@ -131,9 +133,15 @@ void WriteEvents(std::ostream& out, const RunContext& run) {
     }
     out << "\n";
   }
-  for (const size_t i : run.Analysis.NeverFired) {
-    out << "  never fired (line " << s.Events[i].Line << ", " << DescribeTrigger(s.Events[i].When)
-        << "): " << DescribeActions(s.Events[i].Actions) << "\n";
+  WriteMore(out, run.Record.Fired.size(), shown);
+  const std::vector<size_t>& never = run.Analysis.NeverFired;
+  for (size_t k = 0; k < never.size() && k < EventLinesShown; ++k) {
+    const ScenarioEvent& event = s.Events[never[k]];
+    out << "  never fired (line " << event.Line << ", " << DescribeTrigger(event.When)
+        << "): " << DescribeActions(event.Actions) << "\n";
+  }
+  if (never.size() > EventLinesShown) {
+    out << "  ... " << never.size() - EventLinesShown << " more never fired\n";
   }
 }
 
@@ -174,8 +182,11 @@ void WriteSounds(std::ostream& out, const RunAnalysis& analysis) {
 
 void WriteWarnings(std::ostream& out, const RunAnalysis& analysis) {
   out << "\nWarnings: " << analysis.Warnings.size() << "\n";
-  for (const std::string& warning : analysis.Warnings) {
-    out << "  " << warning << "\n";
+  for (size_t i = 0; i < analysis.Warnings.size() && i < WarningsShown; ++i) {
+    out << "  " << analysis.Warnings[i] << "\n";
+  }
+  if (analysis.Warnings.size() > WarningsShown) {
+    out << "  ... " << analysis.Warnings.size() - WarningsShown << " more\n";
   }
 }
 
