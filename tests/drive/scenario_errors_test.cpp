@@ -109,6 +109,9 @@ TEST(DriveScenario, MalformedScenarioGivesOneMessageWithItsFileAndLine) {
       {Train + Times(9, "[[variant]]\n"), 12, "at most 8 [[variant]] tables"},
       {Train + "[[variant]]\nname = \"" + Times(121, "x") + "\"\n", 5,
        "'name' must be at most 120 characters"},
+      // One line, whatever the file quotes; the characters toml++ is handed moved take none.
+      {Train + "[[variant]]\nuse_ats = tr\n", 5, "expected 'true', saw 'tr\\x0A'"},
+      {Train + "title = \"\U000F00E9\"\n", 4, "from U+F0000 to U+FFFFF (private use)"},
   };
   for (const auto& bad : cases) {
     SCOPED_TRACE(bad.Text);
@@ -177,13 +180,15 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
       {check6, "[Settings]\n# on\nUse120Signal=2147483648\nATCBrakeNotch=0", 1,
        "-2147483648 (on)  from the file|0 (off)           default: key missing|only ';'|"
        "8                 default: value out of range|is outside 1 to 8|low 32 bits and reads -2"},
-      // --set replaces its key in the file's first [Settings] section, or leaves it out.
-      {{scenario, "--out", folder.string(), "--ini", "FILE", "--set", "atcbrakenotch=4", "--set",
-        "UseATS=default", "--plugin", KELVRIN_LIBRARY},
+      // --set replaces its key in the file's first [Settings] section, or leaves it out; of a
+      // key set twice, the last counts.
+      {{scenario, "--out", folder.string(), "--ini", "FILE", "--set", "ATCBrakeNotch=3", "--set",
+        "atcbrakenotch=4", "--set", "UseATS=default", "--plugin", KELVRIN_LIBRARY},
        "[Settings]\nUseATS=1\nATCBrakeNotch=2\n",
        ExitOk,
        "from " + file +
-           ", --set ATCBrakeNotch=4|UseATS         0 (off)   default: key missing|"
+           ", --set ATCBrakeNotch=3, --set ATCBrakeNotch=4, --set UseATS=default)|"
+           "UseATS         0 (off)   default: key missing|"
            "ATCBrakeNotch  4         from the file, line 2"},
       {{"FILE"},
        std::string(5 << 20, '#'),
@@ -192,6 +197,15 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
       {check, "[Settings]\n" + Times(25, "x=1\n"), 1,
        "line 21: 'x' is not|!line 22: 'x'|5 more lines like these, not shown"},
       {{scenario, "--set", "UseATC=1"}, "", ExitBadInput, "--set UseATC=1: expected KEY=VALUE"},
+      {{scenario, "--set", "UseATS=1\n[Other]"},
+       "",
+       ExitBadInput,
+       "UseATS: the value holds a line break"},
+      {check, "[Settings]\nATCBrakeNotch=0xFFFFFFFF\n", 1,
+       "10        default: value out of range, '0xFFFFFFFF' reads as -1, line 2"},
+      // toml++ reaches an unreachable point for an é after a line-ending backslash, unless moved.
+      {run, "title = \"\"\"one \\\n  \u00e9t\u00e9\"\"\"\n" + runs + "time_s = 0\nsignal = 30\n",
+       ExitOk, "one \u00e9t\u00e9\n"},
       {{scenario, "--from=9", "--to=9"}, "", ExitBadInput, "--from must be less than --to"},
       // A window without a frame of the run is refused, before the run where its time tells.
       {{scenario, "--from", "99999", "--plugin", KELVRIN_LIBRARY},

@@ -259,9 +259,9 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
         option.Value = AtcBrakeNotchInUse(low, emergency);
         option.FromFile = false;
         option.Source =
-            !plain  ? option.Source
-            : wraps ? fmt::format("default: value out of range, {}{}", readAs, line)
-                    : fmt::format("default: value out of range, {} is below 1{}", low, line);
+            !plain && low == 0 ? option.Source
+            : !plain || wraps  ? fmt::format("default: value out of range, {}{}", readAs, line)
+                               : fmt::format("default: value out of range, {} is below 1{}", low, line);
         warning += fmt::format("the plug-in uses the default, {}", defaultNotch);
       } else {
         warning +=

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -36,6 +37,10 @@ std::string ComposeSetOptions(const PluginOptions& base, const ScenarioVariant* 
     if (equals == std::string::npos || key == nullptr) {
       return fmt::format("--set {}: expected KEY=VALUE with KEY one of {}, {}, {}", setting,
                          IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch);
+    }
+    // The value goes into one line of the file: a line break would add lines of its own.
+    if (setting.find_first_of("\r\n", equals) != std::string::npos) {
+      return fmt::format("--set {}: the value holds a line break", key);
     }
     options.Overrides.emplace_back(key, setting.substr(equals + 1));
   }
@@ -103,9 +108,14 @@ std::string ComposeIniText(const PluginOptions& options) {
   places.Options = &options;
   SplitIniLines(reinterpret_cast<const unsigned char*>(base.data()), base.size(),
                 FindOverridePlaces, &places);
+  // Of a key set twice the last edit counts, as on any command line.
   std::string set;
-  for (const auto& [key, value] : options.Overrides) {
-    set += value == "default" ? "" : fmt::format("{}={}\n", key, value);
+  const auto& edits = options.Overrides;
+  for (auto edit = edits.begin(); edit != edits.end(); ++edit) {
+    const bool later = std::any_of(edit + 1, edits.end(),
+                                   [&](const auto& other) { return other.first == edit->first; });
+    set += later || edit->second == "default" ? ""
+                                              : fmt::format("{}={}\n", edit->first, edit->second);
   }
   if (!places.Settings) {
     const bool ended = base.empty() || base.back() == '\n' || base.back() == '\r';

@@ -20,6 +20,7 @@
 
 #include "published_numbers.h"
 #include "scenario_parser.h"
+#include "toml_characters.h"
 
 namespace drive {
 namespace {
@@ -183,7 +184,7 @@ std::string Text(const toml::node& node, std::string_view name) {
   if (!node.is_string()) {
     Fail(node, fmt::format("'{}' must be a string, not {}", name, KindOf(node)));
   }
-  return node.as_string()->get();
+  return MoveBack(node.as_string()->get());
 }
 
 // A name or label, which goes into the trace and the chart each time it shows.
@@ -662,17 +663,42 @@ Scenario ReadScenario(const toml::table& root, const std::string& fileName) {
   return scenario;
 }
 
+// A message quotes what the file holds, a key or a word, line ends and all:
+// they are written as escapes, so that the message stays one line.
+std::string OneLine(const std::string& message) {
+  std::string line;
+  for (const char c : MoveBack(message)) {
+    const auto u = static_cast<unsigned char>(c);
+    line += u < 0x20 || u == 0x7F ? fmt::format("\\x{:02X}", u) : std::string(1, c);
+  }
+  return line;
+}
+
 }  // namespace
 
 ParsedScenario ParseScenarioText(std::string_view text, const std::string& fileName) {
   ParsedScenario parsed;
   parsed.Error.File = fileName;
-  toml::parse_result document = toml::parse(text, fileName);
+  if (const std::optional<size_t> at = MovedPlaneCharacter(text)) {
+    const size_t lineStart = text.rfind('\n', *at) + 1;  // 0 on the first line
+    parsed.Error.Line = static_cast<int>(std::count(text.begin(), text.begin() + *at, '\n')) + 1;
+    parsed.Error.Column =
+        static_cast<int>(std::count_if(
+            text.begin() + lineStart, text.begin() + *at,
+            [](char c) { return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U; })) +
+        1;
+    parsed.Error.Message =
+        "a character from U+F0000 to U+FFFFF (private use): the scenario "
+        "reader takes none";
+    return parsed;
+  }
+  const std::string moved = MoveForToml(text);
+  toml::parse_result document = toml::parse(moved, fileName);
   if (!document) {
     const toml::parse_error& error = document.error();
     parsed.Error.Line = static_cast<int>(error.source().begin.line);
     parsed.Error.Column = static_cast<int>(error.source().begin.column);
-    parsed.Error.Message = "not valid TOML: " + std::string(error.description());
+    parsed.Error.Message = OneLine("not valid TOML: " + std::string(error.description()));
     return parsed;
   }
   try {
@@ -680,7 +706,7 @@ ParsedScenario ParseScenarioText(std::string_view text, const std::string& fileN
   } catch (const Fault& fault) {
     parsed.Error.Line = fault.Line;
     parsed.Error.Column = fault.Column;
-    parsed.Error.Message = fault.Message;
+    parsed.Error.Message = OneLine(fault.Message);
   }
   return parsed;
 }
