@@ -9,7 +9,10 @@
 // last edit of it says, "default" leaving the plug-in's default, and
 // otherwise what the base gives: the --ini file or the variant's or the
 // scenario's ini as they are, or the scenario's typed keys. With no edits the
-// base is written byte for byte.
+// base is written byte for byte, and with them it is the base with the
+// edited lines taken out of its first [Settings] section and the edits put
+// in, nothing else.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -78,6 +81,62 @@ std::optional<int32_t> Typed(const PluginOptions& options, int k) {
   return flag ? std::optional<int32_t>(*flag ? 1 : 0) : std::nullopt;
 }
 
+// The composition as the README gives it, on the base's lines as the reader
+// numbers them (CR, LF and CR LF each end one): the edited keys' lines of the
+// first [Settings] section go and the edits stand right below its header (the
+// last of each key, none for "default"), or a [Settings] section with them is
+// added at the end.
+std::string Composed(const std::string& base,
+                     const std::vector<std::pair<std::string, std::string>>& edits) {
+  std::string set;
+  for (size_t i = 0; i < edits.size(); ++i) {
+    bool later = false;
+    for (size_t j = i + 1; j < edits.size(); ++j) {
+      later = later || edits[j].first == edits[i].first;
+    }
+    set +=
+        later || edits[i].second == "default" ? "" : edits[i].first + "=" + edits[i].second + "\n";
+  }
+  if (edits.empty()) {
+    return base;
+  }
+  std::string out;
+  enum { Before, Inside, After } where = Before;
+  const size_t mark = base.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  for (size_t begin = 0; begin < base.size();) {
+    size_t end = std::min(base.find_first_of("\r\n", begin), base.size());
+    const std::string line = ProfileModel::Trim(std::string_view(base).substr(
+        begin == 0 ? mark : begin, end - (begin == 0 ? mark : begin)));
+    end += end < base.size() ? (base.compare(end, 2, "\r\n") == 0 ? 2 : 1) : 0;
+    const std::string whole = base.substr(begin, end - begin);
+    begin = end;
+    const size_t close = line.rfind(']');
+    if (line.starts_with('[') && close != std::string::npos && close > 0) {
+      const bool settings =
+          ProfileModel::Name(line.substr(1, close - 1)) == ProfileModel::Name(IniSection);
+      const bool first = settings && where == Before;
+      where = first ? Inside : where == Inside ? After : where;
+      out += whole;
+      if (first) {
+        const bool ended = whole.ends_with('\n') || whole.ends_with('\r');
+        out += (ended ? "" : "\n") + set;
+      }
+      continue;
+    }
+    bool edited = false;
+    for (const auto& [key, value] : edits) {
+      edited =
+          edited || ProfileModel::Name(line.substr(0, line.find('='))) == ProfileModel::Name(key);
+    }
+    out += where == Inside && edited ? "" : whole;
+  }
+  if (where != Before) {
+    return out;
+  }
+  const bool ended = base.empty() || base.ends_with('\n') || base.ends_with('\r');
+  return base + (ended ? "" : "\n") + "[" + IniSection + "]\n" + set;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -103,6 +162,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   const std::string text = ComposeIniText(options);
+  PluginOptions unedited = options;
+  unedited.Overrides.clear();
+  EXPECT(text == Composed(ComposeIniText(unedited), options.Overrides));
   // The base the edits go over: the variant's ini replaces the one before.
   const PluginOptions& under = variant && variant->Options.IniText ? variant->Options : base;
   if (options.Overrides.empty() && under.IniText) {

@@ -180,11 +180,11 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
       {check6, "[Settings]\n# on\nUse120Signal=2147483648\nATCBrakeNotch=0", 1,
        "-2147483648 (on)  from the file|0 (off)           default: key missing|only ';'|"
        "8                 default: value out of range|is outside 1 to 8|low 32 bits and reads -2"},
-      // --set replaces its key in the file's first [Settings] section, or leaves it out; of a
-      // key set twice, the last counts.
+      // --set replaces its key in the file's first [Settings] section (which a '[' line
+      // without ']' does not end), or leaves it out; of a key set twice, the last counts.
       {{scenario, "--out", folder.string(), "--ini", "FILE", "--set", "ATCBrakeNotch=3", "--set",
         "atcbrakenotch=4", "--set", "UseATS=default", "--plugin", KELVRIN_LIBRARY},
-       "[Settings]\nUseATS=1\nATCBrakeNotch=2\n",
+       "[Settings]\n[note\nUseATS=1\nATCBrakeNotch=2\n",
        ExitOk,
        "from " + file +
            ", --set ATCBrakeNotch=3, --set ATCBrakeNotch=4, --set UseATS=default)|"

@@ -77,11 +77,12 @@ struct OverridePlaces {
   std::vector<IniLine> Replaced;
 };
 
+// A '[' line without its ']' names no section: to the reader it is a key line
+// like any other, and the section goes on past it.
 bool FindOverridePlaces(void* context, const IniLine& line) {
   OverridePlaces& places = *static_cast<OverridePlaces*>(context);
-  if (line.Kind != IniLineKind::Key) {
-    const bool settings = line.Kind == IniLineKind::Section && IniNameIs(line, IniSection);
-    if (settings && !places.Settings) {
+  if (line.Kind == IniLineKind::Section) {
+    if (IniNameIs(line, IniSection) && !places.Settings) {
       places.Settings = line;
       places.InSettings = true;
       return true;
@@ -89,10 +90,11 @@ bool FindOverridePlaces(void* context, const IniLine& line) {
     places.InSettings = false;
     return !places.Settings;
   }
-  for (const auto& [key, value] : places.Options->Overrides) {
-    if (places.InSettings && IniNameIs(line, key.c_str())) {
-      places.Replaced.push_back(line);
-    }
+  const auto& edits = places.Options->Overrides;
+  if (line.Kind == IniLineKind::Key && places.InSettings &&
+      std::any_of(edits.begin(), edits.end(),
+                  [&](const auto& edit) { return IniNameIs(line, edit.first.c_str()); })) {
+    places.Replaced.push_back(line);
   }
   return true;
 }
@@ -114,8 +116,8 @@ std::string ComposeIniText(const PluginOptions& options) {
   for (auto edit = edits.begin(); edit != edits.end(); ++edit) {
     const bool later = std::any_of(edit + 1, edits.end(),
                                    [&](const auto& other) { return other.first == edit->first; });
-    set += later || edit->second == "default" ? ""
-                                              : fmt::format("{}={}\n", edit->first, edit->second);
+    set +=
+        later || edit->second == "default" ? "" : fmt::format("{}={}\n", edit->first, edit->second);
   }
   if (!places.Settings) {
     const bool ended = base.empty() || base.back() == '\n' || base.back() == '\r';
