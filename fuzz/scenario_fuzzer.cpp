@@ -88,7 +88,7 @@ void CheckLimits(const Scenario& s) {
   size_t firings = 0;
   for (const ScenarioEvent& event : s.Events) {
     CheckTrigger(event.When);
-    EXPECT(In(event.Repeats, 0, 100000));
+    EXPECT(In(event.Repeats, 0, 99999));
     EXPECT(event.Repeats == 0 || (event.RepeatEvery > 0.0 &&
                                   event.RepeatEvery <= (event.RepeatByDistance ? Position : Day)));
     firings += 1 + static_cast<size_t>(event.Repeats);
@@ -105,7 +105,7 @@ void CheckLimits(const Scenario& s) {
     (void)DescribeTrigger(event.When);
     (void)DescribeActions(a);
   }
-  EXPECT(firings <= 200000);
+  EXPECT(firings <= 100000);
   EXPECT(s.Variants.size() <= 8);
   for (size_t i = 0; i < s.Variants.size(); ++i) {
     EXPECT(!s.Variants[i].Name.empty() && Characters(s.Variants[i].Name) <= ShortText);

@@ -484,12 +484,12 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
               WriteFile(dir / "chart.svg", err, WriteSvgChart, own, axis, line.Window);
     const std::vector<std::string>& warnings = runs[k].Analysis.Warnings;
     const std::string whose = line.Compare ? runs[k].Name + ": " : "";
-    for (size_t w = runs[k].WarnedAtStart; w < warnings.size() && w < WarningsShown; ++w) {
+    const size_t shown = std::min(warnings.size(), WarningsKept);
+    for (size_t w = runs[k].WarnedAtStart; w < shown; ++w) {
       err << "drive: warning: " << whose << warnings[w] << "\n";
     }
-    if (warnings.size() > WarningsShown) {
-      err << "drive: warning: " << whose << warnings.size() - WarningsShown
-          << " more warnings, not shown\n";
+    if (const size_t more = warnings.size() - shown + runs[k].Analysis.WarningsLeftOut) {
+      err << "drive: warning: " << whose << more << " more warnings, not shown\n";
     }
   }
   if (line.Compare) {

@@ -260,8 +260,9 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
         option.FromFile = false;
         option.Source =
             !plain && low == 0 ? option.Source
-            : !plain || wraps  ? fmt::format("default: value out of range, {}{}", readAs, line)
-                               : fmt::format("default: value out of range, {} is below 1{}", low, line);
+            : !plain || wraps
+                ? fmt::format("default: value out of range, {}{}", readAs, line)
+                : fmt::format("default: value out of range, {} is below 1{}", low, line);
         warning += fmt::format("the plug-in uses the default, {}", defaultNotch);
       } else {
         warning +=

@@ -27,9 +27,6 @@ struct RunContext {
 
 void WriteSummary(std::ostream& out, const RunContext& run);
 
-// The summary and stderr show the first warnings of a run, and how many more.
-inline constexpr size_t WarningsShown = 50;
-
 // A warning, said before the run, when the trace would pass a gigabyte: its
 // size as estimated from the scenario and a --trace-rate that keeps it under;
 // empty when it stays under.

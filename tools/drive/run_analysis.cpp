@@ -161,7 +161,9 @@ std::string NotchName(int32_t notch, int32_t emergencyNotch) {
 
 RunAnalyser::RunAnalyser(const Scenario& scenario, int32_t emergencyNotch)
     : Setup(scenario), EmergencyNotch(emergencyNotch) {
-  Result.Warnings = ScenarioWarnings(scenario);
+  for (std::string& warning : ScenarioWarnings(scenario)) {
+    Warn(std::move(warning));
+  }
 }
 
 const FrameRecord* RunAnalyser::Before(size_t back) const {
@@ -225,9 +227,8 @@ void RunAnalyser::NoteEvents(const FrameRecord& row, const FrameRecord* previous
     if (beacon && beacon->Type == ResetBeaconType && beacon->Parameter == ResetBeaconParameter) {
       if (speedBefore != 0.0) {
         note = "ignored: the train was moving";
-        Result.Warnings.push_back(
-            fmt::format("line {}: reset beacon ignored: the train was moving ({:.1f} km/h)",
-                        event.Line, speedBefore));
+        Warn(fmt::format("line {}: reset beacon ignored: the train was moving ({:.1f} km/h)",
+                         event.Line, speedBefore));
       } else {
         LastAspect.reset();
         CodeForgotten = true;
@@ -397,7 +398,7 @@ void RunAnalyser::TrackWarnings(const FrameRecord& row, const FrameRecord* previ
           (!row.Cab.AtcSignal && row.Driver.Brake != 0)) {
         continue;
       }
-      Result.Warnings.push_back(fmt::format(
+      Warn(fmt::format(
           "line {}: selector down at {} refused: {}; the selector leaves ATC only outside an ATC "
           "section, with the brake applied",
           event.Line, At(MomentOf(row)),
@@ -422,7 +423,7 @@ void RunAnalyser::TrackWarnings(const FrameRecord& row, const FrameRecord* previ
 // frame of the rise.
 void RunAnalyser::NoteRise(const FrameRecord& last) {
   if (RiseStart && last.TimeS - RiseStart->TimeS > RiseWarnS) {
-    Result.Warnings.push_back(fmt::format(
+    Warn(fmt::format(
         "{}: the ATC's service brake ({}) cannot hold the train: {:.1f} to {:.1f} km/h in "
         "{:.1f} s on a gradient of {:g} per mille",
         At(*RiseStart), NotchName(last.Returned.Brake, EmergencyNotch), RiseStart->SpeedKmh,
@@ -507,6 +508,14 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const FrameRecord* previo
   }
 }
 
+void RunAnalyser::Warn(std::string warning) {
+  if (Result.Warnings.size() < WarningsKept) {
+    Result.Warnings.push_back(std::move(warning));
+  } else {
+    ++Result.WarningsLeftOut;
+  }
+}
+
 RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
   if (OpenSpan) {
     OpenSpan->End.Frame = Seen;
@@ -523,9 +532,8 @@ RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
     if (!fired[i]) {
       const ScenarioEvent& event = Setup.Events[i];
       Result.NeverFired.push_back(i);
-      Result.Warnings.push_back(fmt::format("line {}: event never fired ({}): {}", event.Line,
-                                            DescribeTrigger(event.When),
-                                            DescribeActions(event.Actions)));
+      Warn(fmt::format("line {}: event never fired ({}): {}", event.Line,
+                       DescribeTrigger(event.When), DescribeActions(event.Actions)));
     }
   }
   return std::move(Result);

@@ -155,8 +155,8 @@ constexpr Bounds Clock{0.0, MostDurationS};
 // its keys and label into the trace: these keep that within bounds.
 constexpr size_t MostKeysPerEvent = 8;
 constexpr size_t MostShortTextChars = 120;
-constexpr int64_t MostRepeats = 100'000;
-constexpr int64_t MostFirings = 200'000;
+constexpr int64_t MostFirings = 100'000;
+constexpr int64_t MostRepeats = MostFirings - 1;
 
 int32_t Integer(const toml::node& node, std::string_view name, int64_t lowest, int64_t highest) {
   if (!node.is_integer()) {
