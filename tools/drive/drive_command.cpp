@@ -307,8 +307,9 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
   set.Analysis = analyser.Finish(set.Record);
   const std::string offScaleWarning =
       OffScaleWarning(scale, offScale, EmergencyNotchOf(scenario.Train));
+  // First among the warnings, where no number of others hides it.
   if (!offScaleWarning.empty()) {
-    set.Analysis.Warnings.push_back(offScaleWarning);
+    set.Analysis.Warnings.insert(set.Analysis.Warnings.begin(), offScaleWarning);
   }
   for (size_t i = 0; i < options.Warnings.size(); ++i) {
     set.Analysis.Warnings.insert(set.Analysis.Warnings.begin() + static_cast<std::ptrdiff_t>(i),
