@@ -111,7 +111,7 @@ double Number(const toml::node& node, std::string_view name) {
 }
 
 // The range a number must lie in: from Lowest (or above it, for a quantity
-// that must be there at all) to Highest, said in the key's unit.
+// the train must have at all, such as its braking) to Highest.
 struct Bounds {
   double Lowest = 0.0;
   double Highest = 0.0;

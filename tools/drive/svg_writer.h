@@ -30,7 +30,7 @@ void Close(std::ostream& out, std::string_view tag);
 void Element(std::ostream& out, std::string_view tag, Attrs attrs);
 void Line(std::ostream& out, double x1, double y1, double x2, double y2, Attrs attrs = {});
 void Rect(std::ostream& out, double x, double y, double width, double height, Attrs attrs);
-// Text, clipped.
+// The text goes in as Clip leaves it.
 void Text(std::ostream& out, double x, double y, std::string_view text, double size,
           std::string_view fill, Attrs more = {});
 // The attribute that turns text to read upwards about its own anchor.
