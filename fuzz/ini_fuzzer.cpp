@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  if (ProfileValueToInt(bytes.data(), size) != ProfileModel::Convert(bytes)) {
+  if (ProfileValueToInt(bytes) != ProfileModel::Convert(bytes)) {
     std::abort();  // the value conversion alone, on any text
   }
   FILE* file = std::fopen(g_path.c_str(), "wb");

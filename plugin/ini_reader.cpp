@@ -1,7 +1,8 @@
 #include "ini_reader.h"
 
-#include <cstdint>
-#include <cstring>
+#include <algorithm>
+#include <string>
+#include <vector>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -9,319 +10,179 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <new>
 #endif
 
 namespace {
 
-bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == 0x1a; }
+// Characters of a value that count, as the Windows reader's short buffer keeps.
+constexpr size_t ValueCharsRead = 29;
 
-unsigned char LowerAscii(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+constexpr std::string_view Blanks = " \t\n\v\f\r\x1a";
+
+std::string_view Trim(std::string_view text) {
+  const size_t first = text.find_first_not_of(Blanks);
+  if (first == std::string_view::npos) {
+    return {};
+  }
+  return text.substr(first, text.find_last_not_of(Blanks) - first + 1);
 }
 
-int DigitValue(unsigned char c) {
+// The reader's strings end at a NUL, which is no blank: it is cut after the
+// trimming, and what stands before it stays as it is.
+std::string_view BeforeNul(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+std::string_view NameIn(std::string_view text) { return BeforeNul(Trim(text)); }
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+unsigned DigitValue(char c) {
   if (c >= '0' && c <= '9') {
-    return c - '0';
+    return static_cast<unsigned>(c - '0');
   }
-  if (c >= 'a' && c <= 'z') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'Z') {
-    return c - 'A' + 10;
-  }
-  return 99;
+  const char lower = LowerAscii(c);
+  return lower >= 'a' && lower <= 'z' ? static_cast<unsigned>(lower - 'a' + 10) : 99;
 }
 
-constexpr size_t FieldCapacity = IniNameCharsKept;
-static_assert(FieldCapacity > IniValueCharsRead + 1);
-
-// A name or a value as the Windows reader's strings hold it, gathered one
-// character at a time from its first non-blank one: trimmed at the end, then
-// cut at the first NUL. Only its first characters are kept, so a line of any
-// length is read in fixed space and still ends where it ends.
-struct Field {
-  char head[FieldCapacity] = {};
-  size_t seen = 0;        // characters put
-  size_t trimmed = 0;     // up to the last non-blank one
-  size_t nul = SIZE_MAX;  // where the first NUL stands
-  char lastNonBlank = 0;
-  char beforeNul = 0;
-  char previous = 0;
-
-  void Put(char c) {
-    if (seen < FieldCapacity) {
-      head[seen] = c;
-    }
-    if (c == '\0' && nul == SIZE_MAX) {
-      nul = seen;
-      beforeNul = previous;
-    }
-    ++seen;
-    if (!IsBlank(static_cast<unsigned char>(c))) {
-      trimmed = seen;
-      lastNonBlank = c;
-    }
-    previous = c;
+// The value as the conversion sees it. The Windows reader copies a quoted
+// value's characters after the opening quote and then drops the last one
+// copied whenever the rest fits: 28 characters stay inside the quotes, or 29
+// when there are 30 or more.
+std::string_view ValueIn(std::string_view text) {
+  std::string_view value = NameIn(text);
+  size_t charsRead = ValueCharsRead;
+  if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
+    value = value.substr(1, value.size() - 2);
+    charsRead = value.size() > ValueCharsRead ? ValueCharsRead : ValueCharsRead - 1;
   }
-  // A NUL is no blank, so it always lies within the trimmed part.
-  size_t Length() const { return nul < trimmed ? nul : trimmed; }
-  char Last() const { return nul < trimmed ? beforeNul : lastNonBlank; }
-};
-
-// One line as the reader splits it. A line whose first non-blank character is
-// '[' and that has a ']' after it is a section header, named by what lies
-// between the '[' and the last ']'. Any other line is a key: the text before
-// its first '=' names it, the text after it is its value. (A '[' line without
-// ']' and a ';' comment are keys whose names no lookup wants.)
-struct LineFields {
-  enum class Part { Start, Header, Name, BeforeValue, Value };
-  Part part = Part::Start;
-  Field name;
-  size_t headerLength = 0;  // the name's length at the latest ']'
-  bool closed = false;
-  bool hasValue = false;
-  Field value;
-
-  void Put(char c) {
-    const bool blank = IsBlank(static_cast<unsigned char>(c));
-    switch (part) {
-      case Part::Start:
-        if (blank) {
-          return;
-        }
-        if (c == '[') {
-          part = Part::Header;
-          return;
-        }
-        part = Part::Name;
-        [[fallthrough]];
-      case Part::Name:
-        if (c == '=') {
-          part = Part::BeforeValue;
-          hasValue = true;
-        } else {
-          name.Put(c);
-        }
-        return;
-      case Part::Header:
-        if (c == ']') {
-          closed = true;
-          headerLength = name.Length();
-        }
-        if (!(blank && name.seen == 0)) {
-          name.Put(c);
-        }
-        return;
-      case Part::BeforeValue:
-        if (blank) {
-          return;
-        }
-        part = Part::Value;
-        [[fallthrough]];
-      case Part::Value:
-        value.Put(c);
-        return;
-    }
-  }
-};
-
-// The line as a lookup sees it. The short buffer keeps a value's first
-// characters. The Windows reader copies a quoted value's characters after the
-// opening quote and then drops the last one copied whenever the rest fits: 28
-// characters stay inside the quotes, or 29 when there are 30 or more.
-IniLine ViewOf(const LineFields& line, int number) {
-  IniLine view{};
-  view.Number = number;
-  if (line.part == LineFields::Part::Start) {
-    return view;
-  }
-  view.Name = line.name.head;
-  if (line.part == LineFields::Part::Header) {
-    view.Kind = line.closed ? IniLineKind::Section : IniLineKind::Unclosed;
-    view.NameLength = line.closed ? line.headerLength : line.name.Length();
-    return view;
-  }
-  view.Kind = IniLineKind::Key;
-  view.NameLength = line.name.Length();
-  view.HasValue = line.hasValue;
-  const Field& value = line.value;
-  const char* text = value.head;
-  size_t length = value.Length();
-  size_t charsRead = IniValueCharsRead;
-  if (length >= 2 && (text[0] == '"' || text[0] == '\'') && value.Last() == text[0]) {
-    ++text;
-    length -= 2;
-    charsRead = length > IniValueCharsRead ? IniValueCharsRead : IniValueCharsRead - 1;
-  }
-  view.Value = text;
-  view.ValueLength = length < charsRead ? length : charsRead;
-  return view;
+  return value.substr(0, charsRead);
 }
 
-enum class Encoding { Bytes, Utf16Le, Utf16Be };
-
-// Feeds the text, line by line, to the visitor until it asks to stop. Line
-// ends are LF, CR or both; UTF-16 text is narrowed (anything outside ASCII
-// cannot match a name or be a digit, and becomes '?').
-struct LineScanner {
-  IniLineVisitor visit;
-  void* context;
-  bool stopped = false;
-  LineFields line{};
-  int number = 1;
-  bool afterCr = false;
-  Encoding encoding = Encoding::Bytes;
-  bool atStart = true;
-  unsigned char pending[3] = {};
-  size_t pendingCount = 0;
-
-  size_t lineStart = 0;  // bytes of the text before the line
-  size_t charEnd = 0;    // bytes of the text up to the end of the character put
-  size_t crEnd = 0;      // the same for a CR, which may be the first of a pair
-
-  // The line ends at byte end of the text, its line end included.
-  void EndLine(size_t end) {
-    if (line.part != LineFields::Part::Start) {
-      IniLine view = ViewOf(line, number);
-      view.Offset = lineStart;
-      view.Length = end - lineStart;
-      stopped = !visit(context, view);
-    }
-    line = LineFields{};
-    lineStart = end;
-    ++number;
+// A trimmed, non-empty line split into its kind, name and value.
+IniLine Split(std::string_view line) {
+  IniLine split;
+  if (line[0] == '[') {
+    const size_t close = line.rfind(']');
+    split.Kind = close == std::string_view::npos ? IniLineKind::Unclosed : IniLineKind::Section;
+    split.Name = NameIn(line.substr(1, close == std::string_view::npos ? close : close - 1));
+    return split;
   }
+  const size_t equals = line.find('=');
+  split.Name = NameIn(line.substr(0, equals));
+  split.HasValue = equals != std::string_view::npos;
+  split.Value = split.HasValue ? ValueIn(line.substr(equals + 1)) : std::string_view();
+  return split;
+}
 
-  // A CR's line is handed on at the next character, so that the LF of a CR LF
-  // pair is counted in it.
-  void PutChar(char c) {
-    if (afterCr) {
-      afterCr = false;
-      EndLine(c == '\n' ? charEnd : crEnd);
-      if (c == '\n') {
-        return;
-      }
-    }
-    if (c == '\r') {
-      afterCr = true;
-      crEnd = charEnd;
-    } else if (c == '\n') {
-      EndLine(charEnd);
-    } else {
-      line.Put(c);
-    }
-  }
-
-  void PutUnit(unsigned unit) { PutChar(unit < 0x80 ? static_cast<char>(unit) : '?'); }
-
-  // The byte-order mark decides how the rest is read; bytes that turn out to
-  // be no mark are text.
-  void TakeByteOrderMark(unsigned char byte) {
-    pending[pendingCount++] = byte;
-    const unsigned char* p = pending;
-    if (pendingCount == 1 && (p[0] == 0xEF || p[0] == 0xFF || p[0] == 0xFE)) {
-      return;
-    }
-    if (pendingCount == 2 && p[0] == 0xEF && p[1] == 0xBB) {
-      return;
-    }
-    atStart = false;
-    if (pendingCount == 2 && p[0] == 0xFF && p[1] == 0xFE) {
-      encoding = Encoding::Utf16Le;
-    } else if (pendingCount == 2 && p[0] == 0xFE && p[1] == 0xFF) {
-      encoding = Encoding::Utf16Be;
-    } else if (!(pendingCount == 3 && p[2] == 0xBF)) {
-      FlushPending();
-    }
-    pendingCount = 0;
-  }
-
-  void FlushPending() {
-    for (size_t i = 0; i < pendingCount; ++i) {
-      PutChar(static_cast<char>(pending[i]));
-    }
-    pendingCount = 0;
-  }
-
-  void Feed(const unsigned char* bytes, size_t count) {
-    for (size_t i = 0; i < count && !stopped; ++i) {
-      charEnd = i + 1;
-      if (atStart) {
-        TakeByteOrderMark(bytes[i]);
-      } else if (encoding == Encoding::Bytes) {
-        PutChar(static_cast<char>(bytes[i]));
-      } else {
-        pending[pendingCount++] = bytes[i];
-        if (pendingCount == 2) {
-          PutUnit(encoding == Encoding::Utf16Le ? (pending[0] | pending[1] << 8)
-                                                : (pending[0] << 8 | pending[1]));
-          pendingCount = 0;
-        }
-      }
-    }
-  }
-
-  void Finish() {
-    if (atStart) {
-      FlushPending();
-    }
-    if (!stopped) {
-      EndLine(afterCr ? crEnd : charEnd);
-    }
-  }
+// The text as the reader reads it, and how its characters stand in the bytes
+// given: after the byte-order mark, one or two bytes each.
+struct Text {
+  std::string_view Chars;
+  size_t MarkBytes = 0;
+  size_t CharBytes = 1;
 };
+
+// UTF-16 is narrowed once: a unit outside ASCII cannot take part in a name or
+// a number, and stands as '?'. An odd last byte is no unit.
+Text TextOf(std::string_view bytes, std::string& narrowed) {
+  const bool little = bytes.starts_with("\xFF\xFE");
+  if (!little && !bytes.starts_with("\xFE\xFF")) {
+    const size_t mark = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    return {bytes.substr(mark), mark, 1};
+  }
+  const auto byte = [&](size_t at) { return static_cast<unsigned char>(bytes[at]) + 0U; };
+  narrowed.resize((bytes.size() - 2) / 2);
+  for (size_t i = 0, at = 2; i < narrowed.size(); ++i, at += 2) {
+    const unsigned unit = little ? byte(at) | byte(at + 1) << 8 : byte(at) << 8 | byte(at + 1);
+    narrowed[i] = unit < 0x80 ? static_cast<char>(unit) : '?';
+  }
+  return {narrowed, 2, 2};
+}
 
 }  // namespace
 
-bool IniSameName(const char* name, size_t length, const char* wanted, size_t wantedLength) {
-  if (length != wantedLength) {
-    return false;
-  }
-  for (size_t i = 0; i < wantedLength; ++i) {
-    if (LowerAscii(static_cast<unsigned char>(name[i])) !=
-        LowerAscii(static_cast<unsigned char>(wanted[i]))) {
-      return false;
-    }
-  }
-  return true;
+bool IniSameName(std::string_view name, std::string_view wanted) {
+  return std::equal(name.begin(), name.end(), wanted.begin(), wanted.end(),
+                    [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
 }
 
-bool IniNameIs(const IniLine& line, const char* wanted) {
-  return line.NameLength <= FieldCapacity &&
-         IniSameName(line.Name, line.NameLength, wanted, std::strlen(wanted));
+bool IniSameName(const char* name, size_t length, const char* wanted, size_t wantedLength) {
+  return IniSameName(std::string_view(name, length), std::string_view(wanted, wantedLength));
+}
+
+bool IniNameIs(const IniLine& line, const char* wanted) { return IniSameName(line.Name, wanted); }
+
+// The first section of the wanted name is searched, and within it the first
+// line of each key decides; a key without '=' or with an empty value gives
+// the default there.
+void WalkIniSection(std::string_view bytes, std::string_view section,
+                    std::span<const std::string_view> keys, IniLineVisitor visit, void* context) {
+  std::string narrowed;
+  const Text text = TextOf(bytes, narrowed);
+  const std::string_view chars = text.Chars;
+  std::vector<bool> keySeen(keys.size());
+  IniPlace place = IniPlace::Before;
+  int number = 0;
+  for (size_t start = 0, next = 0; start < chars.size(); start = next) {
+    ++number;
+    const size_t end = std::min(chars.find_first_of("\r\n", start), chars.size());
+    next = chars.substr(end).starts_with("\r\n") ? end + 2 : std::min(end + 1, chars.size());
+    const std::string_view trimmed = Trim(chars.substr(start, end - start));
+    if (trimmed.empty()) {
+      continue;
+    }
+    IniLine line = Split(trimmed);
+    line.Number = number;
+    line.Offset = text.MarkBytes + start * text.CharBytes;
+    line.Length = (next - start) * text.CharBytes;
+    if (line.Kind == IniLineKind::Section) {
+      line.NamesSection = IniSameName(line.Name, section);
+      place = place != IniPlace::Before ? IniPlace::After
+              : line.NamesSection       ? IniPlace::Header
+                                        : IniPlace::Before;
+    } else if (place == IniPlace::Header || place == IniPlace::Inside) {
+      place = IniPlace::Inside;
+      const auto key = std::find_if(keys.begin(), keys.end(), [&](std::string_view wanted) {
+        return line.Kind == IniLineKind::Key && IniSameName(line.Name, wanted);
+      });
+      if (key != keys.end()) {
+        line.Key = static_cast<int>(key - keys.begin());
+        line.Decides = !keySeen[static_cast<size_t>(line.Key)];
+        keySeen[static_cast<size_t>(line.Key)] = true;
+      }
+    }
+    line.Place = place;
+    if (!visit(context, line)) {
+      return;
+    }
+  }
 }
 
 void SplitIniLines(const unsigned char* bytes, size_t count, IniLineVisitor visit, void* context) {
-  LineScanner scanner{visit, context};
-  scanner.Feed(bytes, count);
-  scanner.Finish();
+  WalkIniSection(std::string_view(reinterpret_cast<const char*>(bytes), count), {}, {}, visit,
+                 context);
 }
 
-int32_t ProfileValueToInt(const char* text, size_t length) {
-  size_t i = 0;
-  while (i < length && static_cast<unsigned char>(text[i]) <= ' ') {
-    ++i;
+int32_t ProfileValueToInt(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text[0]) <= ' ') {
+    text.remove_prefix(1);
   }
-  bool negative = false;
-  if (i < length && (text[i] == '-' || text[i] == '+')) {
-    negative = text[i] == '-';
-    ++i;
+  const bool negative = text.starts_with('-');
+  if (negative || text.starts_with('+')) {
+    text.remove_prefix(1);
   }
   unsigned base = 10;
-  if (length - i >= 2 && text[i] == '0') {
-    const char prefix = text[i + 1];
-    base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
-    if (base != 10) {
-      i += 2;
-    }
+  if (text.size() >= 2 && text[0] == '0') {
+    base = text[1] == 'x' ? 16 : text[1] == 'o' ? 8 : text[1] == 'b' ? 2 : 10;
+    text.remove_prefix(base == 10 ? 0 : 2);
   }
   uint32_t total = 0;
-  for (; i < length; ++i) {
-    const int digit = DigitValue(static_cast<unsigned char>(text[i]));
-    if (digit >= static_cast<int>(base)) {
+  for (const char c : text) {
+    const unsigned digit = DigitValue(c);
+    if (digit >= base) {
       break;
     }
-    total = total * base + static_cast<uint32_t>(digit);
+    total = total * base + digit;
   }
   return static_cast<int32_t>(negative ? 0U - total : total);
 }
@@ -329,74 +190,50 @@ int32_t ProfileValueToInt(const char* text, size_t length) {
 #ifndef _WIN32
 namespace {
 
-// What a lookup is after, and what it has found so far.
-struct Lookup {
-  const char* section;
-  const char* key;
-  int32_t defaultValue;
-  bool inSection = false;
-  bool sectionSeen = false;
-  bool done = false;
-  int32_t result = 0;
-};
-
-// Only the first section of the wanted name is searched, and within it the
-// first line of the wanted key decides: a key without '=' or with an empty
-// value gives the default. Returns whether to read on.
-bool TakeLine(void* context, const IniLine& line) {
-  Lookup& lookup = *static_cast<Lookup*>(context);
-  if (line.Kind == IniLineKind::Section) {
-    if (lookup.inSection) {
-      lookup.done = true;
-      lookup.result = lookup.defaultValue;
-      return false;
-    }
-    const bool match = IniNameIs(line, lookup.section);
-    lookup.inSection = match && !lookup.sectionSeen;
-    lookup.sectionSeen = lookup.sectionSeen || match;
-    return true;
+// Only a regular file is read: a FIFO, a device or a folder gives nothing,
+// and the open does not wait for a FIFO's writer. A file that cannot be read
+// to its end counts as missing.
+bool ReadRegularFile(const char* path, std::string& bytes) {
+  const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    return false;
   }
-  if (line.Kind != IniLineKind::Key || !lookup.inSection || !IniNameIs(line, lookup.key)) {
-    return true;
+  struct stat info;
+  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  for (ssize_t got = 1; ok && got != 0;) {
+    constexpr size_t Chunk = 4096;
+    const size_t had = bytes.size();
+    bytes.resize(had + Chunk);
+    got = read(fd, bytes.data() + had, Chunk);
+    bytes.resize(had + (got > 0 ? static_cast<size_t>(got) : 0));
+    ok = got >= 0 || errno == EINTR;
   }
-  lookup.done = true;
-  lookup.result = line.HasValue && line.ValueLength > 0
-                      ? ProfileValueToInt(line.Value, line.ValueLength)
-                      : lookup.defaultValue;
-  return false;
+  close(fd);
+  return ok;
 }
 
 }  // namespace
 
-// Anything that is not a readable regular file (missing, a directory, a FIFO,
-// no permission) gives the default, as a missing file does.
+// The plug-in reads its options at Initialize, before the run; a file too
+// large to hold gives the default rather than an exception through the host.
 int32_t ReadIniInt(const char* iniPath, const char* section, const char* key,
                    int32_t defaultValue) {
-  const int fd = open(iniPath, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
+  int32_t value = defaultValue;
+  try {
+    std::string bytes;
+    if (!ReadRegularFile(iniPath, bytes)) {
+      return defaultValue;
+    }
+    const std::string_view keys[] = {key};
+    WalkIniSection(bytes, section, keys, [&](const IniLine& line) {
+      if (line.Decides && !line.Value.empty()) {
+        value = ProfileValueToInt(line.Value);
+      }
+      return !line.Decides && line.Place != IniPlace::After;
+    });
+  } catch (const std::bad_alloc&) {
     return defaultValue;
   }
-  struct stat info;
-  Lookup lookup{section, key, defaultValue};
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    LineScanner scanner{TakeLine, &lookup};
-    unsigned char chunk[4096];
-    for (;;) {
-      const ssize_t got = read(fd, chunk, sizeof chunk);
-      if (got < 0 && errno == EINTR) {
-        continue;
-      }
-      if (got <= 0) {
-        break;
-      }
-      scanner.Feed(chunk, static_cast<size_t>(got));
-      if (lookup.done) {
-        break;
-      }
-    }
-    scanner.Finish();
-  }
-  close(fd);
-  return lookup.done ? lookup.result : defaultValue;
+  return value;
 }
 #endif

@@ -1,25 +1,20 @@
 // The options reader: an INI file read as the Windows profile reader reads it,
-// in fixed buffers, never written, nothing allocated; lines of any length are
-// read in fixed space. The native plug-in reads its options through it, and
-// the drive tool's options check splits a file into lines with it, so that
-// what the check shows is what the plug-in reads. It knows nothing of the
-// plug-in or the ATC.
+// never written. The native plug-in reads its options through it, and the
+// drive tool's options check walks a file's lines with it, so that what the
+// check shows is what the plug-in reads. It knows nothing of the plug-in or
+// the ATC.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-
-// Characters of a value that count, as the Windows reader's short buffer keeps.
-inline constexpr size_t IniValueCharsRead = 29;
-
-// Characters of a name or a value that are kept: more than the longest name
-// looked up, and than the value's short buffer.
-inline constexpr size_t IniNameCharsKept = 32;
+#include <span>
+#include <string_view>
+#include <type_traits>
 
 // Converts a value as the profile reader does: leading blanks, an optional
 // sign, a 0x, 0o or 0b prefix, then digits up to the first other character.
 // No overflow check: the low 32 bits are kept.
-int32_t ProfileValueToInt(const char* text, size_t length);
+int32_t ProfileValueToInt(std::string_view text);
 
 // A line whose first non-blank character is '[' and that has a ']' after it
 // is a section header, named by what lies between the '[' and the last ']';
@@ -28,34 +23,57 @@ int32_t ProfileValueToInt(const char* text, size_t length);
 // after it is its value.
 enum class IniLineKind { Section, Unclosed, Key };
 
-// One non-empty line as the reader splits it. Names and values are trimmed of
-// blanks and end at a NUL; only their first IniNameCharsKept characters are
-// held.
+// Where a line stands against the section a lookup searches: the first
+// section of the wanted name, and nothing after it, not even a later section
+// of the same name.
+enum class IniPlace { Before, Header, Inside, After };
+
+// One non-empty line as the reader splits it, and what the reader makes of
+// it. Names and values are trimmed of blanks and end at a NUL; both view the
+// text being walked, so they last only as long as the visit.
 struct IniLine {
   IniLineKind Kind = IniLineKind::Key;
-  int Number = 0;               // counted from 1; CR, LF and CR LF each end a line
-  const char* Name = nullptr;   // the kept characters
-  size_t NameLength = 0;        // the whole name's; may exceed what is kept
-  bool HasValue = false;        // a key with '='
-  const char* Value = nullptr;  // what the conversion reads: quotes taken off,
-  size_t ValueLength = 0;       // cut to the short buffer; 0 gives the default
-  size_t Offset = 0;            // where the line starts in the bytes given,
-  size_t Length = 0;            // and its bytes, its end of line included
+  int Number = 0;          // counted from 1; CR, LF and CR LF each end a line
+  std::string_view Name;   // after the '[' of a line without ']'
+  bool HasValue = false;   // a key with '='
+  std::string_view Value;  // what the conversion reads: quotes taken off, cut to
+                           // the reader's short buffer; empty gives the default
+  size_t Offset = 0;       // where the line starts in the bytes given,
+  size_t Length = 0;       // and its bytes, its end of line included
+  IniPlace Place = IniPlace::Before;
+  bool NamesSection = false;  // a header with the wanted section's name
+  int Key = -1;               // inside: the first wanted key the line names
+  bool Decides = false;       // the first line of that key inside: its value is read
 };
-
-// Whether the line names the wanted section or key, letter case aside.
-bool IniNameIs(const IniLine& line, const char* wanted);
 
 // Whether two names are the same, letter case aside (ASCII letters only, as
 // the Windows reader compares them).
-bool IniSameName(const char* name, size_t length, const char* wanted, size_t wantedLength);
+bool IniSameName(std::string_view name, std::string_view wanted);
 
 // Called for each line in turn; returns false to stop.
 using IniLineVisitor = bool (*)(void* context, const IniLine& line);
 
-// Splits the text of a whole file. A UTF-8 byte-order mark is skipped, UTF-16
-// with a mark is narrowed (anything outside ASCII becomes '?').
+// Walks the text of a whole file, every line marked against the wanted
+// section and keys. A UTF-8 byte-order mark is skipped, UTF-16 with a mark is
+// narrowed (anything outside ASCII becomes '?').
+void WalkIniSection(std::string_view bytes, std::string_view section,
+                    std::span<const std::string_view> keys, IniLineVisitor visit, void* context);
+
+// The same with any callable that takes the line and returns whether to go on.
+template <typename Visit>
+void WalkIniSection(std::string_view bytes, std::string_view section,
+                    std::span<const std::string_view> keys, Visit&& visit) {
+  const auto call = [](void* context, const IniLine& line) -> bool {
+    return (*static_cast<std::remove_reference_t<Visit>*>(context))(line);
+  };
+  WalkIniSection(bytes, section, keys, call, &visit);
+}
+
+// The drive tool's options composition still matches the section itself, on
+// lines walked for no section (their marks mean nothing).
 void SplitIniLines(const unsigned char* bytes, size_t count, IniLineVisitor visit, void* context);
+bool IniNameIs(const IniLine& line, const char* wanted);
+bool IniSameName(const char* name, size_t length, const char* wanted, size_t wantedLength);
 
 #ifndef _WIN32
 // Reads an integer key of the first section of that name; the default when

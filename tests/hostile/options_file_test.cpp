@@ -79,6 +79,11 @@ INSTANTIATE_TEST_SUITE_P(
         FileRow{"NumberFormsAndLineEnds",
                 "[Settings]\rATCBrakeNotch=0o17~\n\r\r\nUse120Signal=1_\rUseATS=0b1",
                 {true, true, 15}},
+        // A digit its base lacks ends the number: a hex letter after decimal
+        // digits, a digit equal to the base.
+        FileRow{"DecimalStopsAtAHexLetter", "[Settings]\nATCBrakeNotch=1a\n", {false, false, 1}},
+        FileRow{"BinaryStopsAtTwo", "[Settings]\nATCBrakeNotch=0b12\n", {false, false, 1}},
+        FileRow{"OctalStopsAtEight", "[Settings]\nATCBrakeNotch=0o78\n", {false, false, 7}},
         FileRow{"Utf16LittleEndianWithMark", Utf16("; \xE9\r\n"s.append(Settings), true),
                 SettingsRead},
         FileRow{"Utf16BigEndianWithMark", Utf16(Settings, false), SettingsRead},
@@ -138,10 +143,9 @@ TEST_F(HostileOptions, NoRegularFileGivesTheDefaults) {
 }
 
 #ifndef _WIN32
-// The stand-in reader keeps 32 characters of a name, more than any name the
-// plug-in looks up: a key that long is still found, and one longer is no key a
-// lookup wants.
-TEST_F(HostileOptions, KeyNameAsLongAsTheStandInKeepsIsFound) {
+// Names are compared whole: a key is found on its own line, not on one whose
+// name only begins with it.
+TEST_F(HostileOptions, KeyNamesAreComparedWhole) {
   const std::string key(32, 'k');
   std::ofstream(IniFile()) << "[Settings]\n" + key + "k=9\n" + key + "=5\n";
   EXPECT_EQ(ReadIniInt(Module.IniPath, "Settings", key.c_str(), -1), 5);

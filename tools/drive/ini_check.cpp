@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <limits>
 #include <optional>
-#include <utility>
+#include <string_view>
 
 #include "ini_reader.h"
 #include "published_numbers.h"
@@ -22,25 +22,26 @@ namespace drive {
 namespace {
 
 constexpr const char* Section = IniSection;
-constexpr const char* Keys[3] = {IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch};
+constexpr std::string_view Keys[3] = {IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch};
 constexpr int BrakeNotchKey = 2;
+// Characters of a name that the check shows and weighs against the options'
+// names: more than the longest of them.
+constexpr size_t NameCharsShown = 32;
 
-int32_t ReadInt(const std::string& path, const char* key, int32_t fallback) {
+int32_t ReadInt(const std::string& path, std::string_view key, int32_t fallback) {
 #ifdef _WIN32
   // As the plug-in does: the wide profile reader, with a full path (it looks
   // for a bare file name in the Windows folder).
   const std::wstring full = std::filesystem::absolute(path).wstring();
-  const auto wide = [](const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
-  };
+  const auto wide = [](std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); };
   return static_cast<int32_t>(
       GetPrivateProfileIntW(wide(Section).c_str(), wide(key).c_str(), fallback, full.c_str()));
 #else
-  return ReadIniInt(path.c_str(), Section, key, fallback);
+  return ReadIniInt(path.c_str(), Section, std::string(key).c_str(), fallback);
 #endif
 }
 
-size_t Distance(const std::string& a, const std::string& b) {
+size_t Distance(std::string_view a, std::string_view b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) {
     row[j] = j;
@@ -50,7 +51,7 @@ size_t Distance(const std::string& a, const std::string& b) {
     row[0] = i;
     for (size_t j = 1; j <= b.size(); ++j) {
       const size_t above = row[j];
-      const size_t differs = IniSameName(&a[i - 1], 1, &b[j - 1], 1) ? 0 : 1;
+      const size_t differs = IniSameName(a.substr(i - 1, 1), b.substr(j - 1, 1)) ? 0 : 1;
       row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + differs});
       diagonal = above;
     }
@@ -59,7 +60,7 @@ size_t Distance(const std::string& a, const std::string& b) {
 }
 
 // A name within a few typing slips of the wanted one, letter case aside.
-bool NearMiss(const std::string& name, const std::string& wanted) {
+bool NearMiss(std::string_view name, std::string_view wanted) {
   std::string squeezed;
   for (char c : name) {
     if (!std::isspace(static_cast<unsigned char>(c)) && c != '[' && c != ']') {
@@ -76,39 +77,22 @@ bool PlainInteger(const std::string& text) {
                      [](unsigned char c) { return std::isdigit(c); });
 }
 
-// A line as the plug-in's reader splits it, matched against the section and
-// the keys by the reader's own rule.
-struct TextLine {
-  IniLineKind Kind = IniLineKind::Key;
+// The line of the first [Settings] section that gives each option, as the
+// reader marks it.
+struct DecidingLine {
   int Number = 0;
-  std::string Name;  // the characters the reader keeps
-  bool HasValue = false;
   std::string Value;  // what the reader converts
-  bool NamesSection = false;
-  int Key = -1;  // into Keys
 };
 
-TextLine Take(const IniLine& line) {
-  TextLine text{line.Kind, line.Number,
-                std::string(line.Name, std::min(line.NameLength, IniNameCharsKept)), line.HasValue,
-                std::string(line.Value != nullptr ? line.Value : "", line.ValueLength)};
-  text.NamesSection = line.Kind == IniLineKind::Section && IniNameIs(line, Section);
-  for (int k = 0; k < 3; ++k) {
-    text.Key = line.Kind == IniLineKind::Key && IniNameIs(line, Keys[k]) ? k : text.Key;
-  }
-  return text;
-}
-
 // A file of any length is looked at line by line, keeping only what the report
-// needs: the line of the first [Settings] section that gives each option, and
-// the first few lines the plug-in passes over without a word.
+// needs: the deciding lines, the first header near [Settings], and the first
+// few lines the plug-in passes over without a word.
 constexpr size_t LineWarningsShown = 20;
 
 struct FileLook {
   bool SectionSeen = false;
-  bool InSection = false;
-  std::optional<TextLine> Found[3];
-  std::string NearSection;  // the first header within a few slips of [Settings]
+  std::optional<DecidingLine> Found[3];
+  std::string NearSection;
   std::vector<std::string> Warnings;
   size_t WarningsLeftOut = 0;
 };
@@ -129,53 +113,42 @@ bool WideWithoutMark(const std::string& bytes) {
          std::count(bytes.begin(), bytes.end(), '\0') * 4 >= std::ssize(bytes);
 }
 
-bool LookAtLine(void* context, const IniLine& split) {
-  FileLook& look = *static_cast<FileLook*>(context);
-  TextLine line = Take(split);
-  const std::string where = fmt::format("line {}: ", line.Number);
-  if (line.Kind == IniLineKind::Section) {
-    const bool match = line.NamesSection;
-    look.InSection = match && !look.SectionSeen;
-    if (match && look.SectionSeen) {
-      Warn(look, where + "a second [Settings] section: the plug-in reads only the first");
-    }
-    look.SectionSeen = look.SectionSeen || match;
-    if (!match && look.NearSection.empty() && NearMiss(line.Name, Section)) {
-      look.NearSection = fmt::format("{}[{}]", where, line.Name);
-    }
-    return true;
-  }
-  const std::string name = line.Kind == IniLineKind::Unclosed ? "[" + line.Name : line.Name;
-  if (!look.InSection || name.rfind(';', 0) == 0) {
-    return true;
-  }
-  const int known = line.Key;
-  if (known < 0 && name.rfind('#', 0) == 0) {
-    Warn(look, fmt::format("{}'{}' is not an option: only ';' starts a comment", where, name));
-    return true;
-  }
-  if (known < 0) {
-    std::string hint;
-    for (const char* key : Keys) {
-      hint = NearMiss(name, key) ? fmt::format("; did you mean {}?", key) : hint;
-    }
-    Warn(look, where + "'" + name + "' is not an option of the plug-in" +
-                   (hint.empty() ? " (Use120Signal, UseATS, ATCBrakeNotch)" : hint));
-    return true;
-  }
-  if (look.Found[known]) {
-    Warn(look, fmt::format("{}{} again: only the first, on line {}, counts", where, Keys[known],
-                           look.Found[known]->Number));
-    return true;
-  }
-  look.Found[known] = std::move(line);
-  return true;
-}
-
 FileLook LookAt(const std::string& bytes, std::vector<std::string>& warnings) {
   FileLook look;
-  SplitIniLines(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), LookAtLine,
-                &look);
+  WalkIniSection(bytes, Section, Keys, [&](const IniLine& line) {
+    const std::string where = fmt::format("line {}: ", line.Number);
+    const std::string shown(line.Name.substr(0, NameCharsShown));
+    look.SectionSeen = look.SectionSeen || line.Place == IniPlace::Header;
+    if (line.Kind == IniLineKind::Section) {
+      if (line.NamesSection && line.Place == IniPlace::After) {
+        Warn(look, where + "a second [Settings] section: the plug-in reads only the first");
+      }
+      if (!line.NamesSection && look.NearSection.empty() && NearMiss(shown, Section)) {
+        look.NearSection = fmt::format("{}[{}]", where, shown);
+      }
+      return true;
+    }
+    const std::string name = line.Kind == IniLineKind::Unclosed ? "[" + shown : shown;
+    if (line.Place != IniPlace::Inside || name.starts_with(';')) {
+      return true;
+    }
+    if (line.Key < 0 && name.starts_with('#')) {
+      Warn(look, fmt::format("{}'{}' is not an option: only ';' starts a comment", where, name));
+    } else if (line.Key < 0) {
+      std::string hint;
+      for (const std::string_view key : Keys) {
+        hint = NearMiss(name, key) ? fmt::format("; did you mean {}?", key) : hint;
+      }
+      Warn(look, where + "'" + name + "' is not an option of the plug-in" +
+                     (hint.empty() ? " (Use120Signal, UseATS, ATCBrakeNotch)" : hint));
+    } else if (!line.Decides) {
+      Warn(look, fmt::format("{}{} again: only the first, on line {}, counts", where,
+                             Keys[line.Key], look.Found[line.Key]->Number));
+    } else {
+      look.Found[line.Key] = DecidingLine{line.Number, std::string(line.Value)};
+    }
+    return true;
+  });
   warnings = std::move(look.Warnings);
   if (look.WarningsLeftOut > 0) {
     warnings.push_back(fmt::format("{} more lines like these, not shown", look.WarningsLeftOut));
@@ -194,8 +167,8 @@ FileLook LookAt(const std::string& bytes, std::vector<std::string>& warnings) {
 
 IniReport Defaults(int32_t serviceNotches, const std::string& why) {
   IniReport report;
-  for (const char* key : Keys) {
-    report.Options.push_back(OptionAsRead{key, 0, false, "default: " + why});
+  for (const std::string_view key : Keys) {
+    report.Options.push_back(OptionAsRead{std::string(key), 0, false, "default: " + why});
   }
   report.Options[BrakeNotchKey].Value = AtcBrakeNotchInUse(0, EmergencyNotchFor(serviceNotches));
   return report;
@@ -221,7 +194,7 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
     OptionAsRead& option = report.Options[k];
     const int32_t low = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::min());
     const int32_t high = ReadInt(path, Keys[k], std::numeric_limits<int32_t>::max());
-    const std::optional<TextLine>& found = look.Found[k];
+    const std::optional<DecidingLine>& found = look.Found[k];
     const std::string line = found ? fmt::format(", line {}", found->Number) : "";
     if (low != high) {
       // The reader gave its default: nothing usable in the file.
