@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     EXPECT(option.Source.starts_with(option.FromFile ? "from the file" : "default: "));
     // A file's value that is no number reads as 0: the plug-in's default, not the file's.
     EXPECT(!option.FromFile || found);
-    const size_t line = option.Source.find(", line ");
+    const size_t line = option.Source.rfind(", line ");  // the quoted value may hold one too
     if (found && line != std::string::npos && !wide) {
       std::string key = Keys[k];
       std::transform(key.begin(), key.end(), key.begin(), ProfileModel::Lower);
