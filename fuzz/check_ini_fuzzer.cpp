@@ -75,10 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool found = low == ProfileModel::ReadInt(bytes, IniSection, Keys[k], INT32_MAX);
     const int32_t read = found ? low : 0;
     EXPECT(option.Value == (k == 2 ? AtcBrakeNotchInUse(read, emergency) : read));
-    EXPECT(option.Source.starts_with(option.FromFile ? "from the file" : "default: "));
+    EXPECT(option.Source.starts_with(option.FromFile ? "from the file, line " : "default: "));
     // A file's value that is no number reads as 0: the plug-in's default, not the file's.
     EXPECT(!option.FromFile || found);
-    const size_t line = option.Source.rfind(", line ");  // the quoted value may hold one too
+    // The line comes first from the file, last for a default, around the
+    // value quoted from the file, which may hold ", line " too.
+    const size_t line = option.FromFile ? 13 : option.Source.rfind(", line ");
     if (found && line != std::string::npos && !wide) {
       std::string key = Keys[k];
       std::transform(key.begin(), key.end(), key.begin(), ProfileModel::Lower);
