@@ -19,6 +19,14 @@ namespace {
 
 const std::string Train = "[train]\nservice_notches = 8\npower_notches = 5\n";
 
+std::string Times(size_t count, const std::string& text) {
+  std::string all;
+  for (size_t k = 0; k < count; ++k) {
+    all += text;
+  }
+  return all;
+}
+
 TEST(DriveScenario, MalformedScenarioGivesOneMessageWithItsFileAndLine) {
   const struct {
     std::string Text;
@@ -48,6 +56,61 @@ TEST(DriveScenario, MalformedScenarioGivesOneMessageWithItsFileAndLine) {
        "'use_atc' in [[variant]]; expected one of: name, use_"},
       {Train + "[[variant]]\nini = \"\"\nuse_ats = true\n", 5, "cannot be combined"},
       {Train + "[[variant]]\nuse_ats = true\n[[variant]]\nname = \"UseATS=1\"\n", 6, "a second"},
+      // Every number of the train, the track, the start and the run has its range.
+      {Train + "acceleration_kmhps = 25\n", 4,
+       "'acceleration_kmhps' must be greater than 0 and at most 20, not 25"},
+      {Train + "constant_power_from_kmh = 0\n", 4,
+       "'constant_power_from_kmh' must be greater than 0 and at most 400"},
+      {Train + "service_deceleration_kmhps = -1\n", 4,
+       "'service_deceleration_kmhps' must be greater than 0"},
+      {Train + "emergency_deceleration_kmhps = 1e3\n", 4,
+       "'emergency_deceleration_kmhps' must be greater than 0 and at most 20, not 1000"},
+      {Train + "rolling_resistance_kmhps = -0.1\n", 4,
+       "'rolling_resistance_kmhps' must lie between 0 and 20"},
+      {Train + "air_resistance_at_100kmh_kmhps = 21\n", 4,
+       "'air_resistance_at_100kmh_kmhps' must lie between 0 and 20"},
+      {Train + "[track]\ngradients = [ { from_m = 2e7, permille = 1 } ]\n", 5,
+       "'from_m' must lie between -10000000 and 10000000, not 20000000"},
+      {Train + "[run]\nframe_rate_hz = 0.5\n", 5, "'frame_rate_hz' must lie between 1 and 1000"},
+      {Train + "[run]\nend_position_m = -1e8\n", 5,
+       "'end_position_m' must lie between -10000000 and 10000000"},
+      {Train + "[run]\nloop = \"open\"\nspeed_profile = [ [0, 0], [1e6, 10] ]\n", 6,
+       "'time_s' must lie between 0 and 86400"},
+      {Train + "[run]\nloop = \"open\"\nspeed_profile = [ [0, 500] ]\n", 6,
+       "'speed_kmh' must lie between -400 and 400, not 500"},
+      {Train + "[start]\nspeed_kmh = 1e30\n", 5,
+       "'speed_kmh' must lie between -400 and 400, not 1e+30"},
+      {Train + "[start]\nposition_m = 1e9\n", 5,
+       "'position_m' must lie between -10000000 and 10000000"},
+      {Train + "[driver]\nmargin_kmh = 101\n", 5, "'margin_kmh' must lie between 0 and 100"},
+      {Train + "[driver]\nreaction_s = 61\n", 5, "'reaction_s' must lie between 0 and 60"},
+      {Train + "[[event]]\ntime_s = 86401\nsignal = 30\n", 5,
+       "'time_s' must lie between 0 and 86400"},
+      {Train + "[[event]]\nafter_s = -1\nsignal = 30\n", 5,
+       "'after_s' must lie between 0 and 86400"},
+      {Train + "[[event]]\nposition_m = 1e8\nsignal = 30\n", 5,
+       "'position_m' must lie between -10000000"},
+      {Train + "[[event]]\nspeed_above_kmh = 500\nsignal = 30\n", 5,
+       "'speed_above_kmh' must lie between -400 and 400"},
+      {Train + "[[event]]\ntime_s = 0\nsignal = 3\nrepeats = 2\nrepeat_every_s = 1e6\n", 8,
+       "'repeat_every_s' must be greater than 0 and at most 86400"},
+      {Train + "[[event]]\ntime_s = 0\nsignal = 3\nrepeats = 2\nrepeat_every_m = 0\n", 8,
+       "'repeat_every_m' must be greater than 0 and at most 10000000"},
+      {Train + "[[event]]\ntime_s = 0\nsignal = 3\nrepeats = 100000\nrepeat_every_s = 1\n", 7,
+       "'repeats' must lie between 1 and 99999"},
+      // What each firing of an event writes into the trace, and the firings, are bounded.
+      {Train + "[[event]]\ntime_s = 0\nkey = [" + Times(9, "5,") + "]\n", 6,
+       "at most 8 keys, not 9"},
+      {Train + "[[event]]\ntime_s = 0\nsignal = 3\nlabel = \"" + Times(121, "\u00e9") + "\"\n", 7,
+       "'label' must be at most 120 characters, not 121"},
+      {Train + Times(2, "[[event]]\ntime_s = 0\nsignal = 3\nrepeats = 50000\nrepeat_every_s = 1\n"),
+       9, "fire at most 100000 times in all"},
+      {Train + Times(9, "[[variant]]\n"), 12, "at most 8 [[variant]] tables"},
+      {Train + "[[variant]]\nname = \"" + Times(121, "x") + "\"\n", 5,
+       "'name' must be at most 120 characters"},
+      // One line, whatever the file quotes; the characters toml++ is handed moved take none.
+      {Train + "[[variant]]\nuse_ats = tr\n", 5, "expected 'true', saw 'tr\\x0A'"},
+      {Train + "title = \"\U000F00E9\"\n", 4, "from U+F0000 to U+FFFFF (private use)"},
   };
   for (const auto& bad : cases) {
     SCOPED_TRACE(bad.Text);
@@ -119,16 +182,55 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
       {check6, "[Settings]\n# on\nUse120Signal=2147483648\nATCBrakeNotch=0", 1,
        "-2147483648 (on)  from the file|0 (off)           default: key missing|only ';'|"
        "8                 default: value out of range|is outside 1 to 8|low 32 bits and reads -2"},
-      // --set replaces its key in the file's first [Settings] section, or leaves it out.
-      {{scenario, "--out", folder.string(), "--ini", "FILE", "--set", "atcbrakenotch=4", "--set",
-        "UseATS=default", "--plugin", KELVRIN_LIBRARY},
-       "[Settings]\nUseATS=1\nATCBrakeNotch=2\n",
+      // --set replaces its key in the file's first [Settings] section (which a '[' line
+      // without ']' does not end), or leaves it out; of a key set twice, the last counts.
+      {{scenario, "--out", folder.string(), "--ini", "FILE", "--set", "ATCBrakeNotch=3", "--set",
+        "atcbrakenotch=4", "--set", "UseATS=default", "--plugin", KELVRIN_LIBRARY},
+       "[Settings]\n[note\nUseATS=1\nATCBrakeNotch=2\n",
        ExitOk,
        "from " + file +
-           ", --set ATCBrakeNotch=4|UseATS         0 (off)   default: key missing|"
+           ", --set ATCBrakeNotch=3, --set ATCBrakeNotch=4, --set UseATS=default)|"
+           "UseATS         0 (off)   default: key missing|"
            "ATCBrakeNotch  4         from the file, line 2"},
+      {{"FILE"},
+       std::string(5 << 20, '#'),
+       ExitBadInput,
+       "cannot open the scenario file: larger than 4 MB"},
+      {check, "[Settings]\n" + Times(25, "x=1\n"), 1,
+       "line 21: 'x' is not|!line 22: 'x'|5 more lines like these, not shown"},
       {{scenario, "--set", "UseATC=1"}, "", ExitBadInput, "--set UseATC=1: expected KEY=VALUE"},
+      {{scenario, "--set", "UseATS=1\n[Other]"},
+       "",
+       ExitBadInput,
+       "UseATS: the value holds a line break"},
+      {check, "[Settings]\nATCBrakeNotch=0xFFFFFFFF\n", 1,
+       "10        default: value out of range, '0xFFFFFFFF' reads as -1, line 2"},
+      // toml++ reaches an unreachable point for an é after a line-ending backslash, unless moved.
+      {run, "title = \"\"\"one \\\n  \u00e9t\u00e9\"\"\"\n" + runs + "time_s = 0\nsignal = 30\n",
+       ExitOk, "one \u00e9t\u00e9\n"},
       {{scenario, "--from=9", "--to=9"}, "", ExitBadInput, "--from must be less than --to"},
+      // A window without a frame of the run is refused, before the run where its time tells.
+      {{scenario, "--from", "99999", "--plugin", KELVRIN_LIBRARY},
+       "",
+       ExitBadInput,
+       "the chart's window (--from 99999) holds no frame of the run, which spans 0.00 to 120.00 s"},
+      {{scenario, "--axis=distance", "--from=5", "--plugin", KELVRIN_LIBRARY, "--out",
+        folder.string()},
+       "",
+       ExitBadInput,
+       "(--from 5) holds no frame of the run, which spans 0.00 to 0.00 m"},
+      // A trace of gigabytes is warned about before the run; a notch beyond the train's named.
+      {{"FILE", "--plugin", notLibrary},
+       Train + "[run]\nduration_s = 86400\nframe_rate_hz = 1000\n",
+       ExitPluginFailed,
+       "warning: trace.csv will be about 8.6 GB (86400001 rows|--trace-rate 100 keeps it to about "
+       "0.86 GB"},
+      {{"FILE", "--plugin", KELVRIN_LIBRARY, "--out", (folder / "notch").string(), "--set",
+        "ATCBrakeNotch=10000000"},
+       runs + "time_s = 0\nsignal = 30\n",
+       ExitOk,
+       "drive: warning: the plug-in handed back brake notch 10000000 (EB+9999991) at|  the plug-in "
+       "handed back"},
       {{"FILE", "--compare", "--set", "ATCBrakeNotch=4,UseATS=1", "--set", "ATCBrakeNotch=default",
         "--out", (folder / "sets").string(), "--plugin", KELVRIN_LIBRARY},
        runs + "time_s = 0\nsignal = 30\n[[event]]\ntime_s = 0.5\nkey = \"mode_up\"\n"
@@ -197,6 +299,9 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
     EXPECT_GE(widths.size(), 3U) << name;
     EXPECT_EQ(std::count(widths.begin(), widths.end(), widths[0]), widths.size()) << name;
   }
+  // A notch a million times the train's is drawn at the edge of a chart of the usual size.
+  ExpectParts(Read(folder / "notch" / "chart.svg"), "beyond the train's, drawn at the edge");
+  EXPECT_LT(std::filesystem::file_size(folder / "notch" / "chart.svg"), 1u << 20);
   // The last run's files: the causes in the trace, 10 rows a simulated second, the chart.
   const std::string trace = Read(folder / "rollback" / "trace.csv");
   EXPECT_LT(trace.find(",intervention,cause,mode,"), trace.find('\n'));  // in the header

@@ -1,6 +1,7 @@
 // The cab's session written as a scenario. Every number is written so that it
 // reads back as the very same double: the replay's frames must fall on the
 // same clock ticks and move the train by the same sums.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -91,9 +92,11 @@ void WriteOptions(std::ostream& out, const PluginOptions& options) {
 void WriteCabRecording(std::ostream& out, const Scenario& played, const RunRecord& record,
                        const std::string& fromPath) {
   const RunSettings& run = played.Run;
-  // The run plays frames 0 to the last; the duration must round up to exactly it.
-  const double lastFrame = static_cast<double>(record.FrameCount) - 1.0;
-  double durationS = lastFrame / run.FrameRateHz;
+  // The run plays frames 0 to the last; the duration must round up to exactly
+  // it, and be above 0: a session quit in its first frame (or before it)
+  // plays that one frame.
+  const double lastFrame = std::max(static_cast<double>(record.FrameCount), 1.0) - 1.0;
+  double durationS = std::max(lastFrame / run.FrameRateHz, std::nextafter(0.0, 1.0));
   while (std::ceil(durationS * run.FrameRateHz - 1e-9) > lastFrame) {
     durationS = std::nextafter(durationS, 0.0);
   }

@@ -2,6 +2,7 @@
 // the host handed over and got back, and the cause of any intervention.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "reports.h"
@@ -25,7 +26,42 @@ std::string FiredText(const Scenario& setup, const RunRecord& record, const Fram
   return text;
 }
 
+// A row as the examples' traces have them, a little rounded up: a long run's
+// clock and position take a few more digits, a cause or an event many more,
+// but only in a few rows.
+constexpr double TraceRowBytes = 100.0;
+constexpr double MostTraceBytes = 1e9;
+
+double TraceRows(const Scenario& setup, double rowsPerSecond) {
+  const double frames = std::ceil(setup.Run.DurationS * setup.Run.FrameRateHz - 1e-9) + 1.0;
+  return rowsPerSecond > 0.0
+             ? std::min(frames, std::floor(setup.Run.DurationS * rowsPerSecond + 1e-6) + 1.0)
+             : frames;
+}
+
 }  // namespace
+
+std::string TraceSizeWarning(const Scenario& setup, double rowsPerSecond) {
+  const double rows = TraceRows(setup, rowsPerSecond);
+  if (rows * TraceRowBytes <= MostTraceBytes) {
+    return "";
+  }
+  // The highest of 1, 2 and 5 times a power of ten that keeps it under.
+  double fits = 0.001;
+  for (int power = -3; power < 3; ++power) {
+    for (const double step : {1.0, 2.0, 5.0}) {
+      const double rate = step * std::pow(10.0, power);
+      if (TraceRows(setup, rate) * TraceRowBytes <= MostTraceBytes) {
+        fits = rate;
+      }
+    }
+  }
+  return fmt::format(
+      "trace.csv will be about {:.1f} GB ({:.0f} rows of about {:.0f} bytes); --trace-rate {:g} "
+      "keeps it to about {:.2f} GB",
+      rows * TraceRowBytes / 1e9, rows, TraceRowBytes, fits,
+      TraceRows(setup, fits) * TraceRowBytes / 1e9);
+}
 
 TraceWriter::TraceWriter(std::ostream& out, const Scenario& setup, double rowsPerSecond)
     : Out(out), Setup(setup), RowsPerSecond(rowsPerSecond) {

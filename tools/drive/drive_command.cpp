@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "cab_run.h"
 #include "host_loop.h"
 #include "ini_check.h"
+#include "notch_scale.h"
 #include "plugin_library.h"
 #include "published_numbers.h"
 #include "reports.h"
@@ -189,35 +191,14 @@ class Progress {
 
 // Puts --ini in place of the scenario's options; false with a message on err.
 bool ReadIniArgument(const std::string& path, PluginOptions& options, std::ostream& err) {
-  const std::string problem = WhyUnreadable(path);
+  std::string bytes;
+  const std::string problem = ReadInputFile(path, bytes);
   if (!problem.empty()) {
     err << "drive: cannot read " << path << ": " << problem << "\n";
     return false;
   }
   options = PluginOptions{};
-  options.IniText = FileBytes(path);
-  return true;
-}
-
-// Puts KEY=VALUE settings over the options; false with a message on err.
-bool ApplySettings(const std::vector<std::string>& settings, PluginOptions& options,
-                   std::ostream& err) {
-  for (const std::string& setting : settings) {
-    const size_t equals = setting.find('=');
-    const char* key = PluginOptionKey(setting.substr(0, equals));
-    if (equals == std::string::npos || key == nullptr) {
-      err << fmt::format("drive: --set {}: expected KEY=VALUE with KEY one of {}, {}, {}\n",
-                         setting, IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch);
-      return false;
-    }
-    options.Overrides.emplace_back(key, setting.substr(equals + 1));
-  }
-  const std::string& text = options.IniText ? *options.IniText : std::string();
-  if (!options.Overrides.empty() &&
-      (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0)) {
-    err << "drive: --set cannot edit a UTF-16 KELVRIN.ini; save it as ANSI or UTF-8\n";
-    return false;
-  }
+  options.IniText = std::move(bytes);
   return true;
 }
 
@@ -235,6 +216,22 @@ bool WriteFile(const fs::path& path, std::ostream& err, Writer write, const Args
   return true;
 }
 
+// The message for a chart window that holds no frame of a run spanning low
+// to high on the axis.
+std::string WindowMissesRun(const ChartWindow& window, ChartAxis axis, double low, double high) {
+  std::string asked;
+  if (window.From) {
+    asked = fmt::format("--from {:g}", *window.From);
+  }
+  if (window.To) {
+    asked += fmt::format("{}--to {:g}", asked.empty() ? "" : " ", *window.To);
+  }
+  return fmt::format(
+      "drive: the chart's window ({}) holds no frame of the run, which spans {:.2f} "
+      "to {:.2f} {}\n",
+      asked, low, high, axis == ChartAxis::Time ? "s" : "m");
+}
+
 // One option set's run and what came of it; a plain run is one set.
 struct SetRun {
   std::string Name;  // the --set group or the variant under --compare, else empty
@@ -245,7 +242,10 @@ struct SetRun {
   RunAnalysis Analysis;
   std::string OptionsFrom;
   std::vector<std::string> OptionLines;
-  std::vector<FrameRecord> Frames;
+  std::vector<FrameRecord> Frames;  // the chart's, within its window
+  double SpanLow = 0.0;             // the run's frames on the chart's axis
+  double SpanHigh = 0.0;
+  size_t WarnedAtStart = 0;  // leading warnings already on stderr before the run
 };
 
 // Plays the run with the trace written as it goes; returns an exit status,
@@ -277,6 +277,8 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
   RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
   TraceWriter trace(traceFile, scenario, line.TraceRateHz);
   ChartFrames chartFrames;
+  const NotchScale scale = ScaleOf(scenario.Train);
+  OffScaleNotches offScale;
   if (!CabBeginRun(cab, err)) {
     UnloadPlugin(plugin);
     return ExitBadInput;
@@ -288,7 +290,13 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
         [&](const FrameRecord& row, const RunRecord& sofar) {
           analyser.Add(row, sofar);
           trace.Add(row, sofar, analyser.CurrentCause());
-          chartFrames.Add(row);
+          const double at = AxisValue(scenario.Run.Axis, row);
+          set.SpanLow = row.Frame == 0 ? at : std::min(set.SpanLow, at);
+          set.SpanHigh = row.Frame == 0 ? at : std::max(set.SpanHigh, at);
+          if (InWindow(line.Window, scenario.Run.Axis, row)) {
+            chartFrames.Add(row);
+          }
+          NoteOffScale(scale, row, offScale);
           progress.Frame(row);
           CabFrame(cab, row, sofar, analyser.CurrentCause());
         },
@@ -298,6 +306,12 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
   UnloadPlugin(plugin);
   traceFile.close();
   set.Analysis = analyser.Finish(set.Record);
+  const std::string offScaleWarning =
+      OffScaleWarning(scale, offScale, EmergencyNotchOf(scenario.Train));
+  // First among the warnings, where no number of others hides it.
+  if (!offScaleWarning.empty()) {
+    set.Analysis.Warnings.insert(set.Analysis.Warnings.begin(), offScaleWarning);
+  }
   for (size_t i = 0; i < options.Warnings.size(); ++i) {
     set.Analysis.Warnings.insert(set.Analysis.Warnings.begin() + static_cast<std::ptrdiff_t>(i),
                                  "KELVRIN.ini: " + options.Warnings[i]);
@@ -363,6 +377,19 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
            "ATCBrakeNotch=default, or two [[variant]] tables in the scenario\n";
     return ExitBadInput;
   }
+  if (setCount > MostCompareSets) {
+    err << fmt::format("drive: --compare plays at most {} sets, not {}\n", MostCompareSets,
+                       setCount);
+    return ExitBadInput;
+  }
+  // No frame of a run comes after its duration: a window beyond it is known now.
+  const double lastS = std::ceil(scenario.Run.DurationS * scenario.Run.FrameRateHz - 1e-9) /
+                       scenario.Run.FrameRateHz;
+  if (scenario.Run.Axis == ChartAxis::Time &&
+      (line.Window.From.value_or(0.0) > lastS || line.Window.To.value_or(0.0) < 0.0)) {
+    err << WindowMissesRun(line.Window, scenario.Run.Axis, 0.0, lastS);
+    return ExitBadInput;
+  }
   if (!line.Compare && !scenario.Variants.empty()) {
     err << fmt::format(
         "drive: note: the scenario's {} [[variant]] tables run only under --compare; "
@@ -384,12 +411,6 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     if (variants) {
       set.Variant = &scenario.Variants[k];
       set.Name = set.Variant->Name;
-      PluginOptions& options = set.Setup.Options;
-      const PluginOptions& own = set.Variant->Options;
-      if (own.IniText) {
-        options = own;
-      }
-      options.Overrides.insert(options.Overrides.end(), own.Overrides.begin(), own.Overrides.end());
     } else if (line.Compare) {
       set.Name = line.Settings[k];
       std::istringstream group(set.Name);
@@ -400,13 +421,20 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     if (line.Compare) {
       set.Dir /= FolderName(set.Name);
     }
-    if (!ApplySettings(settings, set.Setup.Options, err)) {
+    const std::string problem =
+        ComposeSetOptions(scenario.Options, set.Variant, settings, set.Setup.Options);
+    if (!problem.empty()) {
+      err << "drive: " << problem << "\n";
       return ExitBadInput;
     }
     runs.push_back(std::move(set));
   }
   line.PluginPath =
       line.PluginPath.empty() ? DefaultPluginPath() : PluginPathArgument(line.PluginPath);
+  const std::string sizeWarning = TraceSizeWarning(scenario, line.TraceRateHz);
+  if (!sizeWarning.empty()) {
+    err << "drive: warning: " << (line.Compare ? "each set's " : "") << sizeWarning << "\n";
+  }
   if (line.PluginPath.empty()) {
     err << "drive: no plug-in given: use --plugin LIBRARY\n";
     return ExitBadInput;
@@ -422,6 +450,10 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
       return outcome;
     }
     written = written && outcome == ExitOk;
+    if (!sizeWarning.empty()) {
+      set.Analysis.Warnings.insert(set.Analysis.Warnings.begin(), sizeWarning);
+      set.WarnedAtStart = 1;
+    }
   }
 
   // The session is kept whatever became of the other files.
@@ -429,6 +461,13 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   written = (!cab.Session || WriteFile(session, err, WriteCabRecording, runs.front().Setup,
                                        runs.front().Record, line.ScenarioPath)) &&
             written;
+  const bool windowed = line.Window.From || line.Window.To;
+  if (windowed &&
+      std::all_of(runs.begin(), runs.end(), [](const SetRun& set) { return set.Frames.empty(); })) {
+    err << WindowMissesRun(line.Window, scenario.Run.Axis, runs.front().SpanLow,
+                           runs.front().SpanHigh);
+    return ExitBadInput;
+  }
   std::vector<RunContext> contexts;
   contexts.reserve(runs.size());
   std::vector<RunSet> sets;
@@ -454,8 +493,14 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     write(owner, dir / "interventions.csv", WriteInterventionsCsv, own);
     write(owner, dir / "braking.csv", WriteBrakingCsv, own);
     write(owner, dir / "chart.svg", WriteSvgChart, own, axis, line.Window);
-    for (const std::string& warning : runs[k].Analysis.Warnings) {
-      err << "drive: warning: " << (line.Compare ? runs[k].Name + ": " : "") << warning << "\n";
+    const std::vector<std::string>& warnings = runs[k].Analysis.Warnings;
+    const std::string whose = line.Compare ? runs[k].Name + ": " : "";
+    const size_t shown = std::min(warnings.size(), WarningsKept);
+    for (size_t w = runs[k].WarnedAtStart; w < shown; ++w) {
+      err << "drive: warning: " << whose << warnings[w] << "\n";
+    }
+    if (const size_t more = warnings.size() - shown + runs[k].Analysis.WarningsLeftOut) {
+      err << "drive: warning: " << whose << more << " more warnings, not shown\n";
     }
   }
   if (line.Compare) {

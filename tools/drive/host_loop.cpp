@@ -1,8 +1,13 @@
 #include "host_loop.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <queue>
+#include <utility>
+#include <vector>
 
 #include "follow_driver.h"
 #include "train_physics.h"
@@ -83,6 +88,56 @@ VehicleState ComposeState(const TrainMotion& motion, double nowS) {
   return state;
 }
 
+// The events repeating, each due at a time or a position. However many there
+// are, a frame looks only at those due: they fire in the order they started
+// repeating, each once a frame at most.
+struct Repeat {
+  size_t Event = 0;
+  double DueAt = 0.0;  // seconds or metres
+  int32_t Left = 0;
+  bool ByDistance = false;
+};
+// Soonest due first: (due at, index into RepeatQueue::Repeats).
+using DueHeap = std::priority_queue<std::pair<double, size_t>,
+                                    std::vector<std::pair<double, size_t>>, std::greater<>>;
+struct RepeatQueue {
+  std::vector<Repeat> Repeats;  // in the order they started
+  DueHeap Waiting[2];           // by time, by distance
+  std::vector<size_t> Due;      // into Repeats, the frame's
+  std::vector<size_t> Firing;   // into the scenario's events, the frame's
+};
+
+void StartRepeats(RepeatQueue& queue, const Repeat& repeat) {
+  queue.Repeats.push_back(repeat);
+  queue.Waiting[repeat.ByDistance].push({repeat.DueAt, queue.Repeats.size() - 1});
+}
+
+// The events due in the frame at nowS and positionM, each then due again
+// RepeatEvery later while it has repeats left.
+const std::vector<size_t>& DueRepeats(RepeatQueue& queue, double nowS, double positionM,
+                                      double frameS, const std::vector<ScenarioEvent>& events) {
+  queue.Due.clear();
+  for (const bool byDistance : {false, true}) {
+    DueHeap& waiting = queue.Waiting[byDistance];
+    while (!waiting.empty() && (byDistance ? positionM >= waiting.top().first
+                                           : ClockReached(nowS, waiting.top().first, frameS))) {
+      queue.Due.push_back(waiting.top().second);
+      waiting.pop();
+    }
+  }
+  std::sort(queue.Due.begin(), queue.Due.end());
+  queue.Firing.clear();
+  for (const size_t k : queue.Due) {
+    Repeat& again = queue.Repeats[k];
+    queue.Firing.push_back(again.Event);
+    again.DueAt += events[again.Event].RepeatEvery;
+    if (--again.Left > 0) {
+      queue.Waiting[again.ByDistance].push({again.DueAt, k});
+    }
+  }
+  return queue.Firing;
+}
+
 }  // namespace
 
 CabIndication ReadCabPanel(const int32_t* panel) {
@@ -154,13 +209,7 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
   bool seenAtRest = false;
   FollowDriverState follower;
   CabIndication cab;
-  struct Repeating {
-    size_t Event = 0;
-    double DueAt = 0.0;  // seconds or metres
-    int32_t Left = 0;
-  };
-  std::vector<Repeating> repeating;
-  repeating.reserve(scenario.Events.size());
+  RepeatQueue repeats;
 
   for (int64_t frame = 0; frame <= lastFrame; ++frame) {
     const double nowS = static_cast<double>(frame) * record.FrameS;
@@ -191,21 +240,16 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
       fire(nextEvent);
       if (event.Repeats > 0) {
         const double from = event.RepeatByDistance ? motion.PositionM : nowS;
-        repeating.push_back({nextEvent, from + event.RepeatEvery, event.Repeats});
+        StartRepeats(repeats,
+                     {nextEvent, from + event.RepeatEvery, event.Repeats, event.RepeatByDistance});
       }
       lastFiredS = nowS;
       movedSinceFired = false;
       ++nextEvent;
     }
-    for (Repeating& again : repeating) {
-      const ScenarioEvent& event = scenario.Events[again.Event];
-      if (again.Left > 0 &&
-          (event.RepeatByDistance ? motion.PositionM >= again.DueAt
-                                  : ClockReached(nowS, again.DueAt, record.FrameS))) {
-        fire(again.Event);
-        again.DueAt += event.RepeatEvery;
-        --again.Left;
-      }
+    for (const size_t again :
+         DueRepeats(repeats, nowS, motion.PositionM, record.FrameS, scenario.Events)) {
+      fire(again);
     }
     row.FiredEventCount = record.Fired.size() - row.FirstFiredEvent;
     if (scenario.Driver.Style == DriverStyle::Follow) {

@@ -84,10 +84,26 @@ struct DecidingLine {
   std::string Value;  // what the reader converts
 };
 
+// A file of any length is looked at line by line, keeping only what the report
+// needs: the deciding lines, the first header near [Settings], and the first
+// few lines the plug-in passes over without a word.
+constexpr size_t LineWarningsShown = 20;
+
 struct FileLook {
   bool SectionSeen = false;
   std::optional<DecidingLine> Found[3];
+  std::string NearSection;
+  std::vector<std::string> Warnings;
+  size_t WarningsLeftOut = 0;
 };
+
+void Warn(FileLook& look, std::string warning) {
+  if (look.Warnings.size() < LineWarningsShown) {
+    look.Warnings.push_back(std::move(warning));
+  } else {
+    ++look.WarningsLeftOut;
+  }
+}
 
 // Plain text saved as UTF-16 without its mark: every other byte is NUL, and
 // the reader, seeing no mark, reads each name only up to the first NUL.
@@ -99,17 +115,16 @@ bool WideWithoutMark(const std::string& bytes) {
 
 FileLook LookAt(const std::string& bytes, std::vector<std::string>& warnings) {
   FileLook look;
-  std::vector<std::string> nearSections;
   WalkIniSection(bytes, Section, Keys, [&](const IniLine& line) {
     const std::string where = fmt::format("line {}: ", line.Number);
     const std::string shown(line.Name.substr(0, NameCharsShown));
     look.SectionSeen = look.SectionSeen || line.Place == IniPlace::Header;
     if (line.Kind == IniLineKind::Section) {
       if (line.NamesSection && line.Place == IniPlace::After) {
-        warnings.push_back(where + "a second [Settings] section: the plug-in reads only the first");
+        Warn(look, where + "a second [Settings] section: the plug-in reads only the first");
       }
-      if (!line.NamesSection && NearMiss(shown, Section)) {
-        nearSections.push_back(fmt::format("{}[{}]", where, shown));
+      if (!line.NamesSection && look.NearSection.empty() && NearMiss(shown, Section)) {
+        look.NearSection = fmt::format("{}[{}]", where, shown);
       }
       return true;
     }
@@ -118,31 +133,34 @@ FileLook LookAt(const std::string& bytes, std::vector<std::string>& warnings) {
       return true;
     }
     if (line.Key < 0 && name.starts_with('#')) {
-      warnings.push_back(
-          fmt::format("{}'{}' is not an option: only ';' starts a comment", where, name));
+      Warn(look, fmt::format("{}'{}' is not an option: only ';' starts a comment", where, name));
     } else if (line.Key < 0) {
       std::string hint;
       for (const std::string_view key : Keys) {
         hint = NearMiss(name, key) ? fmt::format("; did you mean {}?", key) : hint;
       }
-      warnings.push_back(where + "'" + name + "' is not an option of the plug-in" +
-                         (hint.empty() ? " (Use120Signal, UseATS, ATCBrakeNotch)" : hint));
+      Warn(look, where + "'" + name + "' is not an option of the plug-in" +
+                     (hint.empty() ? " (Use120Signal, UseATS, ATCBrakeNotch)" : hint));
     } else if (!line.Decides) {
-      warnings.push_back(fmt::format("{}{} again: only the first, on line {}, counts", where,
-                                     Keys[line.Key], look.Found[line.Key]->Number));
+      Warn(look, fmt::format("{}{} again: only the first, on line {}, counts", where,
+                             Keys[line.Key], look.Found[line.Key]->Number));
     } else {
       look.Found[line.Key] = DecidingLine{line.Number, std::string(line.Value)};
     }
     return true;
   });
+  warnings = std::move(look.Warnings);
+  if (look.WarningsLeftOut > 0) {
+    warnings.push_back(fmt::format("{} more lines like these, not shown", look.WarningsLeftOut));
+  }
   if (!look.SectionSeen) {
     warnings.push_back(
-        WideWithoutMark(bytes) ? "no [Settings] section: the file looks like UTF-16 without a "
-                                 "byte-order mark: save it as ANSI/UTF-8"
-        : nearSections.empty() ? "no [Settings] section: every option takes its default"
-                               : "no [Settings] section, but " + nearSections.front() +
-                                     ": the plug-in looks only for [Settings], so every option "
-                                     "takes its default");
+        WideWithoutMark(bytes)     ? "no [Settings] section: the file looks like UTF-16 without a "
+                                     "byte-order mark: save it as ANSI/UTF-8"
+        : look.NearSection.empty() ? "no [Settings] section: every option takes its default"
+                                   : "no [Settings] section, but " + look.NearSection +
+                                         ": the plug-in looks only for [Settings], so every option "
+                                         "takes its default");
   }
   return look;
 }
@@ -161,13 +179,13 @@ IniReport Defaults(int32_t serviceNotches, const std::string& why) {
 IniReport NoIniFile(int32_t serviceNotches) { return Defaults(serviceNotches, "no KELVRIN.ini"); }
 
 IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
-  const std::string problem = WhyUnreadable(path);
+  std::string bytes;
+  const std::string problem = ReadInputFile(path, bytes);
   if (!problem.empty()) {
     IniReport report = Defaults(serviceNotches, "file unreadable");
     report.Problem = problem;
     return report;
   }
-  const std::string bytes = FileBytes(path);
   IniReport report = Defaults(serviceNotches, "");
   const FileLook look = LookAt(bytes, report.Warnings);
   const int32_t emergency = EmergencyNotchFor(serviceNotches);
@@ -214,9 +232,10 @@ IniReport CheckIniFile(const std::string& path, int32_t serviceNotches) {
         option.Value = AtcBrakeNotchInUse(low, emergency);
         option.FromFile = false;
         option.Source =
-            !plain  ? option.Source
-            : wraps ? fmt::format("default: value out of range, {}{}", readAs, line)
-                    : fmt::format("default: value out of range, {} is below 1{}", low, line);
+            !plain && low == 0 ? option.Source
+            : !plain || wraps
+                ? fmt::format("default: value out of range, {}{}", readAs, line)
+                : fmt::format("default: value out of range, {} is below 1{}", low, line);
         warning += fmt::format("the plug-in uses the default, {}", defaultNotch);
       } else {
         warning +=

@@ -5,11 +5,7 @@
 
 #include <fmt/format.h>
 
-#include <cstring>
 #include <filesystem>
-
-#include "ini_reader.h"
-#include "published_numbers.h"
 
 namespace drive {
 namespace fs = std::filesystem;
@@ -56,91 +52,6 @@ std::string DefaultPluginPath() {
 std::string PluginPathArgument(const std::string& given) {
   // A narrow path names a file through the ANSI code page on Windows.
   return loader::PathText(fs::path(given));
-}
-
-const char* PluginOptionKey(const std::string& name) {
-  for (const char* key : {IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch}) {
-    if (IniSameName(name.data(), name.size(), key, std::strlen(key))) {
-      return key;
-    }
-  }
-  return nullptr;
-}
-
-namespace {
-
-std::string KeyedIniText(const PluginOptions& options) {
-  if (!options.Use120Signal && !options.UseAts && !options.AtcBrakeNotch) {
-    return "";
-  }
-  std::string text = fmt::format("; written by the drive tool for this run\n[{}]\n", IniSection);
-  for (const auto& [key, value] : {std::pair{IniKeyUse120Signal, options.Use120Signal},
-                                   std::pair{IniKeyUseAts, options.UseAts}}) {
-    text += value ? fmt::format("{}={}\n", key, *value ? 1 : 0) : "";
-  }
-  if (options.AtcBrakeNotch) {
-    text += fmt::format("{}={}\n", IniKeyAtcBrakeNotch, *options.AtcBrakeNotch);
-  }
-  return text;
-}
-
-// The lines an override touches, as the plug-in's reader numbers them.
-struct OverridePlaces {
-  const PluginOptions* Options = nullptr;
-  std::optional<IniLine> Settings;  // the first [Settings] header
-  bool InSettings = false;
-  std::vector<IniLine> Replaced;
-};
-
-bool FindOverridePlaces(void* context, const IniLine& line) {
-  OverridePlaces& places = *static_cast<OverridePlaces*>(context);
-  if (line.Kind != IniLineKind::Key) {
-    const bool settings = line.Kind == IniLineKind::Section && IniNameIs(line, IniSection);
-    if (settings && !places.Settings) {
-      places.Settings = line;
-      places.InSettings = true;
-      return true;
-    }
-    places.InSettings = false;
-    return !places.Settings;
-  }
-  for (const auto& [key, value] : places.Options->Overrides) {
-    if (places.InSettings && IniNameIs(line, key.c_str())) {
-      places.Replaced.push_back(line);
-    }
-  }
-  return true;
-}
-
-}  // namespace
-
-std::string ComposeIniText(const PluginOptions& options) {
-  std::string base = options.IniText ? *options.IniText : KeyedIniText(options);
-  if (options.Overrides.empty()) {
-    return base;
-  }
-  OverridePlaces places;
-  places.Options = &options;
-  SplitIniLines(reinterpret_cast<const unsigned char*>(base.data()), base.size(),
-                FindOverridePlaces, &places);
-  std::string set;
-  for (const auto& [key, value] : options.Overrides) {
-    set += value == "default" ? "" : fmt::format("{}={}\n", key, value);
-  }
-  if (!places.Settings) {
-    const bool ended = base.empty() || base.back() == '\n' || base.back() == '\r';
-    return fmt::format("{}{}[{}]\n{}", base, ended ? "" : "\n", IniSection, set);
-  }
-  // The replaced lines go, the new keys come straight after the header.
-  const size_t afterHeader = places.Settings->Offset + places.Settings->Length;
-  const char last = base[afterHeader - 1];
-  std::string text = base.substr(0, afterHeader) + (last == '\n' || last == '\r' ? "" : "\n") + set;
-  size_t at = afterHeader;
-  for (const IniLine& line : places.Replaced) {
-    text.append(base, at, line.Offset - at);
-    at = line.Offset + line.Length;
-  }
-  return text.append(base, at, std::string::npos);
 }
 
 PluginLoadResult LoadPlugin(const std::string& libraryPath, const PluginOptions& options,

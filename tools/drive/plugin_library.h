@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "options_text.h"
 #include "plugin_loader.h"
 #include "scenario.h"
 
@@ -22,15 +23,6 @@ struct PluginLoadResult {
   bool Ok = false;
   std::string Error;  // when not Ok: what failed, naming the file or the entry point
 };
-
-// The INI text for the scenario's options; empty when the scenario sets none.
-// Each override replaces its key's lines in the first [Settings] section (the
-// one the plug-in reads) and stands right below its header.
-std::string ComposeIniText(const PluginOptions& options);
-
-// The key of an option the plug-in reads, as it is spelt in KELVRIN.ini, for
-// a name in any letter case; null for any other name.
-const char* PluginOptionKey(const std::string& name);
 
 // Loads a private copy of the library at libraryPath (UTF-8) with the given options.
 PluginLoadResult LoadPlugin(const std::string& libraryPath, const PluginOptions& options,

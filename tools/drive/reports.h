@@ -40,6 +40,11 @@ inline constexpr int SpeedDecimals = 3;
 // a line end.
 std::string CsvField(const std::string& text);
 
+// A warning, said before the run, when the trace would pass a gigabyte: its
+// size as estimated from the scenario and a --trace-rate that keeps it under;
+// empty when it stays under.
+std::string TraceSizeWarning(const Scenario& setup, double rowsPerSecond);
+
 // Writes the trace's rows as the frames come: every frame, or rowsPerSecond
 // rows per simulated second (the events of the frames left out go into the
 // next row written).
@@ -76,8 +81,15 @@ struct ChartWindow {
   std::optional<double> To;
 };
 
+// Where a frame lies on the chart's axis: its time or its position.
+double AxisValue(ChartAxis axis, const FrameRecord& row);
+
+// Whether the chart's window holds the frame.
+bool InWindow(const ChartWindow& window, ChartAxis axis, const FrameRecord& row);
+
 // The first set is drawn in full; every further set adds its speed, in a
-// colour and with a legend entry of its own.
+// colour and with a legend entry of its own. The sets' frames are the chart's
+// choice among those within the window (the run's, for no window).
 void WriteSvgChart(std::ostream& out, const std::vector<RunSet>& sets, ChartAxis axis,
                    const ChartWindow& window);
 

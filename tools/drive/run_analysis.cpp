@@ -179,7 +179,9 @@ const char* ReleaseName(Release outcome) {
 
 RunAnalyser::RunAnalyser(const Scenario& scenario, int32_t emergencyNotch)
     : Setup(scenario), EmergencyNotch(emergencyNotch) {
-  Result.Warnings = ScenarioWarnings(scenario);
+  for (std::string& warning : ScenarioWarnings(scenario)) {
+    Warn(std::move(warning));
+  }
 }
 
 const FrameRecord* RunAnalyser::Before(size_t back) const {
@@ -244,7 +246,7 @@ void RunAnalyser::NoteEvents(const FrameRecord& row, const FrameRecord* previous
     if (beacon && beacon->Type == ResetBeaconType && beacon->Parameter == ResetBeaconParameter) {
       if (speedBefore != 0.0) {
         note = "ignored: the train was moving";
-        Result.Warnings.push_back(fmt::format(
+        Warn(fmt::format(
             "{}: reset beacon ignored: the train was moving ({} km/h in the frame before, "
             "as the plug-in saw it)",
             EventPlace(event), SpeedText(speedBefore)));
@@ -493,7 +495,7 @@ void RunAnalyser::TrackWarnings(const FrameRecord& row, const FrameRecord* previ
           (!row.Cab.AtcSignal && row.Driver.Brake != 0)) {
         continue;
       }
-      Result.Warnings.push_back(fmt::format(
+      Warn(fmt::format(
           "{}: selector down at {} refused: {}; the selector leaves ATC only outside an ATC "
           "section, with the brake applied",
           EventPlace(event), At(MomentOf(row)),
@@ -521,7 +523,7 @@ void RunAnalyser::NoteRise() {
                                      ? fmt::format("a gradient of {:g} per mille", RiseGradientLow)
                                      : fmt::format("gradients from {:g} to {:g} per mille",
                                                    RiseGradientLow, RiseGradientHigh);
-    Result.Warnings.push_back(fmt::format(
+    Warn(fmt::format(
         "{}: intervention {}: the ATC's service brake ({}) cannot hold the train: {:.1f} to "
         "{:.1f} km/h in {:.1f} s on {}",
         At(*RiseStart), RiseSpan, NotchName(RiseLast.Returned.Brake, EmergencyNotch),
@@ -626,6 +628,14 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const FrameRecord* previo
   }
 }
 
+void RunAnalyser::Warn(std::string warning) {
+  if (Result.Warnings.size() < WarningsKept) {
+    Result.Warnings.push_back(std::move(warning));
+  } else {
+    ++Result.WarningsLeftOut;
+  }
+}
+
 RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
   if (OpenSpan) {
     TellThens();
@@ -657,9 +667,8 @@ RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
     if (!fired[i]) {
       const ScenarioEvent& event = Setup.Events[i];
       Result.NeverFired.push_back(i);
-      Result.Warnings.push_back(fmt::format("line {}: event never fired ({}): {}", event.Line,
-                                            DescribeTrigger(event.When),
-                                            DescribeActions(event.Actions)));
+      Warn(fmt::format("line {}: event never fired ({}): {}", event.Line,
+                       DescribeTrigger(event.When), DescribeActions(event.Actions)));
     }
   }
   return std::move(Result);

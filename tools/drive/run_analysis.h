@@ -105,6 +105,10 @@ struct SoundTally {
   std::vector<double> FirstTimesS;
 };
 
+// A run keeps the first warnings, and counts the rest: a scenario of many
+// events can give one for each firing.
+inline constexpr size_t WarningsKept = 50;
+
 struct RunAnalysis {
   std::vector<InterventionSpan> Interventions;
   std::vector<BrakingRow> Braking;
@@ -116,9 +120,10 @@ struct RunAnalysis {
   SoundTally SoundPlays[SoundCount];  // in the order of SoundIndex
   SoundTally SoundStops[SoundCount];
   std::vector<std::string> FiredNotes;  // per fired event: what the ATC made of it, or empty
-  std::vector<std::string> Warnings;
-  std::vector<size_t> NeverFired;  // into Scenario::Events
-  std::string ChimeNote;           // why sound 5 rang in frame after frame, if it did
+  std::vector<std::string> Warnings;    // the first WarningsKept
+  size_t WarningsLeftOut = 0;           // and how many more there were
+  std::vector<size_t> NeverFired;       // into Scenario::Events
+  std::string ChimeNote;                // why sound 5 rang in frame after frame, if it did
   size_t FrameCount = 0;
   Moment First;
   FrameRecord Last;
@@ -185,6 +190,7 @@ class RunAnalyser {
   void TrackWarnings(const FrameRecord& row, const FrameRecord* previous, const RunRecord& record);
   void NoteRise();
   size_t OpenSpanNumber() const;                 // 0 without one
+  void Warn(std::string warning);
   const FrameRecord* Before(size_t back) const;  // 1: the frame before the latest
 
   const Scenario& Setup;

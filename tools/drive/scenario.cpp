@@ -4,6 +4,9 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace drive {
 namespace {
 
@@ -55,14 +58,13 @@ std::string DescribeTrigger(const Trigger& trigger) {
   return "";
 }
 
+// Both lists are in increasing order, as the scenario reader makes sure: a
+// long track or profile costs a frame no more than a short one.
 double GradientAt(const std::vector<GradientSection>& sections, double positionM) {
-  double permille = 0.0;
-  for (const GradientSection& section : sections) {
-    if (positionM >= section.FromM) {
-      permille = section.Permille;
-    }
-  }
-  return permille;
+  const auto after = std::upper_bound(
+      sections.begin(), sections.end(), positionM,
+      [](double position, const GradientSection& section) { return position < section.FromM; });
+  return after == sections.begin() ? 0.0 : std::prev(after)->Permille;
 }
 
 double ProfileSpeedAt(const std::vector<SpeedPoint>& profile, double timeS) {
@@ -72,15 +74,15 @@ double ProfileSpeedAt(const std::vector<SpeedPoint>& profile, double timeS) {
   if (timeS <= profile.front().TimeS) {
     return profile.front().SpeedKmh;
   }
-  for (size_t i = 1; i < profile.size(); ++i) {
-    const SpeedPoint& a = profile[i - 1];
-    const SpeedPoint& b = profile[i];
-    if (timeS <= b.TimeS) {
-      const double share = (timeS - a.TimeS) / (b.TimeS - a.TimeS);
-      return a.SpeedKmh + share * (b.SpeedKmh - a.SpeedKmh);
-    }
+  const auto b =
+      std::lower_bound(profile.begin(), profile.end(), timeS,
+                       [](const SpeedPoint& point, double time) { return point.TimeS < time; });
+  if (b == profile.end()) {
+    return profile.back().SpeedKmh;
   }
-  return profile.back().SpeedKmh;
+  const SpeedPoint& a = *std::prev(b);
+  const double share = (timeS - a.TimeS) / (b->TimeS - a.TimeS);
+  return a.SpeedKmh + share * (b->SpeedKmh - a.SpeedKmh);
 }
 
 }  // namespace drive

@@ -137,6 +137,10 @@ struct ScenarioEvent {
   bool RepeatByDistance = false;
 };
 
+// --compare plays at most this many option sets: each keeps its run's
+// analysis and chart frames until the reports are written.
+inline constexpr size_t MostCompareSets = 8;
+
 // Another set of options to compare under --compare: its edits go over the
 // scenario's options as --set edits do, or its ini replaces them.
 struct ScenarioVariant {

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <iterator>
@@ -21,6 +20,7 @@
 
 #include "published_numbers.h"
 #include "scenario_parser.h"
+#include "toml_characters.h"
 
 namespace drive {
 namespace {
@@ -110,21 +110,53 @@ double Number(const toml::node& node, std::string_view name) {
   return value;
 }
 
-double NumberAtLeast(const toml::node& node, std::string_view name, double lowest) {
+// The range a number must lie in: from Lowest (or above it, for a quantity
+// the train must have at all, such as its braking) to Highest.
+struct Bounds {
+  double Lowest = 0.0;
+  double Highest = 0.0;
+  bool AboveLowest = false;
+  std::string_view Note = {};  // after Highest in the message, e.g. " (24 hours)"
+};
+
+// A number as an author writes it: 10000000 rather than 1e+07.
+std::string Plain(double value) {
+  return std::abs(value) < 1e15 && value == std::floor(value) ? fmt::format("{:.0f}", value)
+                                                              : fmt::format("{:g}", value);
+}
+
+double NumberIn(const toml::node& node, std::string_view name, Bounds bounds) {
   const double value = Number(node, name);
-  if (value < lowest) {
-    Fail(node, fmt::format("'{}' must be at least {:g}, not {:g}", name, lowest, value));
+  const bool low = bounds.AboveLowest ? value <= bounds.Lowest : value < bounds.Lowest;
+  if (low || value > bounds.Highest) {
+    Fail(node, fmt::format("'{}' must {} {} and {}{}{}, not {}", name,
+                           bounds.AboveLowest ? "be greater than" : "lie between",
+                           Plain(bounds.Lowest), bounds.AboveLowest ? "at most " : "",
+                           Plain(bounds.Highest), bounds.Note, Plain(value)));
   }
   return value;
 }
 
-double NumberAbove(const toml::node& node, std::string_view name, double bound) {
-  const double value = Number(node, name);
-  if (value <= bound) {
-    Fail(node, fmt::format("'{}' must be greater than {:g}, not {:g}", name, bound, value));
-  }
-  return value;
-}
+// What a real train and route can need, with room to spare: the fastest trains
+// in service run at about 350 km/h and brake or accelerate at a few km/h per
+// second, and no day's run covers 10,000 km. Beyond them the point-mass train
+// would only run off into numbers that mean nothing.
+constexpr double MostSpeedKmh = 400.0;
+constexpr double MostPositionM = 10'000'000.0;
+constexpr double MostRateKmhps = 20.0;
+constexpr double MostDurationS = 86'400.0;
+constexpr Bounds Speed{-MostSpeedKmh, MostSpeedKmh};
+constexpr Bounds Position{-MostPositionM, MostPositionM};
+constexpr Bounds Rate{0.0, MostRateKmhps, true};
+constexpr Bounds Resistance{0.0, MostRateKmhps};
+constexpr Bounds Clock{0.0, MostDurationS};
+
+// Each event's firing is kept for the summary and the chart, and each writes
+// its keys and label into the trace: these keep that within bounds.
+constexpr size_t MostKeysPerEvent = 8;
+constexpr size_t MostShortTextChars = 120;
+constexpr int64_t MostFirings = 100'000;
+constexpr int64_t MostRepeats = MostFirings - 1;
 
 int32_t Integer(const toml::node& node, std::string_view name, int64_t lowest, int64_t highest) {
   if (!node.is_integer()) {
@@ -152,7 +184,20 @@ std::string Text(const toml::node& node, std::string_view name) {
   if (!node.is_string()) {
     Fail(node, fmt::format("'{}' must be a string, not {}", name, KindOf(node)));
   }
-  return node.as_string()->get();
+  return MoveBack(node.as_string()->get());
+}
+
+// A name or label, which goes into the trace and the chart each time it shows.
+std::string ShortText(const toml::node& node, std::string_view name) {
+  std::string text = Text(node, name);
+  const auto characters = std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;  // UTF-8 lead bytes
+  });
+  if (characters > static_cast<std::ptrdiff_t>(MostShortTextChars)) {
+    Fail(node, fmt::format("'{}' must be at most {} characters, not {}", name, MostShortTextChars,
+                           characters));
+  }
+  return text;
 }
 
 // The value a word of the table stands for, or none when node is no string;
@@ -194,17 +239,6 @@ int32_t Int32(const toml::node& node, std::string_view name) {
   return Integer(node, name, Int32Lowest, Int32Highest);
 }
 
-// As read(value, key, bound) has it, and at most highest: "at most 86400 (24 hours)".
-template <typename Read>
-auto AtMost(double& into, Read read, double bound, double highest, std::string_view note) {
-  return [&into, read, bound, highest, note](const toml::node& n, std::string_view k) {
-    into = read(n, k, bound);
-    if (into > highest) {
-      Fail(n, fmt::format("'{}' must be at most {:g}{}", k, highest, note));
-    }
-  };
-}
-
 // Keeps the value for the table's own checks, after all its keys are read.
 auto Keep(const toml::node*& into) {
   return [&into](const toml::node& n, std::string_view) { into = &n; };
@@ -218,13 +252,14 @@ void ReadTrain(const toml::table& table, TrainSpec& train) {
       table, "[train]",
       {{"service_notches", Into(train.ServiceNotches, Integer, 1, 64), needsService},
        {"power_notches", Into(train.PowerNotches, Integer, 1, 64), needsPower},
-       {"acceleration_kmhps", Into(train.AccelerationKmhps, NumberAbove, 0.0)},
-       {"constant_power_from_kmh", Into(train.ConstantPowerFromKmh, NumberAbove, 0.0)},
-       {"service_deceleration_kmhps", Into(train.ServiceDecelerationKmhps, NumberAbove, 0.0)},
-       {"emergency_deceleration_kmhps", Into(train.EmergencyDecelerationKmhps, NumberAbove, 0.0)},
-       {"rolling_resistance_kmhps", Into(train.RollingResistanceKmhps, NumberAtLeast, 0.0)},
+       {"acceleration_kmhps", Into(train.AccelerationKmhps, NumberIn, Rate)},
+       {"constant_power_from_kmh",
+        Into(train.ConstantPowerFromKmh, NumberIn, Bounds{0.0, MostSpeedKmh, true})},
+       {"service_deceleration_kmhps", Into(train.ServiceDecelerationKmhps, NumberIn, Rate)},
+       {"emergency_deceleration_kmhps", Into(train.EmergencyDecelerationKmhps, NumberIn, Rate)},
+       {"rolling_resistance_kmhps", Into(train.RollingResistanceKmhps, NumberIn, Resistance)},
        {"air_resistance_at_100kmh_kmhps",
-        Into(train.AirResistanceAt100KmhKmhps, NumberAtLeast, 0.0)}});
+        Into(train.AirResistanceAt100KmhKmhps, NumberIn, Resistance)}});
 }
 
 // The options of [options], and of a [[variant]] with its name among them.
@@ -260,7 +295,7 @@ void ReadTrack(const toml::table& table, std::vector<GradientSection>& gradients
     constexpr std::string_view Needs = "each gradients entry needs 'from_m' and 'permille'";
     const toml::table& section = RequireTable(entry, "gradients entry");
     ReadFields(section, "a gradients entry",
-               {{"from_m", Into(read.FromM, Number), Needs},
+               {{"from_m", Into(read.FromM, NumberIn, Position), Needs},
                 {"permille",
                  [&](const toml::node& n, std::string_view k) {
                    read.Permille = Number(n, k);
@@ -286,7 +321,8 @@ void ReadSpeedProfile(const toml::node& node, std::vector<SpeedPoint>& profile) 
       Fail(entry, shape);
     }
     const toml::array& pair = *entry.as_array();
-    SpeedPoint point{Number(*pair.get(0), "time_s"), Number(*pair.get(1), "speed_kmh")};
+    SpeedPoint point{NumberIn(*pair.get(0), "time_s", Clock),
+                     NumberIn(*pair.get(1), "speed_kmh", Speed)};
     if (!profile.empty() && point.TimeS <= profile.back().TimeS) {
       Fail(entry, "'speed_profile' points must be listed by increasing time");
     }
@@ -300,9 +336,10 @@ void ReadSpeedProfile(const toml::node& node, std::vector<SpeedPoint>& profile) 
 void ReadRun(const toml::table& table, RunSettings& run) {
   const toml::node* profile = nullptr;
   ReadFields(table, "[run]",
-             {{"frame_rate_hz", AtMost(run.FrameRateHz, NumberAtLeast, 1.0, 1000.0, "")},
-              {"duration_s", AtMost(run.DurationS, NumberAbove, 0.0, 86400.0, " (24 hours)")},
-              {"end_position_m", Into(run.EndPositionM, Number)},
+             {{"frame_rate_hz", Into(run.FrameRateHz, NumberIn, Bounds{1.0, 1000.0})},
+              {"duration_s",
+               Into(run.DurationS, NumberIn, Bounds{0.0, MostDurationS, true, " (24 hours)"})},
+              {"end_position_m", Into(run.EndPositionM, NumberIn, Position)},
               {"loop",
                Into(run.Loop, OneOf<LoopKind>, "closed", LoopKind::Closed, "open", LoopKind::Open)},
               {"speed_profile", Keep(profile)},
@@ -335,8 +372,8 @@ int32_t ReverserPosition(const toml::node& node, std::string_view name) {
 
 void ReadStart(const toml::table& table, const TrainSpec& train, StartState& start) {
   ReadFields(table, "[start]",
-             {{"speed_kmh", Into(start.SpeedKmh, Number)},
-              {"position_m", Into(start.PositionM, Number)},
+             {{"speed_kmh", Into(start.SpeedKmh, NumberIn, Speed)},
+              {"position_m", Into(start.PositionM, NumberIn, Position)},
               {"brake", Into(start.Brake, BrakeNotch, train)},
               {"power", Into(start.Power, Integer, 0, train.PowerNotches)},
               {"reverser", Into(start.Reverser, ReverserPosition)}});
@@ -374,8 +411,8 @@ void ReadDriver(const toml::table& table, DriverSettings& driver) {
   ReadFields(table, "[driver]",
              {{"style", Into(driver.Style, OneOf<DriverStyle>, "scripted", DriverStyle::Scripted,
                              "follow", DriverStyle::Follow)},
-              {"margin_kmh", Into(driver.MarginKmh, NumberAtLeast, 0.0)},
-              {"reaction_s", Into(driver.ReactionS, NumberAtLeast, 0.0)}});
+              {"margin_kmh", Into(driver.MarginKmh, NumberIn, Bounds{0.0, 100.0})},
+              {"reaction_s", Into(driver.ReactionS, NumberIn, Bounds{0.0, 60.0})}});
 }
 
 // The event's one trigger, from the first key that named one.
@@ -390,15 +427,19 @@ Trigger ReadTrigger(const TriggerKey& chosen) {
   switch (chosen.Kind) {
     case TriggerKind::AtTime:
     case TriggerKind::After:
-      trigger.Value = NumberAtLeast(*chosen.Node, chosen.Key, 0.0);
+      trigger.Value = NumberIn(*chosen.Node, chosen.Key, Clock);
+      break;
+    case TriggerKind::AtPosition:
+      trigger.Value = NumberIn(*chosen.Node, chosen.Key, Position);
+      break;
+    case TriggerKind::SpeedAbove:
+    case TriggerKind::SpeedBelow:
+      trigger.Value = NumberIn(*chosen.Node, chosen.Key, Speed);
       break;
     case TriggerKind::Stopped:
       if (!Boolean(*chosen.Node, "stopped")) {
         Fail(*chosen.Node, "'stopped' can only be true");
       }
-      break;
-    default:
-      trigger.Value = Number(*chosen.Node, chosen.Key);
       break;
   }
   return trigger;
@@ -455,11 +496,15 @@ ScenarioEvent ReadEvent(const toml::table& table, const TrainSpec& train) {
             actions.Keys.push_back(ReadKey(n));
             return;
           }
+          if (n.as_array()->size() > MostKeysPerEvent) {
+            Fail(n, fmt::format("an event presses at most {} keys, not {}", MostKeysPerEvent,
+                                n.as_array()->size()));
+          }
           for (const toml::node& key : *n.as_array()) {
             actions.Keys.push_back(ReadKey(key));
           }
         }},
-       {"label", Into(event.Label, Text)},
+       {"label", Into(event.Label, ShortText)},
        {"repeat_every_s", Keep(everyS)},
        {"repeat_every_m", Keep(everyM)},
        {"repeats", Keep(repeats)}});
@@ -476,10 +521,11 @@ ScenarioEvent ReadEvent(const toml::table& table, const TrainSpec& train) {
     FailAt(table.source(), "'repeats' and one of 'repeat_every_s', 'repeat_every_m' go together");
   }
   if (repeats != nullptr) {
-    event.Repeats = Integer(*repeats, "repeats", 1, 100000);
+    event.Repeats = Integer(*repeats, "repeats", 1, MostRepeats);
     event.RepeatByDistance = everyM != nullptr;
-    event.RepeatEvery = NumberAbove(everyM != nullptr ? *everyM : *everyS,
-                                    everyM != nullptr ? "repeat_every_m" : "repeat_every_s", 0.0);
+    event.RepeatEvery = everyM != nullptr
+                            ? NumberIn(*everyM, "repeat_every_m", Bounds{0.0, MostPositionM, true})
+                            : NumberIn(*everyS, "repeat_every_s", Bounds{0.0, MostDurationS, true});
   }
   const bool anyAction = actions.Reverser || actions.Power || actions.Brake || actions.Signal ||
                          actions.Beacon || !actions.Keys.empty();
@@ -513,12 +559,25 @@ void CheckOrder(const toml::array& list, const std::vector<ScenarioEvent>& event
   }
 }
 
+// Every event fires once at most, and then its repeats.
+void CheckFirings(const toml::array& list, const std::vector<ScenarioEvent>& events) {
+  int64_t firings = 0;
+  for (size_t i = 0; i < events.size(); ++i) {
+    firings += 1 + events[i].Repeats;
+    if (firings > MostFirings) {
+      Fail(*list.get(i), fmt::format("the events fire {} times or more with their repeats; a "
+                                     "scenario's events fire at most {} times in all",
+                                     firings, MostFirings));
+    }
+  }
+}
+
 // A variant's typed keys become edits of the scenario's options, as --set
 // makes them, so that they hold over an ini given in [options] too.
 ScenarioVariant ReadVariant(const toml::table& table, size_t index) {
   ScenarioVariant variant;
   PluginOptions read;
-  ReadOptions(table, "[[variant]]", read, Field{"name", Into(variant.Name, Text)});
+  ReadOptions(table, "[[variant]]", read, Field{"name", Into(variant.Name, ShortText)});
   std::vector<std::pair<std::string, std::string>>& edits = variant.Options.Overrides;
   if (read.Use120Signal) {
     edits.emplace_back(IniKeyUse120Signal, *read.Use120Signal ? "1" : "0");
@@ -581,9 +640,15 @@ Scenario ReadScenario(const toml::table& root, const std::string& fileName) {
                    scenario.Events.push_back(ReadEvent(t, scenario.Train));
                  });
                  CheckOrder(*n.as_array(), scenario.Events);
+                 CheckFirings(*n.as_array(), scenario.Events);
                }},
               {"variant", [&](const toml::node& n, std::string_view k) {
                  ReadList(n, k, [&](const toml::table& t, size_t index) {
+                   if (index == MostCompareSets) {
+                     FailAt(t.source(), fmt::format("a scenario has at most {} [[variant]] "
+                                                    "tables, as --compare plays at most {} sets",
+                                                    MostCompareSets, MostCompareSets));
+                   }
                    scenario.Variants.push_back(ReadVariant(t, index));
                    for (size_t j = 0; j + 1 < scenario.Variants.size(); ++j) {
                      if (scenario.Variants[j].Name == scenario.Variants.back().Name) {
@@ -598,17 +663,42 @@ Scenario ReadScenario(const toml::table& root, const std::string& fileName) {
   return scenario;
 }
 
+// A message quotes what the file holds, a key or a word, line ends and all:
+// they are written as escapes, so that the message stays one line.
+std::string OneLine(const std::string& message) {
+  std::string line;
+  for (const char c : MoveBack(message)) {
+    const auto u = static_cast<unsigned char>(c);
+    line += u < 0x20 || u == 0x7F ? fmt::format("\\x{:02X}", u) : std::string(1, c);
+  }
+  return line;
+}
+
 }  // namespace
 
 ParsedScenario ParseScenarioText(std::string_view text, const std::string& fileName) {
   ParsedScenario parsed;
   parsed.Error.File = fileName;
-  toml::parse_result document = toml::parse(text, fileName);
+  if (const std::optional<size_t> at = MovedPlaneCharacter(text)) {
+    const size_t lineStart = text.rfind('\n', *at) + 1;  // 0 on the first line
+    parsed.Error.Line = static_cast<int>(std::count(text.begin(), text.begin() + *at, '\n')) + 1;
+    parsed.Error.Column =
+        static_cast<int>(std::count_if(
+            text.begin() + lineStart, text.begin() + *at,
+            [](char c) { return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U; })) +
+        1;
+    parsed.Error.Message =
+        "a character from U+F0000 to U+FFFFF (private use): the scenario "
+        "reader takes none";
+    return parsed;
+  }
+  const std::string moved = MoveForToml(text);
+  toml::parse_result document = toml::parse(moved, fileName);
   if (!document) {
     const toml::parse_error& error = document.error();
     parsed.Error.Line = static_cast<int>(error.source().begin.line);
     parsed.Error.Column = static_cast<int>(error.source().begin.column);
-    parsed.Error.Message = "not valid TOML: " + std::string(error.description());
+    parsed.Error.Message = OneLine("not valid TOML: " + std::string(error.description()));
     return parsed;
   }
   try {
@@ -616,12 +706,13 @@ ParsedScenario ParseScenarioText(std::string_view text, const std::string& fileN
   } catch (const Fault& fault) {
     parsed.Error.Line = fault.Line;
     parsed.Error.Column = fault.Column;
-    parsed.Error.Message = fault.Message;
+    parsed.Error.Message = OneLine(fault.Message);
   }
   return parsed;
 }
 
-std::string WhyUnreadable(const std::string& path) {
+std::string ReadInputFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
   std::error_code failure;
   if (std::filesystem::is_directory(path, failure)) {
     return std::make_error_code(std::errc::is_a_directory).message();
@@ -631,23 +722,32 @@ std::string WhyUnreadable(const std::string& path) {
   if (file == nullptr) {
     return std::strerror(errno != 0 ? errno : ENOENT);
   }
+  // Read in steps, so that a device or a pipe that never ends stops here too.
+  char chunk[64 * 1024];
+  size_t got = 0;
+  while (bytes.size() <= MostInputFileBytes &&
+         (got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    bytes.append(chunk, got);
+  }
+  const bool failed = std::ferror(file) != 0;
   std::fclose(file);
-  return "";
-}
-
-std::string FileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (bytes.size() > MostInputFileBytes) {
+    bytes.clear();
+    return fmt::format("larger than {} MB, the most drive reads from a file",
+                       MostInputFileBytes >> 20);
+  }
+  return failed ? std::string(std::strerror(EIO)) : std::string();
 }
 
 ParsedScenario ParseScenarioFile(const std::string& path) {
-  const std::string problem = WhyUnreadable(path);
+  std::string text;
+  const std::string problem = ReadInputFile(path, text);
   if (!problem.empty()) {
     ParsedScenario failed;
     failed.Error = ScenarioError{path, 0, 0, "cannot open the scenario file: " + problem};
     return failed;
   }
-  return ParseScenarioText(FileBytes(path), path);
+  return ParseScenarioText(text, path);
 }
 
 std::string FormatScenarioError(const ScenarioError& error) {

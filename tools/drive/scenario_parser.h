@@ -25,12 +25,14 @@ struct ParsedScenario {
 // Parses scenario text; fileName is used for the scenario's name and in errors.
 ParsedScenario ParseScenarioText(std::string_view text, const std::string& fileName);
 
-// Why a file cannot be read, in the system's words ("No such file or
-// directory", "Is a directory"); empty when it can.
-std::string WhyUnreadable(const std::string& path);
+// A scenario or an options file is written by hand and a few kilobytes long;
+// anything past this is no such file, and reading it would only fill memory.
+inline constexpr size_t MostInputFileBytes = size_t{4} << 20;
 
-// The whole file as it lies on disk; empty when it cannot be read.
-std::string FileBytes(const std::string& path);
+// Reads the whole file into bytes. Returns why it cannot, in the system's
+// words ("No such file or directory", "Is a directory") or because it is
+// larger than MostInputFileBytes; empty when it could.
+std::string ReadInputFile(const std::string& path, std::string& bytes);
 
 // Reads and parses a scenario file.
 ParsedScenario ParseScenarioFile(const std::string& path);

@@ -12,6 +12,7 @@ namespace {
 
 constexpr size_t CabLinesShown = 24;
 constexpr size_t InterventionLinesShown = 16;
+constexpr size_t ListLinesShown = 100;  // of the stops, the events fired, those never fired
 
 void WriteMore(std::ostream& out, size_t total, size_t shown) {
   if (total > shown) {
@@ -89,7 +90,9 @@ void WriteInterventions(std::ostream& out, const RunContext& run, const RunAnaly
 
 void WriteStops(std::ostream& out, const RunContext& run, const RunAnalysis& analysis) {
   out << "\nStops: " << analysis.Stops.size() << "\n";
-  for (const StopRecord& stop : analysis.Stops) {
+  const size_t shown = std::min(analysis.Stops.size(), ListLinesShown);
+  for (size_t i = 0; i < shown; ++i) {
+    const StopRecord& stop = analysis.Stops[i];
     out << "  " << Where(stop.At) << "  ";
     if (run.Setup.Run.Loop == LoopKind::Open) {
       out << "as the speed profile gives";
@@ -101,6 +104,7 @@ void WriteStops(std::ostream& out, const RunContext& run, const RunAnalysis& ana
     }
     out << ", limit " << stop.At.LimitKmh << " km/h\n";
   }
+  WriteMore(out, analysis.Stops.size(), shown);
   if (analysis.MinSpeedKmh < 0.0) {
     out << fmt::format("  rolled back: lowest speed {:.2f} km/h\n", analysis.MinSpeedKmh);
   }
@@ -117,7 +121,8 @@ void WriteEvents(std::ostream& out, const RunContext& run) {
   const Scenario& s = run.Setup;
   out << "\nEvents: " << s.Events.size() - run.Analysis.NeverFired.size() << " of "
       << s.Events.size() << " fired\n";
-  for (size_t i = 0; i < run.Record.Fired.size(); ++i) {
+  const size_t shown = std::min(run.Record.Fired.size(), ListLinesShown);
+  for (size_t i = 0; i < shown; ++i) {
     const FiredEvent& fired = run.Record.Fired[i];
     const ScenarioEvent& event = s.Events[fired.EventIndex];
     out << fmt::format("  {:8.2f} s {:8.1f} m {:6.1f} km/h  ", fired.TimeS, fired.PositionM,
@@ -131,9 +136,15 @@ void WriteEvents(std::ostream& out, const RunContext& run) {
     }
     out << "\n";
   }
-  for (const size_t i : run.Analysis.NeverFired) {
-    out << "  never fired (line " << s.Events[i].Line << ", " << DescribeTrigger(s.Events[i].When)
-        << "): " << DescribeActions(s.Events[i].Actions) << "\n";
+  WriteMore(out, run.Record.Fired.size(), shown);
+  const std::vector<size_t>& never = run.Analysis.NeverFired;
+  for (size_t k = 0; k < never.size() && k < ListLinesShown; ++k) {
+    const ScenarioEvent& event = s.Events[never[k]];
+    out << "  never fired (line " << event.Line << ", " << DescribeTrigger(event.When)
+        << "): " << DescribeActions(event.Actions) << "\n";
+  }
+  if (never.size() > ListLinesShown) {
+    out << "  ... " << never.size() - ListLinesShown << " more never fired\n";
   }
 }
 
@@ -173,9 +184,14 @@ void WriteSounds(std::ostream& out, const RunAnalysis& analysis) {
 }
 
 void WriteWarnings(std::ostream& out, const RunAnalysis& analysis) {
-  out << "\nWarnings: " << analysis.Warnings.size() << "\n";
-  for (const std::string& warning : analysis.Warnings) {
-    out << "  " << warning << "\n";
+  const size_t shown = std::min(analysis.Warnings.size(), WarningsKept);
+  const size_t more = analysis.Warnings.size() - shown + analysis.WarningsLeftOut;
+  out << "\nWarnings: " << shown + more << "\n";
+  for (size_t i = 0; i < shown; ++i) {
+    out << "  " << analysis.Warnings[i] << "\n";
+  }
+  if (more > 0) {
+    out << "  ... " << more << " more\n";
   }
 }
 

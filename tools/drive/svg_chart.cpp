@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "notch_scale.h"
 #include "reports.h"
 #include "svg_writer.h"
 
@@ -62,6 +63,7 @@ struct Stroke {
 };
 const Stroke LimitStroke{LimitColour};
 const Stroke UnsupervisedStroke{LimitColour, 2, "6 4", "0.45"};
+const Stroke OffScaleStroke{EmergencyColour, 3, "3 2"};
 
 // A tick step of 1, 2 or 5 times a power of ten giving about `count` ticks.
 double NiceStep(double span, int count) {
@@ -97,9 +99,7 @@ struct Chart {
   Scale NotchY{0, 1, NotchBottom, NotchTop};
   double XStep = 1;
 
-  double XOf(const FrameRecord& row) const {
-    return X(Axis == ChartAxis::Time ? row.TimeS : row.PositionM);
-  }
+  double XOf(const FrameRecord& row) const { return X(AxisValue(Axis, row)); }
 };
 
 // The mode ribbon's positions and colours, also in its legend.
@@ -136,12 +136,8 @@ void ChooseScales(Chart& chart) {
   speedLow = speedLow < 0 ? std::floor(speedLow * 1.1 / speedStep) * speedStep : 0;
   chart.SpeedY = Scale{speedLow, speedHigh, SpeedBottom, SpeedTop};
 
-  const TrainSpec& train = chart.Run.Setup.Train;
-  int brakeDeepest = train.ServiceNotches + 2;
-  for (const FrameRecord& row : frames) {
-    brakeDeepest = std::max({brakeDeepest, row.Returned.Brake, row.Driver.Brake});
-  }
-  chart.NotchY = Scale{-static_cast<double>(brakeDeepest) - 0.5, train.PowerNotches + 0.5,
+  const NotchScale notches = ScaleOf(chart.Run.Setup.Train);
+  chart.NotchY = Scale{-static_cast<double>(notches.DeepestBrake) - 0.5, notches.HighestPower + 0.5,
                        NotchBottom, NotchTop};
 }
 
@@ -200,7 +196,7 @@ void DrawGrid(Chart& chart) {
 // Shaded bands for the interventions, across the speed and notch panels, each
 // with an edge of its own so that back-to-back interventions stay apart, and
 // a label naming its cause where there is room. Bands under a pixel wide that
-// touch one of the same kind are drawn as one.
+// touch the one before are drawn as one.
 void DrawBands(Chart& chart) {
   struct Band {
     double Left, Right;
@@ -225,9 +221,11 @@ void DrawBands(Chart& chart) {
     left = std::max(left, PlotLeft);
     right = std::min(right, PlotRight);
     const bool emergency = span.Kind == Intervention::Emergency;
-    if (!bands.empty() && bands.back().Emergency == emergency && right - left < 1.0 &&
-        left - bands.back().Right < 1.0) {
+    // Of the kinds, the emergency brake shows: however many interventions a
+    // run has, the chart has at most a band for each pixel.
+    if (!bands.empty() && right - left < 1.0 && left - bands.back().Right < 1.0) {
       bands.back().Right = std::max(bands.back().Right, right);
+      bands.back().Emergency = bands.back().Emergency || emergency;
       continue;
     }
     bands.push_back(Band{left, right, emergency, span.CauseLabel});
@@ -463,21 +461,18 @@ const NotchSeries NotchLines[] = {
 
 void DrawNotches(Chart& chart) {
   std::ostream& out = chart.Out;
-  const TrainSpec& train = chart.Run.Setup.Train;
+  const NotchScale scale = ScaleOf(chart.Run.Setup.Train);
   // Grid and labels from the train's own notches: power upwards from the
-  // highest, brake downwards from the emergency notch, spaced to stay legible.
+  // highest, brake downwards from the emergency notch, spaced to stay legible,
+  // and the one notch beyond it that the ATC takes by default.
   const int emergency = chart.Run.Record.EmergencyNotch;
   const double notchPx = chart.NotchY(0) - chart.NotchY(1);
   const int every = std::max(1, static_cast<int>(std::ceil(14.0 / notchPx)));
-  std::vector<int> ticks = {0};
-  for (int n = train.PowerNotches; n > 0; n -= every) {
+  std::vector<int> ticks = {0, -scale.DeepestBrake};
+  for (int n = scale.HighestPower; n > 0; n -= every) {
     ticks.push_back(n);
   }
   for (int n = emergency; n > 0; n -= every) {
-    ticks.push_back(-n);
-  }
-  // Notches beyond the emergency notch (the host passes on what it is given) each get one too.
-  for (int n = emergency + 1; n <= static_cast<int>(-chart.NotchY.DataLow); ++n) {
     ticks.push_back(-n);
   }
   for (int n : ticks) {
@@ -493,9 +488,35 @@ void DrawNotches(Chart& chart) {
   svg::Text(out, PlotRight - 4, chart.NotchY(-emergency) - 4, "emergency notch", 11, "#b91c1c",
             {{"text-anchor", "end"}});
 
+  // A notch beyond the scale is drawn at its edge, and over again in red.
+  const auto onEdge = [&](size_t k) {
+    return [&scale, k](const FrameRecord& row) {
+      return std::clamp(NotchLines[k].Notch(row), -static_cast<double>(scale.DeepestBrake),
+                        static_cast<double>(scale.HighestPower));
+    };
+  };
   auto always = [](const FrameRecord&) { return true; };
   for (size_t k : {2, 3, 0, 1}) {  // the brake drawn over the power where both are at 0
-    DrawSteps(chart, chart.NotchY, NotchLines[k].Notch, always, NotchLines[k].Line);
+    DrawSteps(chart, chart.NotchY, onEdge(k), always, NotchLines[k].Line);
+  }
+  const auto brakeOff = [&scale](const FrameRecord& r) {
+    return !BrakeOnScale(scale, r.Returned.Brake);
+  };
+  const auto powerOff = [&scale](const FrameRecord& r) {
+    return !PowerOnScale(scale, r.Returned.Power);
+  };
+  const bool anyBrakeOff = std::any_of(chart.Frames.begin(), chart.Frames.end(), brakeOff);
+  const bool anyPowerOff = std::any_of(chart.Frames.begin(), chart.Frames.end(), powerOff);
+  if (anyBrakeOff) {
+    DrawSteps(chart, chart.NotchY, onEdge(1), brakeOff, OffScaleStroke);
+  }
+  if (anyPowerOff) {
+    DrawSteps(chart, chart.NotchY, onEdge(3), powerOff, OffScaleStroke);
+  }
+  if (anyBrakeOff || anyPowerOff) {
+    svg::Text(out, PlotRight, NotchTop - 6,
+              "red: notches handed back beyond the train's, drawn at the edge (see the summary)",
+              11, EmergencyColour, {{"text-anchor", "end"}});
   }
 }
 
@@ -524,7 +545,9 @@ std::string MarkerText(const ScenarioEvent& event) {
 void DrawMarkers(Chart& chart) {
   const RunRecord& record = chart.Run.Record;
   // Labels stack in up to five rows; each row keeps the spans it has taken
-  // (against distance the events need not come left to right).
+  // (against distance the events need not come left to right). An event with
+  // no room left in any row is not marked, so that a run of thousands of
+  // events still makes a chart of a few hundred marks.
   constexpr int Rows = 5;
   std::vector<std::pair<double, double>> taken[Rows];
   auto clashes = [&taken](int row, double left, double right) {
@@ -542,8 +565,11 @@ void DrawMarkers(Chart& chart) {
     const bool leftwards = x + width > PlotRight;
     const double left = leftwards ? x - width : x;
     int row = 0;
-    while (row < Rows - 1 && clashes(row, left, left + width)) {
+    while (row < Rows && clashes(row, left, left + width)) {
       ++row;
+    }
+    if (row == Rows) {  // every row is taken there: the summary lists it
+      continue;
     }
     taken[row].emplace_back(left, left + width);
     const double y = SpeedTop + 14 + 14 * row;
@@ -611,16 +637,19 @@ void DrawLegends(Chart& chart) {
 
 }  // namespace
 
+double AxisValue(ChartAxis axis, const FrameRecord& row) {
+  return axis == ChartAxis::Time ? row.TimeS : row.PositionM;
+}
+
+bool InWindow(const ChartWindow& window, ChartAxis axis, const FrameRecord& row) {
+  const double at = AxisValue(axis, row);
+  return at >= window.From.value_or(at) && at <= window.To.value_or(at);
+}
+
 void WriteSvgChart(std::ostream& out, const std::vector<RunSet>& sets, ChartAxis axis,
                    const ChartWindow& window) {
   const RunContext& run = *sets.front().Run;
-  std::vector<RunSet> shown = sets;
-  for (RunSet& set : shown) {
-    std::erase_if(set.Frames, [&](const FrameRecord& row) {
-      const double at = axis == ChartAxis::Time ? row.TimeS : row.PositionM;
-      return at < window.From.value_or(at) || at > window.To.value_or(at);
-    });
-  }
+  const std::vector<RunSet>& shown = sets;
   const std::vector<FrameRecord>& frames = shown.front().Frames;
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   svg::Open(out, "svg",
@@ -629,7 +658,7 @@ void WriteSvgChart(std::ostream& out, const std::vector<RunSet>& sets, ChartAxis
              {"height", PageHeight},
              {"viewBox", fmt::format("0 0 {} {}", PageWidth, PageHeight)},
              {"font-family", Font}});
-  out << "<title>" << svg::Escape(run.Setup.Title) << "</title>\n";
+  out << "<title>" << svg::Escape(svg::Clip(run.Setup.Title)) << "</title>\n";
   Chart chart{out, run, frames, axis, shown, window};
   if (!frames.empty()) {
     ChooseScales(chart);

@@ -63,10 +63,22 @@ void Rect(std::ostream& out, double x, double y, double width, double height, At
   out << "/>\n";
 }
 
+std::string Clip(std::string_view text) {
+  constexpr size_t MostBytes = 160;
+  if (text.size() <= MostBytes) {
+    return std::string(text);
+  }
+  size_t cut = MostBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0U) == 0x80U) {
+    --cut;  // not inside a UTF-8 character
+  }
+  return std::string(text.substr(0, cut)) + "\u2026";
+}
+
 void Text(std::ostream& out, double x, double y, std::string_view text, double size,
           std::string_view fill, Attrs more) {
   Start(out, "text", {{"x", x}, {"y", y}, {"font-size", size}, {"fill", fill}}, more);
-  out << '>' << Escape(text) << "</text>\n";
+  out << '>' << Escape(Clip(text)) << "</text>\n";
 }
 
 Attr Upwards(double x, double y) {
