@@ -189,7 +189,7 @@ class RunAnalyser {
   void AddChange(const FrameRecord& row, std::string what, bool brakeLamp = false);
   void TrackWarnings(const FrameRecord& row, const FrameRecord* previous, const RunRecord& record);
   void NoteRise();
-  size_t OpenSpanNumber() const;                 // 0 without one
+  size_t OpenSpanNumber() const;  // 0 without one
   void Warn(std::string warning);
   const FrameRecord* Before(size_t back) const;  // 1: the frame before the latest
 
