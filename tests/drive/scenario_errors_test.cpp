@@ -243,9 +243,13 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
            "|every set:\n  Interventions  " + (folder / "sets" / "interventions.csv").string()},
       {{"FILE", "--compare", "--plugin", KELVRIN_LIBRARY, "--out", (folder / "variants").string()},
        runs + "time_s = 0\nsignal = 30\n[[variant]]\nname = \"B 4\"\natc_brake_notch = 4\n"
-              "[[variant]]\nuse_ats = true\n",
+              "[[variant]]\nuse_ats = true\natc_brake_notch = 7\n[[variant]]\natc_brake_notch = 7\n"
+              "[[variant]]\nname = \"b_4\"\natc_brake_notch = 5\n",
        ExitOk,
-       "set 1 B 4:\n  Summary|B_4|set 2 UseATS=1:\n  Summary|UseATS_1|"},
+       "set 1 B 4:\n  Summary|B_4|set 2 UseATS=1,ATCBrakeNotch=7:\n  "
+       "Summary|UseATS_1_ATCBrakeNotch_7|"
+       "set 3 ATCBrakeNotch=7:|set 4 b_4:\n  Summary        " +
+           (folder / "variants" / "b_4_4").string()},
       {run, runs + "time_s = 0\nsignal = 45\n", ExitOk,
        "drive: warning: line 6: aspect 45 carries no ATC code|  line 6: aspect 45 carries"},
       {run, runs + "time_s = 0\nbeacon = { type = 600 }\n", ExitOk,

@@ -343,6 +343,24 @@ std::string FolderName(const std::string& name) {
   return folder;
 }
 
+// Names that differ only in the characters a folder can't hold ("B 4" and
+// "B_4"), or in letter case, which Windows folders ignore, would share one
+// folder, and the second set would overwrite the first's files: the later set
+// takes its number too.
+std::string UniqueFolderName(const std::string& folder, size_t index,
+                             const std::vector<SetRun>& earlier) {
+  auto lower = [](std::string text) {
+    for (char& c : text) {
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+  };
+  const bool taken = std::any_of(earlier.begin(), earlier.end(), [&](const SetRun& run) {
+    return lower(run.Dir.filename().string()) == lower(folder);
+  });
+  return taken ? fmt::format("{}_{}", folder, index + 1) : folder;
+}
+
 }  // namespace
 
 int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -419,7 +437,7 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
       }
     }
     if (line.Compare) {
-      set.Dir /= FolderName(set.Name);
+      set.Dir /= UniqueFolderName(FolderName(set.Name), k, runs);
     }
     const std::string problem =
         ComposeSetOptions(scenario.Options, set.Variant, settings, set.Setup.Options);

@@ -589,8 +589,14 @@ ScenarioVariant ReadVariant(const toml::table& table, size_t index) {
     edits.emplace_back(IniKeyAtcBrakeNotch, std::to_string(*read.AtcBrakeNotch));
   }
   variant.Options.IniText = read.IniText;
-  for (size_t k = 0; variant.Name.empty() && k < edits.size(); ++k) {
-    variant.Name += fmt::format("{}{}={}", k > 0 ? "," : "", edits[k].first, edits[k].second);
+  // An unnamed variant is named for all of its keys, so that two variants
+  // sharing one key still read apart.
+  std::string keys;
+  for (size_t k = 0; k < edits.size(); ++k) {
+    keys += fmt::format("{}{}={}", k > 0 ? "," : "", edits[k].first, edits[k].second);
+  }
+  if (variant.Name.empty()) {
+    variant.Name = keys;
   }
   if (variant.Name.empty()) {
     variant.Name = fmt::format("variant {}", index + 1);
