@@ -362,6 +362,7 @@ void RunAnalyser::Close(const FrameRecord& after) {
   const bool emergency = LastEmergencyFrame && after.Frame - *LastEmergencyFrame <= 2;
   OpenSpan->ReleasedBy =
       after.Cab.CutOut                                     ? "cut-out switch"
+      : OpenSpan->Why == Cause::StartOfRun                 ? "the first permit"
       : emergency && after.Driver.Brake == EmergencyNotch  ? "driver's emergency position"
       : !emergency && after.SpeedKmh <= after.Cab.LimitKmh ? "speed under the limit"
                                                            : "the ATC";

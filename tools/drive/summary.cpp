@@ -246,10 +246,15 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
   const std::string heads =
       fmt::format(fmt::runtime(DropColumns), "limit", "time s", "position m", "km/h", "in force s",
                   "to under", "over km/h", "notch", "to release");
-  size_t rows = 0;
+  size_t drops = 0;
   for (const RunSet& set : sets) {
-    rows = std::max(rows, set.Run->Analysis.Braking.size());
+    drops = std::max(drops, set.Run->Analysis.Braking.size());
   }
+  // A long run can drop the limit a hundred thousand times: braking.csv keeps
+  // every drop, the terminal the first ones.
+  const size_t rows = std::min(drops, ListLinesShown);
+  const std::string more =
+      drops > rows ? fmt::format("  ... {} more in braking.csv\n", drops - rows) : "";
   if (sets.size() == 1) {
     const RunContext& run = *sets.front().Run;
     out << "    #" << heads << "  why\n";
@@ -258,6 +263,7 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
       out << fmt::format("  {:>3}{}  {}\n", row + 1, DropFigures(drop, run.Record.EmergencyNotch),
                          drop.Why);
     }
+    out << more;
     return;
   }
   out << "Sets compared, each with its own figures:\n";
@@ -294,6 +300,7 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
           << (drop.Why != why ? "  " + drop.Why : std::string()) << "\n";
     }
   }
+  out << more;
 }
 
 }  // namespace drive
