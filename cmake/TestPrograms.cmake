@@ -27,7 +27,10 @@ function(kelvrin_add_gtests target)
     if(arg_PROPERTIES)
       list(PREPEND arg_PROPERTIES PROPERTIES)
     endif()
-    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST ${pretty} ${arg_PROPERTIES})
+    # Under wine a program's first start, which lists its tests, can take far
+    # longer than the 5 s CMake allows by default while the other core is busy.
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 ${pretty}
+                         ${arg_PROPERTIES})
     return()
   endif()
   if(KELVRIN_X86_RUN STREQUAL "emulated")
