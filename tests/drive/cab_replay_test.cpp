@@ -75,7 +75,7 @@ TEST_P(CabReplay, TheRecordingPlaysTheSameTrace) {
       });
   UnloadPlugin(plugin);
   traceFile.close();
-  EXPECT_EQ(record.EndReason, "quit");
+  EXPECT_EQ(record.EndReason, RunEnd::Quit);
   EXPECT_EQ(record.FrameCount, static_cast<size_t>(session.QuitFrame));
 
   const fs::path recording = dir / "session.toml";

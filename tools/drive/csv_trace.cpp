@@ -13,8 +13,7 @@ namespace {
 std::string FiredText(const Scenario& setup, const RunRecord& record, const FrameRecord& row) {
   std::string text;
   for (size_t i = 0; i < row.FiredEventCount; ++i) {
-    const FiredEvent& fired = record.Fired[row.FirstFiredEvent + i];
-    const ScenarioEvent& event = setup.Events[fired.EventIndex];
+    const ScenarioEvent& event = FiredInFrame(setup, record, row, i);
     if (!text.empty()) {
       text += " | ";
     }

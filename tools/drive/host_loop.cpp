@@ -200,7 +200,7 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
   }
   const int64_t lastFrame =
       static_cast<int64_t>(std::ceil(scenario.Run.DurationS * scenario.Run.FrameRateHz - 1e-9));
-  record.EndReason = "time";
+  record.EndReason = RunEnd::Time;
   size_t nextEvent = 0;
   // The input source adds its events after these; they are not in the file's order.
   const size_t scriptedEvents = scenario.Events.size();
@@ -227,7 +227,7 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
     if (input) {
       const FrameInput given = input(frame, nowS);
       if (given.Stop) {
-        record.EndReason = "quit";
+        record.EndReason = RunEnd::Quit;
         break;
       }
       if (given.Event) {
@@ -284,7 +284,7 @@ RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, co
     sink(row, record);
 
     if (scenario.Run.EndPositionM && motion.PositionM >= *scenario.Run.EndPositionM) {
-      record.EndReason = "position";
+      record.EndReason = RunEnd::Position;
       break;
     }
     if (scenario.Run.Loop == LoopKind::Closed) {

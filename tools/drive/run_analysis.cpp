@@ -68,8 +68,7 @@ std::string DropCause(const Scenario& setup, const RunRecord& record,
                       std::initializer_list<const FrameRecord*> frames) {
   for (const FrameRecord* row : frames) {
     for (size_t i = 0; i < row->FiredEventCount; ++i) {
-      const EventActions& fired =
-          setup.Events[record.Fired[row->FirstFiredEvent + i].EventIndex].Actions;
+      const EventActions& fired = FiredInFrame(setup, record, *row, i).Actions;
       if (fired.Signal) {
         return "aspect " + std::to_string(*fired.Signal);
       }
@@ -236,7 +235,7 @@ void RunAnalyser::NoteEvents(const FrameRecord& row, const FrameRecord* previous
                              const RunRecord& record) {
   const double speedBefore = previous != nullptr ? SpeedSeen(*previous) : 0.0;
   for (size_t i = 0; i < row.FiredEventCount; ++i) {
-    const ScenarioEvent& event = Setup.Events[record.Fired[row.FirstFiredEvent + i].EventIndex];
+    const ScenarioEvent& event = FiredInFrame(Setup, record, row, i);
     std::string note;
     if (event.Actions.Signal) {
       LastAspect = *event.Actions.Signal;
@@ -490,7 +489,7 @@ void RunAnalyser::TrackWarnings(const FrameRecord& row, const FrameRecord* previ
   // The selector leaves ATC only outside an ATC section and with the
   // driver's brake applied; any other press leaves the mode lamps as they were.
   for (size_t i = 0; i < row.FiredEventCount; ++i) {
-    const ScenarioEvent& event = Setup.Events[record.Fired[row.FirstFiredEvent + i].EventIndex];
+    const ScenarioEvent& event = FiredInFrame(Setup, record, row, i);
     for (const KeyPress& key : event.Actions.Keys) {
       if (key.Index != KeyModeDown || !previous->Cab.ModeAtc || !row.Cab.ModeAtc ||
           (!row.Cab.AtcSignal && row.Driver.Brake != 0)) {

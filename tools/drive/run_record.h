@@ -10,6 +10,7 @@
 
 #include "host_records.h"
 #include "published_numbers.h"
+#include "scenario.h"
 
 namespace drive {
 
@@ -60,13 +61,20 @@ struct FiredEvent {
   double SpeedKmh = 0.0;
 };
 
+// What ended a run.
+enum class RunEnd {
+  Time,      // the scenario's duration
+  Position,  // the train reached the end position
+  Quit,      // the driver quit the cab
+};
+
 struct RunRecord {
   int32_t PluginVersion = 0;
   int32_t EmergencyNotch = 0;
   double FrameS = 0.0;
   size_t FrameCount = 0;
   std::vector<FiredEvent> Fired;
-  std::string EndReason;  // "time", "position"
+  RunEnd EndReason = RunEnd::Time;
 };
 
 // Classifies a frame: the ATC acts while the handles it returns differ from
@@ -78,5 +86,11 @@ struct RunRecord {
 // emergency notch returned where the driver had less, is the emergency brake.
 Intervention ClassifyIntervention(const DriverHandles& driver, const Handles& returned,
                                   const CabIndication& cab, int32_t emergencyNotch);
+
+// The i-th event that fired in a frame, as the scenario wrote it.
+inline const ScenarioEvent& FiredInFrame(const Scenario& setup, const RunRecord& record,
+                                         const FrameRecord& row, size_t i) {
+  return setup.Events[record.Fired[row.FirstFiredEvent + i].EventIndex];
+}
 
 }  // namespace drive

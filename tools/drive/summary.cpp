@@ -47,9 +47,9 @@ void WriteHeader(std::ostream& out, const RunContext& run, const RunAnalysis& an
         "  run       {:.2f} s, {:.1f} m to {:.1f} m, top speed {:.1f} km/h; ended by {}\n",
         analysis.Last.TimeS, analysis.First.PositionM, analysis.Last.PositionM,
         analysis.MaxSpeedKmh,
-        run.Record.EndReason == "position" ? "reaching the end position"
-        : run.Record.EndReason == "quit"   ? "the driver quitting the cab"
-                                           : "the end of its time");
+        run.Record.EndReason == RunEnd::Position ? "reaching the end position"
+        : run.Record.EndReason == RunEnd::Quit   ? "the driver quitting the cab"
+                                                 : "the end of its time");
   }
 }
 
