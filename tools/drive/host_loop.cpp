@@ -140,38 +140,6 @@ const std::vector<size_t>& DueRepeats(RepeatQueue& queue, double nowS, double po
 
 }  // namespace
 
-CabIndication ReadCabPanel(const int32_t* panel) {
-  CabIndication cab;
-  cab.ModeAts = panel[PanelModeAts];
-  cab.ModeAtc = panel[PanelModeAtc];
-  cab.ModeRestricted = panel[PanelModeRestricted];
-  cab.AtcActive = panel[PanelActive];
-  cab.AtcSignal = panel[PanelAtcSignal];
-  cab.Restrict = panel[PanelRestrict];
-  cab.BrakeLamp = panel[PanelBrake];
-  cab.EmergencyLamp = panel[PanelEmergency];
-  cab.CutOut = panel[PanelCutOut];
-  cab.LimitKmh = panel[PanelSpeedLimit];
-  cab.AtsRunning = panel[PanelAtsRunning];
-  cab.AtsReady = panel[PanelAtsReady];
-  for (int step = 0; step < PanelStepLampCount; ++step) {
-    cab.StepLamps[step] = panel[PanelStepLamp[step]];
-  }
-  return cab;
-}
-
-Intervention ClassifyIntervention(const DriverHandles& driver, const Handles& returned,
-                                  const CabIndication& cab, int32_t emergencyNotch) {
-  const bool handlesDiffer = returned.Brake != driver.Brake || returned.Power != driver.Power ||
-                             returned.Reverser != driver.Reverser;
-  if (!handlesDiffer && !cab.BrakeLamp && !cab.EmergencyLamp) {
-    return Intervention::None;
-  }
-  return cab.EmergencyLamp || (returned.Brake == emergencyNotch && driver.Brake < emergencyNotch)
-             ? Intervention::Emergency
-             : Intervention::Service;
-}
-
 RunRecord RunScenario(const Scenario& scenario, const PluginEntryPoints& api, const FrameSink& sink,
                       const InputSource& input) {
   RunRecord record;
