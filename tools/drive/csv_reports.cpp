@@ -75,13 +75,13 @@ void WriteInterventionsCsv(std::ostream& out, const std::vector<RunSet>& sets) {
                                                 Fixed(span.End.PositionM, PositionDecimals),
                                                 Fixed(span.End.SpeedKmh, SpeedDecimals))
                                   : ",,";
-      out << fmt::format(
-          "{},{},{},{},{},{},{},{},{},{},{}\n", CsvField(set.Name), i + 1,
-          Fixed(span.Start.TimeS, TimeDecimals), Fixed(span.Start.PositionM, PositionDecimals),
-          Fixed(span.Start.SpeedKmh, SpeedDecimals), span.Start.LimitKmh,
-          span.Kind == Intervention::Emergency ? "emergency" : "service", span.Notch, end,
-          CsvField(span.Released ? span.ReleasedBy : "still applied at the end"),
-          CsvField(span.CauseText));
+      out << fmt::format("{},{},{},{},{},{},{},{},{},{},{}\n", CsvField(set.Name), i + 1,
+                         Fixed(span.Start.TimeS, TimeDecimals),
+                         Fixed(span.Start.PositionM, PositionDecimals),
+                         Fixed(span.Start.SpeedKmh, SpeedDecimals), span.Start.LimitKmh,
+                         InterventionWord(span.Kind), span.Notch, end,
+                         CsvField(span.Released ? span.ReleasedBy : "still applied at the end"),
+                         CsvField(span.CauseText));
     }
   }
 }

@@ -64,10 +64,17 @@ std::string TraceSizeWarning(const Scenario& setup, double rowsPerSecond) {
 
 TraceWriter::TraceWriter(std::ostream& out, const Scenario& setup, double rowsPerSecond)
     : Out(out), Setup(setup), RowsPerSecond(rowsPerSecond) {
+  // The ATS lamps and the sounds are named for the host's indices, as the
+  // train's panel and sound files know them.
   Out << "time_s,position_m,speed_kmh,limit_kmh,gradient_permille,"
          "driver_brake,driver_power,driver_reverser,brake,power,reverser,aux_command,"
          "intervention,cause,mode,atc_active,atc_signal,restrict_lamp,brake_lamp,emergency_lamp,"
-         "cut_out,step_lamp,ats_247,ats_249,sound_5,sound_110,sound_111,events\n";
+         "cut_out,step_lamp,"
+      << fmt::format("ats_{},ats_{},", PanelAtsRunning, PanelAtsReady);
+  for (const int sound : SoundIndex) {
+    Out << fmt::format("sound_{},", sound);
+  }
+  Out << "events\n";
 }
 
 void TraceWriter::Add(const FrameRecord& row, const RunRecord& record, const std::string& cause) {
@@ -89,10 +96,7 @@ void TraceWriter::Add(const FrameRecord& row, const RunRecord& record, const std
                      cab.LimitKmh, row.GradientPermille, row.Driver.Brake, row.Driver.Power,
                      row.Driver.Reverser, row.Returned.Brake, row.Returned.Power,
                      row.Returned.Reverser, row.Returned.AuxiliaryCommand,
-                     row.Acting == Intervention::Service     ? "service"
-                     : row.Acting == Intervention::Emergency ? "emergency"
-                                                             : "",
-                     CsvField(cause))
+                     InterventionWord(row.Acting), CsvField(cause))
       << fmt::format("{},{},{},{},{},{},{},{},{},{},{},{},{},{}\n", ModeName(cab), cab.AtcActive,
                      cab.AtcSignal, cab.Restrict, cab.BrakeLamp, cab.EmergencyLamp, cab.CutOut,
                      step < 0 ? std::string() : std::to_string(PanelStepLamp[step]), cab.AtsRunning,

@@ -38,6 +38,14 @@ CabIndication ReadCabPanel(const int32_t* panel);
 // What the ATC did to the train in a frame, as the cab shows it.
 enum class Intervention { None, Service, Emergency };
 
+// Its word in the trace, the reports and the summary's brake column: empty
+// for none.
+constexpr const char* InterventionWord(Intervention kind) {
+  return kind == Intervention::Service     ? "service"
+         : kind == Intervention::Emergency ? "emergency"
+                                           : "";
+}
+
 struct FrameRecord {
   int64_t Frame = 0;
   double TimeS = 0.0;

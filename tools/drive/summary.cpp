@@ -64,8 +64,7 @@ void WriteInterventions(std::ostream& out, const RunContext& run, const RunAnaly
   for (size_t i = 0; i < shown; ++i) {
     const InterventionSpan& span = analysis.Interventions[i];
     out << fmt::format("  {:>3} {:10.2f} {:8.1f}  {:<9}  {:<5}  {:6.1f}  {:5}", i + 1,
-                       span.Start.TimeS, span.Start.PositionM,
-                       span.Kind == Intervention::Emergency ? "emergency" : "service",
+                       span.Start.TimeS, span.Start.PositionM, InterventionWord(span.Kind),
                        NotchName(span.Notch, emergency), span.Start.SpeedKmh, span.Start.LimitKmh);
     // A span still applied at the end fills the same columns with dashes.
     const auto end = [&](double value, const char* format) {
