@@ -9,11 +9,6 @@ namespace {
 // The longest run a scenario may ask for: the cab goes on until the person quits.
 constexpr double CabLongestRunS = 86400.0;
 
-bool DoesSomething(const EventActions& actions) {
-  return actions.Reverser || actions.Power || actions.Brake || actions.Signal || actions.Beacon ||
-         !actions.Keys.empty();
-}
-
 // Each key: a letter, and an arrow or the like where one fits (the emergency
 // key steps the brake past its last notch, to the emergency notch). Ctrl-C is
 // read as a key while the cab has the terminal.

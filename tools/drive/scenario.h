@@ -125,6 +125,11 @@ struct EventActions {
   std::vector<KeyPress> Keys;
 };
 
+inline bool DoesSomething(const EventActions& actions) {
+  return actions.Reverser || actions.Power || actions.Brake || actions.Signal || actions.Beacon ||
+         !actions.Keys.empty();
+}
+
 struct ScenarioEvent {
   Trigger When;
   EventActions Actions;

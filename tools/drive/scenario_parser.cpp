@@ -527,9 +527,7 @@ ScenarioEvent ReadEvent(const toml::table& table, const TrainSpec& train) {
                             ? NumberIn(*everyM, "repeat_every_m", Bounds{0.0, MostPositionM, true})
                             : NumberIn(*everyS, "repeat_every_s", Bounds{0.0, MostDurationS, true});
   }
-  const bool anyAction = actions.Reverser || actions.Power || actions.Brake || actions.Signal ||
-                         actions.Beacon || !actions.Keys.empty();
-  if (!anyAction) {
+  if (!DoesSomething(actions)) {
     FailAt(table.source(),
            "this event does nothing: give at least one of reverser, power, brake, signal, beacon, "
            "key");
