@@ -658,6 +658,10 @@ RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
     }
   }
   NoteRise();
+  // A long run keeps a hundred thousand spans or drops, and --compare keeps
+  // eight runs' worth until the last set is written: no room to spare.
+  Result.Interventions.shrink_to_fit();
+  Result.Braking.shrink_to_fit();
   Result.FrameCount = Seen;
   std::vector<bool> fired(Setup.Events.size(), false);
   for (const FiredEvent& event : record.Fired) {

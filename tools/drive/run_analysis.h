@@ -55,8 +55,8 @@ struct InterventionSpan {
   double LowestPositionM = 0.0;
   double HighestPositionM = 0.0;
   bool Released = false;
-  std::string ReleasedBy;  // e.g. "speed under the limit", "cut-out switch"
-  size_t ThenCount = 0;    // what it became, as far as CauseText tells it
+  const char* ReleasedBy = "";  // e.g. "speed under the limit", "cut-out switch"
+  size_t ThenCount = 0;         // what it became, as far as CauseText tells it
 };
 
 // How the drop's limit ended for the ATC's brake.
