@@ -19,6 +19,7 @@
 #include "cab_run.h"
 #include "host_loop.h"
 #include "ini_check.h"
+#include "input_file.h"
 #include "notch_scale.h"
 #include "plugin_library.h"
 #include "published_numbers.h"

@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "ini_reader.h"
+#include "input_file.h"
 #include "published_numbers.h"
-#include "scenario_parser.h"
 
 #ifdef _WIN32
 #include "windows_api.h"

@@ -25,15 +25,6 @@ struct ParsedScenario {
 // Parses scenario text; fileName is used for the scenario's name and in errors.
 ParsedScenario ParseScenarioText(std::string_view text, const std::string& fileName);
 
-// A scenario or an options file is written by hand and a few kilobytes long;
-// anything past this is no such file, and reading it would only fill memory.
-inline constexpr size_t MostInputFileBytes = size_t{4} << 20;
-
-// Reads the whole file into bytes. Returns why it cannot, in the system's
-// words ("No such file or directory", "Is a directory") or because it is
-// larger than MostInputFileBytes; empty when it could.
-std::string ReadInputFile(const std::string& path, std::string& bytes);
-
 // Reads and parses a scenario file.
 ParsedScenario ParseScenarioFile(const std::string& path);
 
