@@ -161,7 +161,7 @@ replay_trail() {
 
 # The replay program: host calls from a file against a built library.
 build_replay() {
-  g++ "${cxxflags[@]}" -I"$root/tests/library" "$root/proof/replay.cpp" -o "$build/replay" -ldl
+  g++ "${cxxflags[@]}" -I"$root/tools/loader" "$root/proof/replay.cpp" -o "$build/replay" -ldl
 }
 
 selected() { [ -z "$only_rule" ] || [ "$only_rule" = "$1" ]; }
