@@ -8,20 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "exports.h"
-#include "frame_floor.h"
 #include "frame_mix.h"
+#include "frame_steps.h"
 #include "module_records.h"
 
 namespace {
 
 HostFrame Host;
-
-// Called through pointers, as the host calls the exports: a build with
-// link-time optimisation cannot fold them into the loop.
-Handles (*volatile const ElapseEntry)(const VehicleState*, int32_t*, int32_t*) = &Elapse;
-void (*volatile const RunCycleEntry)(AtcController&) = &RunCycle;
-Handles (*volatile const FloorEntry)(const VehicleState*, int32_t*, int32_t*) = &FrameFloor;
 
 // Plays a script frame after frame; only the step is timed apart from the
 // script's own bookkeeping and, with events, the host's calls between frames.

@@ -10,9 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "exports.h"
-#include "frame_floor.h"
 #include "frame_mix.h"
+#include "frame_steps.h"
 #include "module_records.h"
 
 namespace {
@@ -43,12 +42,6 @@ bool ParseScenario(const char* text, Scenario& scenario) {
 }
 
 HostFrame Host;
-
-// Called through pointers, as the host calls the exports: a build with
-// link-time optimisation cannot fold them into the loop.
-Handles (*volatile const ElapseEntry)(const VehicleState*, int32_t*, int32_t*) = &Elapse;
-void (*volatile const RunCycleEntry)(AtcController&) = &RunCycle;
-Handles (*volatile const FloorEntry)(const VehicleState*, int32_t*, int32_t*) = &FrameFloor;
 
 }  // namespace
 

@@ -5,80 +5,44 @@
 // panel and sound arrays after every frame.
 //
 // Usage: frame_diff BEFORE/KELVRIN.so AFTER/KELVRIN.so [FRAMES] [SEED]
-// Each library is copied into a temporary folder of its own, beside the
-// options file this program writes there.
-#include <dlfcn.h>
-#include <stdlib.h>
-
+// Each library is copied into a train's folder of its own, beside the options
+// file this program writes there, and loaded as the host loads it.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <optional>
 #include <string>
 
-#include "host_records.h"
+#include "loaded_plugin.h"
 #include "published_numbers.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr int PanelLength = 256;
 constexpr int SoundLength = 128;
 constexpr int32_t Unwritten = -777777;
 
 struct Plugin {
-  fs::path folder;
-  void* library = nullptr;
-  void (*Load)();
-  void (*SetVehicleSpec)(const VehicleSpec*);
-  void (*Initialize)(int32_t);
-  Handles (*Elapse)(const VehicleState*, int32_t*, int32_t*);
-  void (*SetPower)(int32_t);
-  void (*SetBrake)(int32_t);
-  void (*SetReverser)(int32_t);
-  void (*KeyDown)(int32_t);
-  void (*KeyUp)(int32_t);
-  void (*SetSignal)(int32_t);
-  void (*SetBeaconData)(const BeaconData*);
+  loader::TrainFolder Folder;
+  std::optional<LoadedPlugin> Library;
   int32_t Panel[PanelLength];
   int32_t Sound[SoundLength];
 };
 
-template <class Function>
-bool Bind(void* library, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(dlsym(library, name));
-  if (function == nullptr) {
-    std::fprintf(stderr, "frame_diff: %s not exported\n", name);
-  }
-  return function != nullptr;
-}
-
 bool Open(const char* libraryPath, Plugin& plugin) {
-  char folderTemplate[] = "/tmp/frame_diff.XXXXXX";
-  if (mkdtemp(folderTemplate) == nullptr) {
-    return false;
+  std::string error = loader::MakeTrainFolder(libraryPath, std::nullopt, plugin.Folder);
+  if (error.empty()) {
+    error = plugin.Library.emplace(plugin.Folder.Library).Error();
   }
-  plugin.folder = folderTemplate;
-  const fs::path copy = plugin.folder / "KELVRIN.so";
-  fs::copy_file(libraryPath, copy);
-  plugin.library = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (plugin.library == nullptr) {
-    std::fprintf(stderr, "frame_diff: %s\n", dlerror());
-    return false;
+  if (!error.empty()) {
+    std::fprintf(stderr, "frame_diff: %s\n", error.c_str());
   }
-  void* l = plugin.library;
-  return Bind(l, "Load", plugin.Load) && Bind(l, "SetVehicleSpec", plugin.SetVehicleSpec) &&
-         Bind(l, "Initialize", plugin.Initialize) && Bind(l, "Elapse", plugin.Elapse) &&
-         Bind(l, "SetPower", plugin.SetPower) && Bind(l, "SetBrake", plugin.SetBrake) &&
-         Bind(l, "SetReverser", plugin.SetReverser) && Bind(l, "KeyDown", plugin.KeyDown) &&
-         Bind(l, "KeyUp", plugin.KeyUp) && Bind(l, "SetSignal", plugin.SetSignal) &&
-         Bind(l, "SetBeaconData", plugin.SetBeaconData);
+  return error.empty();
 }
 
 class Random {
@@ -131,7 +95,7 @@ void WriteOptions(Random& random, Plugin* plugins) {
     text += std::string(IniKeyAtcBrakeNotch) + "=" + std::to_string(random.Below(12)) + "\n";
   }
   for (int p = 0; p < 2; ++p) {
-    std::ofstream(plugins[p].folder / IniFileName) << text;
+    std::ofstream(plugins[p].Folder.Library.parent_path() / IniFileName) << text;
   }
 }
 
@@ -146,10 +110,15 @@ int main(int argc, char** argv) {
   Random random(argc >= 5 ? std::strtoull(argv[4], nullptr, 10) : 1);
 
   static Plugin plugins[2];
-  for (int p = 0; p < 2; ++p) {
-    if (!Open(argv[1 + p], plugins[p])) {
-      return 2;
+  const auto close = [] {
+    for (Plugin& plugin : plugins) {
+      plugin.Library.reset();
+      loader::RemoveTrainFolder(plugin.Folder);
     }
+  };
+  if (!Open(argv[1], plugins[0]) || !Open(argv[2], plugins[1])) {
+    close();
+    return 2;
   }
 
   VehicleState state{};
@@ -170,31 +139,32 @@ int main(int argc, char** argv) {
     const int32_t keys[] = {KeyModeDown, KeyModeUp, KeyRestrict, KeyCutOut, 0};
     state.Speed = PickSpeedKmh(random);
     for (Plugin& plugin : plugins) {
+      const PluginEntryPoints& api = plugin.Library->Api();
       if (newRun) {
-        plugin.Load();
-        plugin.SetVehicleSpec(&spec);
-        plugin.Initialize(0);
+        api.Load();
+        api.SetVehicleSpec(&spec);
+        api.Initialize(0);
       }
       switch (event) {
         case 0:
           // Every aspect, two below them and one above.
-          plugin.SetSignal(value % (LastAspect - FirstAspect + 4) + FirstAspect - 2);
+          api.SetSignal(value % (LastAspect - FirstAspect + 4) + FirstAspect - 2);
           break;
         case 1:
-          plugin.KeyDown(keys[value % 5]);
-          plugin.KeyUp(keys[value % 5]);
+          api.KeyDown(keys[value % 5]);
+          api.KeyUp(keys[value % 5]);
           break;
         case 2:
-          plugin.SetBrake(value % (spec.ServiceNotches + 3));
+          api.SetBrake(value % (spec.ServiceNotches + 3));
           break;
         case 3:
-          plugin.SetPower(value % 6);
+          api.SetPower(value % 6);
           break;
         case 4:
-          plugin.SetReverser(value % 3 - 1);
+          api.SetReverser(value % 3 - 1);
           break;
         case 5:
-          plugin.SetBeaconData(&beacon);
+          api.SetBeaconData(&beacon);
           break;
         default:
           break;
@@ -202,8 +172,10 @@ int main(int argc, char** argv) {
       std::fill(std::begin(plugin.Panel), std::end(plugin.Panel), Unwritten);
       std::fill(std::begin(plugin.Sound), std::end(plugin.Sound), Unwritten);
     }
-    const Handles before = plugins[0].Elapse(&state, plugins[0].Panel, plugins[0].Sound);
-    const Handles after = plugins[1].Elapse(&state, plugins[1].Panel, plugins[1].Sound);
+    const Handles before =
+        plugins[0].Library->Api().Elapse(&state, plugins[0].Panel, plugins[0].Sound);
+    const Handles after =
+        plugins[1].Library->Api().Elapse(&state, plugins[1].Panel, plugins[1].Sound);
     if (std::memcmp(&before, &after, sizeof before) != 0 ||
         std::memcmp(plugins[0].Panel, plugins[1].Panel, sizeof plugins[0].Panel) != 0 ||
         std::memcmp(plugins[0].Sound, plugins[1].Sound, sizeof plugins[0].Sound) != 0) {
@@ -213,9 +185,7 @@ int main(int argc, char** argv) {
     }
     ++compared;
   }
-  for (Plugin& plugin : plugins) {
-    fs::remove_all(plugin.folder);
-  }
+  close();
   if (status == 0) {
     std::printf("frame_diff: %ld frames, handles, panel and sounds identical\n", compared);
   }

@@ -106,12 +106,6 @@ bool IniSameName(std::string_view name, std::string_view wanted) {
                     [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
 }
 
-bool IniSameName(const char* name, size_t length, const char* wanted, size_t wantedLength) {
-  return IniSameName(std::string_view(name, length), std::string_view(wanted, wantedLength));
-}
-
-bool IniNameIs(const IniLine& line, const char* wanted) { return IniSameName(line.Name, wanted); }
-
 // The first section of the wanted name is searched, and within it the first
 // line of each key decides; a key without '=' or with an empty value gives
 // the default there.
@@ -156,11 +150,6 @@ void WalkIniSection(std::string_view bytes, std::string_view section,
       return;
     }
   }
-}
-
-void SplitIniLines(const unsigned char* bytes, size_t count, IniLineVisitor visit, void* context) {
-  WalkIniSection(std::string_view(reinterpret_cast<const char*>(bytes), count), {}, {}, visit,
-                 context);
 }
 
 int32_t ProfileValueToInt(std::string_view text) {

@@ -1,8 +1,8 @@
 // The options reader: an INI file read as the Windows profile reader reads it,
 // never written. The native plug-in reads its options through it, and the
-// drive tool's options check walks a file's lines with it, so that what the
-// check shows is what the plug-in reads. It knows nothing of the plug-in or
-// the ATC.
+// drive tool's options check and its --set edits walk a file's lines with it,
+// so that what the check shows and the edit replaces is what the plug-in
+// reads. It knows nothing of the plug-in or the ATC.
 #pragma once
 
 #include <cstddef>
@@ -68,12 +68,6 @@ void WalkIniSection(std::string_view bytes, std::string_view section,
   };
   WalkIniSection(bytes, section, keys, call, &visit);
 }
-
-// The drive tool's options composition still matches the section itself, on
-// lines walked for no section (their marks mean nothing).
-void SplitIniLines(const unsigned char* bytes, size_t count, IniLineVisitor visit, void* context);
-bool IniNameIs(const IniLine& line, const char* wanted);
-bool IniSameName(const char* name, size_t length, const char* wanted, size_t wantedLength);
 
 #ifndef _WIN32
 // Reads an integer key of the first section of that name; the default when

@@ -14,6 +14,7 @@
 
 #include "loaded_plugin.h"
 #include "options_files.h"
+#include "published_numbers.h"
 
 namespace {
 
@@ -38,8 +39,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   // A folder of its own, whose KELVRIN.ini each Initialize line rewrites.
-  TrainFolder folder(argv[1], std::nullopt);
-  const std::filesystem::path ini = folder.Library().parent_path() / "KELVRIN.ini";
+  ScopedTrainFolder folder(argv[1], std::nullopt);
+  const std::filesystem::path ini = folder.Library().parent_path() / IniFileName;
   LoadedPlugin plugin(folder.Library());
   if (!plugin.Loaded()) {
     std::fprintf(stderr, "replay: %s\n", plugin.Error().c_str());

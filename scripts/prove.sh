@@ -17,23 +17,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-# The product's sources the verifier runs: the controller and the plug-in with
-# the native platform layer. A renamed or new file is one line here.
-product_sources=(
-  controller/reset.cpp
-  controller/run_cycle.cpp
-  controller/speed_steps.cpp
-  controller/supervise_speed.cpp
-  plugin/cab_keys.cpp
-  plugin/configuration.cpp
-  plugin/driver_handles.cpp
-  plugin/exports.cpp
-  plugin/frame_step.cpp
-  plugin/module_records.cpp
-  plugin/signal_events.cpp
-  plugin/platform_posix.cpp
-  plugin/ini_reader.cpp
-)
+# The product's sources the verifier runs, as the build lists them: the
+# controller and the plug-in with the native platform layer and options reader.
+cmake -S "$root" -B "$root/build/proof/sources" -DKELVRIN_BUILD_TESTS=OFF \
+  -DKELVRIN_BUILD_TOOLS=OFF >/dev/null
+mapfile -t product_sources <"$root/build/proof/sources/product_sources.txt"
 include_dirs=(controller plugin host proof)
 
 # Rule numbers and the names the table gives them (8 is the sanitizer build).
@@ -161,7 +149,7 @@ replay_trail() {
 
 # The replay program: host calls from a file against a built library.
 build_replay() {
-  g++ "${cxxflags[@]}" -I"$root/tests/library" "$root/proof/replay.cpp" -o "$build/replay" -ldl
+  g++ "${cxxflags[@]}" -I"$root/tools/loader" "$root/proof/replay.cpp" -o "$build/replay" -ldl
 }
 
 selected() { [ -z "$only_rule" ] || [ "$only_rule" = "$1" ]; }

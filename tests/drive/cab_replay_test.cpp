@@ -51,7 +51,7 @@ TEST_P(CabReplay, TheRecordingPlaysTheSameTrace) {
   PrepareCabScenario(setup);
   CabSession cab = StartCabSession(setup);
 
-  LoadedPlugin plugin;
+  PluginCopy plugin;
   const PluginLoadResult loaded = LoadPlugin(KELVRIN_LIBRARY, setup.Options, plugin);
   ASSERT_TRUE(loaded.Ok) << loaded.Error;
   std::ofstream traceFile(dir / "cab" / "trace.csv", std::ios::binary);
@@ -59,7 +59,7 @@ TEST_P(CabReplay, TheRecordingPlaysTheSameTrace) {
   TraceWriter trace(traceFile, setup, 0.0);
   size_t next = 0;
   const RunRecord record = RunScenario(
-      setup, plugin.Api,
+      setup, plugin.Module->Api(),
       [&](const FrameRecord& row, const RunRecord& sofar) {
         analyser.Add(row, sofar);
         trace.Add(row, sofar, analyser.CurrentCause());

@@ -49,14 +49,15 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
   // no notch at all: the default applies.
   const int32_t optionNotch = Setup.Options.AtcBrakeNotch.value_or(0);
   const int32_t atcNotch = optionNotch >= 1 ? optionNotch : Setup.Train.ServiceNotches + 2;
-  LoadedPlugin plugin;
+  PluginCopy plugin;
   const PluginLoadResult loaded = LoadPlugin(KELVRIN_LIBRARY, Setup.Options, plugin);
   ASSERT_TRUE(loaded.Ok) << loaded.Error;
   RunAnalyser analyser(Setup, EmergencyNotchOf(Setup.Train));
-  Record = RunScenario(Setup, plugin.Api, [&](const FrameRecord& row, const RunRecord& sofar) {
-    Frames.push_back(row);
-    analyser.Add(row, sofar);
-  });
+  Record =
+      RunScenario(Setup, plugin.Module->Api(), [&](const FrameRecord& row, const RunRecord& sofar) {
+        Frames.push_back(row);
+        analyser.Add(row, sofar);
+      });
   UnloadPlugin(plugin);
   Analysis = analyser.Finish(Record);
   ASSERT_FALSE(Frames.empty());

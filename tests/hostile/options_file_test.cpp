@@ -13,7 +13,7 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 
-#include "../library/loaded_plugin.h"
+#include "loaded_plugin.h"
 #endif
 
 namespace {

@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "build_path.h"
 #include "host_records.h"
 #include "loaded_plugin.h"
 
@@ -109,7 +110,7 @@ struct OptionsCase {
 class OptionsFile : public testing::TestWithParam<OptionsCase> {};
 
 TEST_P(OptionsFile, ReadFromBesideTheLibraryAtInitialize) {
-  TrainFolder folder(Library, GetParam().IniText, fs::path(GetParam().Folder));
+  ScopedTrainFolder folder(Library, GetParam().IniText, fs::path(GetParam().Folder));
   LoadedPlugin plugin(folder.Library());
   ASSERT_TRUE(plugin.Loaded()) << plugin.Error();
   EXPECT_EQ(ObservedOptions(DriveTwoRuns(plugin, NoCall), 0), GetParam().Expected);
@@ -152,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
 // the host exactly what a run without them gives, and the second run's
 // Initialize still finds the file.
 TEST(LoadedLibrary, ThreadNotificationsChangeNothingTheHostSees) {
-  TrainFolder folder(Library, Configured);
+  ScopedTrainFolder folder(Library, Configured);
   Trace runs[2];
   for (const bool threads : {false, true}) {
     LoadedPlugin plugin(folder.Library());
@@ -169,22 +170,23 @@ TEST(LoadedLibrary, LoaderRemovesItsFolderAndNamesWhatALibraryLacks) {
   const fs::path below(u8"列車 フォルダ");
   fs::path root;
   {
-    TrainFolder folder(Library, Configured, below);
+    ScopedTrainFolder folder(Library, Configured, below);
     root = folder.Library().parent_path().parent_path();
     EXPECT_NE(root.filename().string().find(' '), std::string::npos) << root;
     EXPECT_TRUE(fs::is_regular_file(root / below / "KELVRIN.ini"));
   }
   EXPECT_FALSE(fs::exists(root));
 #ifdef _WIN32
-  const LoadedPlugin other(L"kernel32.dll");
+  const std::string otherName = "kernel32.dll";
 #else
-  const LoadedPlugin other("libm.so.6");
+  const std::string otherName = "libm.so.6";
 #endif
+  const LoadedPlugin other(otherName);
   std::string all;
   for (const char* name : ENTRY_POINT_NAMES) {
     all += (all.empty() ? "" : ", ") + std::string(name);
   }
-  EXPECT_EQ(other.Error(), "lacks the entry points " + all);
+  EXPECT_EQ(other.Error(), otherName + " lacks the entry points " + all);
 }
 
 #ifdef _WIN32

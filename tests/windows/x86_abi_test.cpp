@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "build_path.h"
 #include "host_records.h"
 #include "loaded_plugin.h"
 
@@ -62,7 +63,7 @@ Offsets Balanced() {
 }
 
 TEST(X86Abi, EveryEntryPointPopsWhatTheCallerPushedAndTheRecordsArrive) {
-  TrainFolder folder(BuildPath(KELVRIN_LIBRARY_FILE), std::nullopt);
+  ScopedTrainFolder folder(BuildPath(KELVRIN_LIBRARY_FILE), std::nullopt);
   const LoadedPlugin plugin(folder.Library());
   ASSERT_TRUE(plugin.Loaded()) << plugin.Error();
   ASSERT_EQ(StackOffsets(plugin), Balanced()) << "no records sent while the stack is off";
@@ -108,7 +109,7 @@ TEST(X86Abi, EveryEntryPointPopsWhatTheCallerPushedAndTheRecordsArrive) {
 // three record takers pop four bytes where the caller pushed the whole
 // record, so the caller sees the difference. The check above would fail it.
 TEST(X86Abi, RecordsTakenByAddressLeaveTheStackPointerOff) {
-  TrainFolder folder(BuildPath(KELVRIN_BY_ADDRESS_FILE), std::nullopt);
+  ScopedTrainFolder folder(BuildPath(KELVRIN_BY_ADDRESS_FILE), std::nullopt);
   const LoadedPlugin plugin(folder.Library());
   ASSERT_TRUE(plugin.Loaded()) << plugin.Error();
   Offsets expected = Balanced();

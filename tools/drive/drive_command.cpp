@@ -254,7 +254,7 @@ struct SetRun {
 int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showProgress,
             CabRun& cab) {
   const Scenario& scenario = set.Setup;
-  LoadedPlugin plugin;
+  PluginCopy plugin;
   const PluginLoadResult loaded = LoadPlugin(line.PluginPath, scenario.Options, plugin);
   if (!loaded.Ok) {
     err << "drive: " << loaded.Error << "\n";
@@ -287,7 +287,7 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
   {
     Progress progress(err, showProgress, scenario.Run.DurationS);
     set.Record = RunScenario(
-        scenario, plugin.Api,
+        scenario, plugin.Module->Api(),
         [&](const FrameRecord& row, const RunRecord& sofar) {
           analyser.Add(row, sofar);
           trace.Add(row, sofar, analyser.CurrentCause());

@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 
 #include "ini_reader.h"
@@ -13,7 +12,7 @@ namespace drive {
 
 const char* PluginOptionKey(const std::string& name) {
   for (const char* key : {IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch}) {
-    if (IniSameName(name.data(), name.size(), key, std::strlen(key))) {
+    if (IniSameName(name, key)) {
       return key;
     }
   }
@@ -69,36 +68,6 @@ std::string KeyedIniText(const PluginOptions& options) {
   return text;
 }
 
-// The lines an override touches, as the plug-in's reader numbers them.
-struct OverridePlaces {
-  const PluginOptions* Options = nullptr;
-  std::optional<IniLine> Settings;  // the first [Settings] header
-  bool InSettings = false;
-  std::vector<IniLine> Replaced;
-};
-
-// A '[' line without its ']' names no section: to the reader it is a key line
-// like any other, and the section goes on past it.
-bool FindOverridePlaces(void* context, const IniLine& line) {
-  OverridePlaces& places = *static_cast<OverridePlaces*>(context);
-  if (line.Kind == IniLineKind::Section) {
-    if (IniNameIs(line, IniSection) && !places.Settings) {
-      places.Settings = line;
-      places.InSettings = true;
-      return true;
-    }
-    places.InSettings = false;
-    return !places.Settings;
-  }
-  const auto& edits = places.Options->Overrides;
-  if (line.Kind == IniLineKind::Key && places.InSettings &&
-      std::any_of(edits.begin(), edits.end(),
-                  [&](const auto& edit) { return IniNameIs(line, edit.first.c_str()); })) {
-    places.Replaced.push_back(line);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string ComposeIniText(const PluginOptions& options) {
@@ -106,10 +75,23 @@ std::string ComposeIniText(const PluginOptions& options) {
   if (options.Overrides.empty()) {
     return base;
   }
-  OverridePlaces places;
-  places.Options = &options;
-  SplitIniLines(reinterpret_cast<const unsigned char*>(base.data()), base.size(),
-                FindOverridePlaces, &places);
+  // The plug-in's reader marks the lines an override touches: the first
+  // [Settings] header, and every line of an edited key below it, not only the
+  // one that decides, so that no older value is left for a reader to find.
+  std::vector<std::string_view> keys;
+  for (const auto& edit : options.Overrides) {
+    keys.emplace_back(edit.first);
+  }
+  std::optional<IniLine> settings;
+  std::vector<IniLine> replaced;
+  WalkIniSection(base, IniSection, keys, [&](const IniLine& line) {
+    if (line.Place == IniPlace::Header) {
+      settings = line;
+    } else if (line.Key >= 0) {
+      replaced.push_back(line);
+    }
+    return line.Place != IniPlace::After;
+  });
   // Of a key set twice the last edit counts, as on any command line.
   std::string set;
   const auto& edits = options.Overrides;
@@ -119,16 +101,16 @@ std::string ComposeIniText(const PluginOptions& options) {
     set +=
         later || edit->second == "default" ? "" : fmt::format("{}={}\n", edit->first, edit->second);
   }
-  if (!places.Settings) {
+  if (!settings) {
     const bool ended = base.empty() || base.back() == '\n' || base.back() == '\r';
     return fmt::format("{}{}[{}]\n{}", base, ended ? "" : "\n", IniSection, set);
   }
   // The replaced lines go, the new keys come straight after the header.
-  const size_t afterHeader = places.Settings->Offset + places.Settings->Length;
+  const size_t afterHeader = settings->Offset + settings->Length;
   const char last = base[afterHeader - 1];
   std::string text = base.substr(0, afterHeader) + (last == '\n' || last == '\r' ? "" : "\n") + set;
   size_t at = afterHeader;
-  for (const IniLine& line : places.Replaced) {
+  for (const IniLine& line : replaced) {
     text.append(base, at, line.Offset - at);
     at = line.Offset + line.Length;
   }

@@ -55,7 +55,7 @@ std::string PluginPathArgument(const std::string& given) {
 }
 
 PluginLoadResult LoadPlugin(const std::string& libraryPath, const PluginOptions& options,
-                            LoadedPlugin& plugin) {
+                            PluginCopy& plugin) {
   PluginLoadResult result;
   std::error_code failure;
   const fs::path library = loader::Utf8Path(libraryPath);
@@ -69,17 +69,12 @@ PluginLoadResult LoadPlugin(const std::string& libraryPath, const PluginOptions&
   result.Error = loader::MakeTrainFolder(library, ini, plugin.Folder);
   if (result.Error.empty()) {
     // The copy is the tool's own business: the message names the file given.
-    result.Error = loader::OpenLibrary(plugin.Folder.Library, plugin.Handle);
+    result.Error = plugin.Module.emplace(plugin.Folder.Library).Error();
     const std::string copy = loader::PathText(plugin.Folder.Library);
     for (size_t at = result.Error.find(copy); at != std::string::npos;
          at = result.Error.find(copy, at + libraryPath.size())) {
       result.Error.replace(at, copy.size(), libraryPath);
     }
-  }
-  const std::string missing =
-      result.Error.empty() ? loader::ResolveEntryPoints(plugin.Handle, plugin.Api) : "";
-  if (!missing.empty()) {
-    result.Error = libraryPath + " lacks the entry points " + missing;
   }
   result.Ok = result.Error.empty();
   if (!result.Ok) {
@@ -88,10 +83,9 @@ PluginLoadResult LoadPlugin(const std::string& libraryPath, const PluginOptions&
   return result;
 }
 
-void UnloadPlugin(LoadedPlugin& plugin) {
-  loader::CloseLibrary(plugin.Handle);
+void UnloadPlugin(PluginCopy& plugin) {
+  plugin.Module.reset();
   loader::RemoveTrainFolder(plugin.Folder);
-  plugin.Api = PluginEntryPoints{};
 }
 
 }  // namespace drive

@@ -6,17 +6,17 @@
 
 #include <string>
 
+#include "loaded_plugin.h"
 #include "options_text.h"
-#include "plugin_loader.h"
 #include "scenario.h"
 
 namespace drive {
 
-struct LoadedPlugin {
-  PluginEntryPoints Api;
-  void* Handle = nullptr;      // the platform's module handle
-  loader::TrainFolder Folder;  // the temporary folder with the copy and KELVRIN.ini
-  std::string IniText;         // what was written as KELVRIN.ini; empty: no file
+// A run's private copy of the library, loaded.
+struct PluginCopy {
+  loader::TrainFolder Folder;          // the temporary folder with the copy and KELVRIN.ini
+  std::optional<LoadedPlugin> Module;  // the copy as loaded, when it loaded
+  std::string IniText;                 // what was written as KELVRIN.ini; empty: no file
 };
 
 struct PluginLoadResult {
@@ -26,10 +26,10 @@ struct PluginLoadResult {
 
 // Loads a private copy of the library at libraryPath (UTF-8) with the given options.
 PluginLoadResult LoadPlugin(const std::string& libraryPath, const PluginOptions& options,
-                            LoadedPlugin& plugin);
+                            PluginCopy& plugin);
 
 // Unloads the copy and removes the temporary folder.
-void UnloadPlugin(LoadedPlugin& plugin);
+void UnloadPlugin(PluginCopy& plugin);
 
 // The native library's file name on this platform: KELVRIN.so or KELVRIN.dll.
 const char* PluginFileName();

@@ -22,6 +22,7 @@
 #endif
 
 #include "entry_points.h"
+#include "published_numbers.h"
 
 // The sixteen entry points, in the host's calling convention.
 struct PluginEntryPoints {
@@ -96,9 +97,9 @@ inline std::string MakeTrainFolder(const std::filesystem::path& library,
     error = "cannot copy " + PathText(library) + " to " + PathText(folder.Library) + ": " +
             failure.message();
   } else if (iniText) {
-    std::ofstream ini(inside / "KELVRIN.ini", std::ios::binary);
+    std::ofstream ini(inside / IniFileName, std::ios::binary);
     if (!(ini << *iniText)) {
-      error = "cannot write KELVRIN.ini in " + PathText(inside);
+      error = std::string("cannot write ") + IniFileName + " in " + PathText(inside);
     }
   }
   if (!error.empty()) {
