@@ -9,11 +9,11 @@ namespace {
 // train loses its running permit instead of keeping it.
 uint8_t ChannelVerdict(uint8_t withinLimit, uint8_t withinMargin, uint8_t siblingOk1,
                        uint8_t siblingOk2) {
-  return (siblingOk1 && siblingOk2) ? withinLimit : withinMargin;
+  return (siblingOk1 & siblingOk2) ? withinLimit : withinMargin;
 }
 
 uint8_t RollingBack(float speedKmh, int32_t reverser) {
-  return (reverser == 1 && speedKmh < RollbackSpeedKmh) ? 1 : 0;
+  return (reverser == 1) & (speedKmh < RollbackSpeedKmh);
 }
 
 }  // namespace
