@@ -53,8 +53,9 @@ ChannelFlags HealthBeforeTest(AtcController& atc) {
 // first cycle or beacon reset.
 void JudgeChannelHealth(AtcController& atc, const ChannelFlags& wasHealthy) {
   const ChannelFlags vote = atc.ChannelVote;
+  // A vote of 0 or 1 that differs from both siblings' is alone.
   const auto agrees = [&](int ch, int sib1, int sib2) {
-    return (vote[ch] == vote[sib1]) | (vote[ch] == vote[sib2]);
+    return !((vote[ch] ^ vote[sib1]) & (vote[ch] ^ vote[sib2]));
   };
   atc.ChannelHealthy[ChannelA] = wasHealthy[ChannelA] & agrees(ChannelA, ChannelB, ChannelC);
   atc.ChannelHealthy[ChannelB] = wasHealthy[ChannelB] & agrees(ChannelB, ChannelA, ChannelC);
@@ -134,7 +135,8 @@ void CommandServiceBrake(AtcController& atc) {
   // Both permit copies are evaluated from the same votes in the same cycle, so
   // the second is never clear while the first is set; it guards against a
   // copy that a fault corrupts, which no test can bring about.
-  atc.ServiceBrakeCommand = !(atc.PermitA & atc.PermitB & !atc.EmergencyLatch);
+  const bool bothPermits = atc.PermitA & atc.PermitB;
+  atc.ServiceBrakeCommand = atc.EmergencyLatch | !bothPermits;
 }
 
 void RunNormalCycle(AtcController& atc) {
@@ -159,7 +161,7 @@ void RunNormalCycle(AtcController& atc) {
   }
   atc.Active = 1;
   atc.RestrictLamp = atc.RestrictApplied;
-  atc.AtcSignalLamp = atc.InAtcSection ? 1 : 0;
+  atc.AtcSignalLamp = atc.InAtcSection;
 }
 
 // Each request reaches the host in exactly one frame; later frames carry
