@@ -94,7 +94,3 @@ void RunCycle(AtcController& atc);
 // The three supervision channels and the rollback detector; run by RunCycle
 // after it has set SpeedLimit. Its verdicts are voted in the next cycle.
 void SuperviseSpeed(AtcController& atc);
-
-// The speed step that the step flags select, and that step's limit.
-int32_t DecodeSpeedStep(const std::array<uint8_t, StepFlagCount>& stepFlags);
-double SpeedStepLimitKmh(int32_t speedStep, bool use120Signal);

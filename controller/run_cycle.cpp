@@ -1,13 +1,10 @@
 #include "atc_controller.h"
+#include "speed_steps.h"
 
 namespace {
 
 // Several requests in one cycle amount to one.
 void RequestChangeSound(AtcController& atc) { atc.SoundRequest[ChangeSoundSlot] = SOUND_PLAY; }
-
-int CountSet(const std::array<uint8_t, ChannelCount>& flags) {
-  return flags[ChannelA] + flags[ChannelB] + flags[ChannelC];
-}
 
 void ClearCommandsAndLamps(AtcController& atc) {
   atc.Active = 0;
@@ -31,9 +28,18 @@ void RunCutOutCycle(AtcController& atc) {
   ClearCommandsAndLamps(atc);
 }
 
+using ChannelFlags = std::array<uint8_t, ChannelCount>;
+
+// The channel flags hold 0 or 1, so that the bitwise operators below combine
+// them as the logical ones would, without a branch for each flag.
+uint8_t TwoOrMoreSet(const ChannelFlags& flags) {
+  return (flags[ChannelA] & flags[ChannelB]) | (flags[ChannelA] & flags[ChannelC]) |
+         (flags[ChannelB] & flags[ChannelC]);
+}
+
 // The first normal cycle after power-on or a cut-out restores every
 // channel's health; any later cycle carries the health latches forward.
-std::array<uint8_t, ChannelCount> HealthBeforeTest(AtcController& atc) {
+ChannelFlags HealthBeforeTest(AtcController& atc) {
   if (atc.Active == 0) {
     atc.PoweredUp = 1;
     RequestChangeSound(atc);
@@ -45,28 +51,29 @@ std::array<uint8_t, ChannelCount> HealthBeforeTest(AtcController& atc) {
 // A channel stays healthy while its previous vote agrees with at least one
 // sibling's. A channel that loses its health keeps it lost until the next
 // first cycle or beacon reset.
-void JudgeChannelHealth(AtcController& atc, const std::array<uint8_t, ChannelCount>& wasHealthy) {
-  const auto& vote = atc.ChannelVote;
+void JudgeChannelHealth(AtcController& atc, const ChannelFlags& wasHealthy) {
+  const ChannelFlags vote = atc.ChannelVote;
+  // A vote of 0 or 1 that differs from both siblings' is alone.
   const auto agrees = [&](int ch, int sib1, int sib2) {
-    return vote[ch] == vote[sib1] || vote[ch] == vote[sib2];
+    return !((vote[ch] ^ vote[sib1]) & (vote[ch] ^ vote[sib2]));
   };
-  atc.ChannelHealthy[ChannelA] = wasHealthy[ChannelA] && agrees(ChannelA, ChannelB, ChannelC);
-  atc.ChannelHealthy[ChannelB] = wasHealthy[ChannelB] && agrees(ChannelB, ChannelA, ChannelC);
-  atc.ChannelHealthy[ChannelC] = wasHealthy[ChannelC] && agrees(ChannelC, ChannelA, ChannelB);
+  atc.ChannelHealthy[ChannelA] = wasHealthy[ChannelA] & agrees(ChannelA, ChannelB, ChannelC);
+  atc.ChannelHealthy[ChannelB] = wasHealthy[ChannelB] & agrees(ChannelB, ChannelA, ChannelC);
+  atc.ChannelHealthy[ChannelC] = wasHealthy[ChannelC] & agrees(ChannelC, ChannelA, ChannelB);
 }
 
 // The verdicts voted are those of the previous frame's supervision pass:
 // this cycle's pass runs only after the limit of this frame is known.
 void CastVotes(AtcController& atc) {
   for (int ch = 0; ch < ChannelCount; ++ch) {
-    atc.ChannelVote[ch] = atc.ChannelOk[ch] && atc.ChannelHealthy[ch];
+    atc.ChannelVote[ch] = atc.ChannelOk[ch] & atc.ChannelHealthy[ch];
   }
 }
 
 // Two copies of the permit, evaluated alike; the service brake is released
 // only while both hold.
 uint8_t EvaluatePermit(const AtcController& atc) {
-  return atc.PoweredUp && atc.MajorityHealthy && CountSet(atc.ChannelVote) >= 2;
+  return atc.PoweredUp & atc.MajorityHealthy & TwoOrMoreSet(atc.ChannelVote);
 }
 
 // The limit of the decoded step, capped in the restricted and ATS
@@ -128,15 +135,15 @@ void CommandServiceBrake(AtcController& atc) {
   // Both permit copies are evaluated from the same votes in the same cycle, so
   // the second is never clear while the first is set; it guards against a
   // copy that a fault corrupts, which no test can bring about.
-  atc.ServiceBrakeCommand =
-      !(atc.PermitA && atc.PermitB && !atc.EmergencyLatch);  // GCOVR_EXCL_BR_LINE
+  const bool bothPermits = atc.PermitA & atc.PermitB;
+  atc.ServiceBrakeCommand = atc.EmergencyLatch | !bothPermits;
 }
 
 void RunNormalCycle(AtcController& atc) {
   const uint8_t permitOnEntry = atc.PermitA;
-  const auto wasHealthy = HealthBeforeTest(atc);
+  const ChannelFlags wasHealthy = HealthBeforeTest(atc);
   JudgeChannelHealth(atc, wasHealthy);
-  atc.MajorityHealthy = CountSet(atc.ChannelHealthy) >= 2;
+  atc.MajorityHealthy = TwoOrMoreSet(atc.ChannelHealthy);
   CastVotes(atc);
   atc.PermitA = EvaluatePermit(atc);
   atc.PermitB = EvaluatePermit(atc);
@@ -145,8 +152,6 @@ void RunNormalCycle(AtcController& atc) {
   atc.RestrictApplied = atc.RestrictSwitch;
   atc.SpeedStep = DecodeSpeedStep(atc.StepFlags);
   SetLimitAndStepLamps(atc);
-  // Verdicts for the next cycle; nothing below reads them.
-  SuperviseSpeed(atc);
   LatchEmergencyOnTrigger(atc);
   ReleaseEmergencyByDriver(atc);
   CommandServiceBrake(atc);
@@ -156,7 +161,7 @@ void RunNormalCycle(AtcController& atc) {
   }
   atc.Active = 1;
   atc.RestrictLamp = atc.RestrictApplied;
-  atc.AtcSignalLamp = atc.InAtcSection ? 1 : 0;
+  atc.AtcSignalLamp = atc.InAtcSection;
 }
 
 // Each request reaches the host in exactly one frame; later frames carry
@@ -168,11 +173,15 @@ void HandOverSounds(AtcController& atc) {
 
 }  // namespace
 
+// The supervision pass of a normal cycle comes last: its verdicts are voted in
+// the next cycle, and nothing in this one reads them.
 void RunCycle(AtcController& atc) {
   if (atc.CutOutSwitch) {
     RunCutOutCycle(atc);
-  } else {
-    RunNormalCycle(atc);
+    HandOverSounds(atc);
+    return;
   }
+  RunNormalCycle(atc);
   HandOverSounds(atc);
+  SuperviseSpeed(atc);
 }

@@ -4,16 +4,17 @@ namespace {
 
 // A channel's threshold is the limit while both siblings pass, else the limit
 // less the margin; both comparisons are made once per pass and each channel
-// picks its own. A channel finds the speed within its threshold only when it
-// compares no greater: an unknown (NaN) speed fails every channel, so the
-// train loses its running permit instead of keeping it.
+// picks its own. A speed within the lower threshold is within both. A channel
+// finds the speed within its threshold only when it compares no greater: an
+// unknown (NaN) speed fails every channel, so the train loses its running
+// permit instead of keeping it.
 uint8_t ChannelVerdict(uint8_t withinLimit, uint8_t withinMargin, uint8_t siblingOk1,
                        uint8_t siblingOk2) {
-  return (siblingOk1 && siblingOk2) ? withinLimit : withinMargin;
+  return withinMargin | (siblingOk1 & siblingOk2 & withinLimit);
 }
 
 uint8_t RollingBack(float speedKmh, int32_t reverser) {
-  return (reverser == 1 && speedKmh < RollbackSpeedKmh) ? 1 : 0;
+  return (reverser == 1) & (speedKmh < RollbackSpeedKmh);
 }
 
 }  // namespace

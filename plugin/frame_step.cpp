@@ -21,39 +21,55 @@ int32_t ServiceBrakeNotch(int32_t driverBrake) {
   return std::max(Module.AtcBrakeNotch, driverBrake);
 }
 
-// Each field by its own rule, all from the driver's handles as the host last
-// set them. The emergency latch overrides everything. The reverser rule looks
-// at the driver's own brake, not at the notch handed back.
+// Without a command the driver's handles pass. Under one, each field by its
+// own rule, all from the driver's handles as the host last set them: the
+// emergency latch overrides the service brake, and the reverser rule looks at
+// the driver's own brake, not at the notch handed back.
 Handles ComposeHandles(const AtcController& atc, const DriverHandles& driver) {
   const bool service = atc.ServiceBrakeCommand;
   const bool emergency = atc.EmergencyLatch;
-  Handles out;
-  out.Brake = emergency ? Module.EmergencyNotch
-              : service ? ServiceBrakeNotch(driver.Brake)
-                        : driver.Brake;
-  out.Power = (service || emergency) ? 0 : driver.Power;
+  Handles out{driver.Brake, driver.Power, driver.Reverser, 2};
+  if (!service && !emergency) {
+    return out;
+  }
+  out.Brake = emergency ? Module.EmergencyNotch : ServiceBrakeNotch(driver.Brake);
+  out.Power = 0;
   out.Reverser = (service && driver.Brake == 0) ? 0 : driver.Reverser;
   out.AuxiliaryCommand = (service && emergency) ? 0 : 2;
   return out;
 }
 
+// The mode lamps of each selector position, by Mode (always 0, 1 or 2).
+struct ModeLampValues {
+  int32_t Ats, Atc, Restricted;
+};
+constexpr ModeLampValues ModeLamps[] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}};
+static_assert(ModeRestricted == 0 && ModeAts == 1 && ModeAtc == 2);
+
 void WritePanel(const AtcController& atc, int32_t* panel) {
   // Read once: the host's array might alias anything, so each store would
   // otherwise make the compiler read the field again.
-  const int32_t mode = atc.Mode;
-  panel[PanelModeAts] = mode == ModeAts;
-  panel[PanelModeAtc] = mode == ModeAtc;
-  panel[PanelModeRestricted] = mode == ModeRestricted;
+  const ModeLampValues& modeLamps = ModeLamps[atc.Mode];
+  panel[PanelModeAts] = modeLamps.Ats;
+  panel[PanelModeAtc] = modeLamps.Atc;
+  panel[PanelModeRestricted] = modeLamps.Restricted;
   panel[PanelActive] = atc.Active;
   panel[PanelAtcSignal] = atc.AtcSignalLamp;
   panel[PanelRestrict] = atc.RestrictLamp;
   panel[PanelBrake] = atc.BrakeLamp;
   panel[PanelEmergency] = atc.EmergencyLamp;
   panel[PanelCutOut] = atc.CutOutSwitch;
-  for (int step = 0; step < PanelStepLampCount; ++step) {
-    panel[PanelStepLamp[step]] = static_cast<int32_t>(atc.StepLamps[step]);
-  }
   panel[PanelSpeedLimit] = static_cast<int32_t>(atc.SpeedLimit);
+  // The cycle lights at most the lamp of SpeedStep: all dark, then that one
+  // as the cycle left it, if it has a place on the panel.
+  const int32_t step = atc.SpeedStep;
+  const uint32_t lamp = atc.StepLamps[step];
+  for (const int index : PanelStepLamp) {
+    panel[index] = 0;
+  }
+  if (step < PanelStepLampCount) {
+    panel[PanelStepLamp[step]] = static_cast<int32_t>(lamp);
+  }
 }
 
 // Only with the ATS position configured. The ready lamp is only ever lit:

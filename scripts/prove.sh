@@ -36,7 +36,7 @@ declare -A rule_name=(
 # Planted faults: rule, file, sed expression. Each must give a counterexample.
 faults=(
   "1|plugin/frame_step.cpp|s/return std::max(Module.AtcBrakeNotch, driverBrake);/return std::min(Module.AtcBrakeNotch, driverBrake);/"
-  "2|plugin/frame_step.cpp|s/out.Power = (service || emergency) ? 0 : driver.Power;/out.Power = emergency ? 0 : driver.Power;/"
+  "2|plugin/frame_step.cpp|s/out.Power = 0;/out.Power = emergency ? 0 : driver.Power;/"
   "3|controller/supervise_speed.cpp|s/speedKmh <= atc.SpeedLimit ? 1 : 0;/speedKmh <= atc.SpeedLimit + ChannelMarginKmh ? 1 : 0;/"
   "4|controller/run_cycle.cpp|s/atc.ServiceBrakeCommand = 0;/atc.ServiceBrakeCommand = 0;\n    atc.EmergencyLatch = 0;/"
   "5|controller/run_cycle.cpp|s/atc.SoundRequest.fill(SOUND_CONTINUE);/atc.SoundRequest[ChangeSoundSlot] = SOUND_CONTINUE;\n  atc.SoundRequest[Aspect10SoundSlot] = SOUND_CONTINUE;/"

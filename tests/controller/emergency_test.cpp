@@ -64,4 +64,25 @@ TEST_F(AtcTest, LostHealthStaysLostUntilCutInOrBeaconReset) {
   }
 }
 
+// States no host call brings about, set by hand as a fault would leave them:
+// the rollback detector latches only when both its entries saw the rollback,
+// and a lost power-up flag withdraws both permit copies, announced, until the
+// next first cycle.
+TEST_F(AtcTest, RollbackEntriesMustAgreeAndLostPowerUpWithdrawsPermit) {
+  for (const std::array<uint8_t, RollbackEntryCount> seen :
+       {std::array<uint8_t, RollbackEntryCount>{1, 0}, {0, 1}, {1, 1}}) {
+    RunningUnder100();
+    atc.RollbackBits = seen;
+    const int latch = seen[0] & seen[1];
+    ExpectCycles(0.0f, {{1, latch, 0, latch, latch, latch}});
+  }
+  RunningUnder100();
+  atc.PoweredUp = 0;
+  ExpectCycles(0.0f, {{0, 1, 0, 0, 0, 1}, {0, 1, 1, 0, 0, 0}});
+  atc.CutOutSwitch = 1;
+  RunCycle(atc);
+  atc.CutOutSwitch = 0;
+  ExpectCycles(0.0f, {{1, 0, 0, 0, 0, 1}});
+}
+
 }  // namespace
