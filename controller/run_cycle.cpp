@@ -139,6 +139,15 @@ void CommandServiceBrake(AtcController& atc) {
   atc.ServiceBrakeCommand = atc.EmergencyLatch | !bothPermits;
 }
 
+// Each step reads what the steps before it decided. The channels' health is
+// judged on the verdicts the last supervision pass left, and only healthy
+// channels vote; both permits follow from the votes. The rollback and the
+// restriction switch are sampled once, before anything reads them. The step,
+// its limit and the latch's triggers (no code or the stop step, a lost
+// majority, a rollback both channels saw) come next; the driver's release
+// follows the trigger, so a handle held at emergency wins; the service brake
+// after both, as the latch overrides it. The permit's sound and the lamps
+// come last, showing what this cycle decided.
 void RunNormalCycle(AtcController& atc) {
   const uint8_t permitOnEntry = atc.PermitA;
   const ChannelFlags wasHealthy = HealthBeforeTest(atc);

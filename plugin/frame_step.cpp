@@ -24,7 +24,15 @@ int32_t ServiceBrakeNotch(int32_t driverBrake) {
 // Without a command the driver's handles pass. Under one, each field by its
 // own rule, all from the driver's handles as the host last set them: the
 // emergency latch overrides the service brake, and the reverser rule looks at
-// the driver's own brake, not at the notch handed back.
+// the driver's own brake, not at the notch handed back. Every outcome:
+//
+//   command              brake                         power     reverser        aux
+//   none                 driver's                      driver's  driver's        2
+//   service brake        max(ATCBrakeNotch, driver's)  0         0 if the driver 2
+//                                                                brakes not at
+//                                                                all, else his
+//   emergency latch      emergency notch               0         driver's        2
+//   service + emergency  emergency notch               0         as for service  0
 Handles ComposeHandles(const AtcController& atc, const DriverHandles& driver) {
   const bool service = atc.ServiceBrakeCommand;
   const bool emergency = atc.EmergencyLatch;
