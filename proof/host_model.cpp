@@ -23,6 +23,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "exports.h"
@@ -58,6 +59,11 @@ enum Rule {
 
 constexpr bool Checked(int rule) { return KV_PROPERTY == 0 || KV_PROPERTY == rule; }
 
+template <typename Values, typename T>
+constexpr bool Known(const Values& values, T v) {
+  return std::find(std::begin(values), std::end(values), v) != std::end(values);
+}
+
 // ---------------------------------------------------------------- the alphabet
 
 enum Kind {
@@ -87,6 +93,15 @@ struct Action {
 
 // Limits the cycle can set: the steps' limits, the 25 km/h cap.
 constexpr double LimitsKmh[] = {0, 15, 25, 45, 55, 65, 75, 90, 100, 110, 120};
+constexpr bool EveryLimitListed() {
+  for (const AspectRow& row : AspectTable) {
+    if (!Known(LimitsKmh, static_cast<double>(row.LimitKmh)))
+      return false;
+  }
+  return Known(LimitsKmh, RestrictedLimitKmh) &&
+         Known(LimitsKmh, static_cast<double>(Step110LimitWith120SignalKmh));
+}
+static_assert(EveryLimitListed(), "a limit of the aspect table is missing from LimitsKmh");
 // Those the alphabet's aspects reach (checked after every normal frame), and
 // so those the speeds cover: in the full alphabet every one.
 #ifndef KV_REDUCED
@@ -147,12 +162,12 @@ constexpr int32_t ServiceNotchCounts[] = {4, 8};  // emergency notches 5 and 9
 // Each side of 0, of every ATC notch the options give (4, 9, 11, and the
 // defaults 6 and 10) and of both emergency notches (5, 9).
 constexpr int32_t BrakeNotches[] = {-1, 0, 1, 4, 5, 6, 7, 9, 10, 11, 12};
-// Every aspect of the table and the first past it, 9 to 37, and both extremes;
-// the state store compares them by class (AspectClass), so members of a class
-// add transitions, not states.
+// Every aspect of the table, the last before it and the first past it, and both
+// extremes; the state store compares them by class (AspectClass), so members
+// of a class add transitions, not states.
 std::vector<int32_t> FullAspects() {
   std::vector<int32_t> aspects{INT32_MIN};
-  for (int32_t a = 9; a <= 37; ++a)
+  for (int32_t a = FirstAspect - 1; a <= LastAspect + 1; ++a)
     aspects.push_back(a);
   aspects.push_back(INT32_MAX);
   return aspects;
@@ -162,18 +177,58 @@ constexpr int32_t Reversers[] = {1, 0, -1};
 #else
 constexpr int32_t ServiceNotchCounts[] = {8};
 constexpr int32_t BrakeNotches[] = {0, 1, 9, 10};
-constexpr int32_t Aspects[] = {9, 30, 36};
+// No code, a code from 45 to 100 km/h (100), the stop aspect.
+constexpr int32_t Aspect100Kmh = 30;
+static_assert(FindAspect(Aspect100Kmh)->LimitKmh == 100);
+constexpr int32_t Aspects[] = {FirstAspect - 1, Aspect100Kmh, AspectStop};
 // 0 and 1: what the reverser is before any vehicle data and after it.
 constexpr int32_t Reversers[] = {1, 0};
 #endif
+
+constexpr bool InAlphabet(const OptionsFile& file) {
+#ifdef KV_REDUCED
+  return std::string_view(file.name) == "none" || std::string_view(file.name) == "ats";
+#else
+  (void)file;
+  return true;
+#endif
+}
+
+// The brake notches hold both sides of every equality the code tests on them:
+// every emergency notch (0 before any vehicle data) with the one above it; and
+// every ATC notch the alphabet's options give under each emergency notch.
+constexpr bool BrakeNotchesCover(int32_t emergency) {
+  if (!Known(BrakeNotches, emergency) || !Known(BrakeNotches, NotchAbove(emergency)))
+    return false;
+  for (const OptionsFile& file : OptionsFiles) {
+    if (InAlphabet(file) && !Known(BrakeNotches, AtcBrakeNotchInUse(file.atcNotchRead, emergency)))
+      return false;
+  }
+  return true;
+}
+constexpr bool BrakeNotchesCoverTheNotches() {
+  bool covered = BrakeNotchesCover(0);
+  for (const int32_t count : ServiceNotchCounts)
+    covered = covered && BrakeNotchesCover(EmergencyNotchFor(count));
+  return covered;
+}
+static_assert(BrakeNotchesCoverTheNotches());
 #ifndef KV_REDUCED
 constexpr int32_t PowerNotches[] = {0, 1};
 #else
 // 0 as vehicle data leaves it, 1 to show whether it is cut.
 constexpr int32_t PowerNotches[] = {0, 1};
 #endif
-constexpr int32_t Keys[] = {5, 6, 12, 13, 4};
-constexpr int32_t Beacons[][2] = {{600, 1}, {600, 0}, {601, 1}};
+// The keys the plug-in answers, and one it ignores.
+constexpr int32_t AnsweredKeys[] = {KeyModeDown, KeyModeUp, KeyRestrict, KeyCutOut};
+constexpr int32_t IgnoredKey = 4;
+static_assert(!Known(AnsweredKeys, IgnoredKey));
+constexpr int32_t Keys[] = {KeyModeDown, KeyModeUp, KeyRestrict, KeyCutOut, IgnoredKey};
+// The reset beacon, its parameter wrong, and another type with the parameter.
+constexpr int32_t Beacons[][2] = {{ResetBeaconType, ResetBeaconParameter},
+                                  {ResetBeaconType, 0},
+                                  {ResetBeaconType + 1, ResetBeaconParameter}};
+static_assert(ResetBeaconParameter != 0);
 
 std::vector<Action> MakeAlphabet() {
   std::vector<Action> all;
@@ -183,12 +238,8 @@ std::vector<Action> MakeAlphabet() {
     all.push_back({KSetVehicleSpec, n});
   all.push_back({KSetVehicleSpecNull});
   for (size_t i = 0; i < std::size(OptionsFiles); ++i) {
-#ifdef KV_REDUCED
-    if (std::strcmp(OptionsFiles[i].name, "none") != 0 &&
-        std::strcmp(OptionsFiles[i].name, "ats") != 0)
-      continue;
-#endif
-    all.push_back({KInitialize, static_cast<int32_t>(i)});
+    if (InAlphabet(OptionsFiles[i]))
+      all.push_back({KInitialize, static_cast<int32_t>(i)});
   }
   // The power and the reverser are read by the frame alone, so each frame
   // comes with its own (proof/README.md): SetPower and SetReverser, then Elapse.
@@ -200,7 +251,7 @@ std::vector<Action> MakeAlphabet() {
     all.push_back({KSetBrake, b});
   for (const int32_t k : Keys)
     all.push_back({KKeyDown, k});
-  all.push_back({KKeyUp, 13});
+  all.push_back({KKeyUp, KeyCutOut});
 #ifndef KV_REDUCED
   all.push_back({KDispose});
   all.push_back({KHornBlow, 0});
@@ -211,7 +262,7 @@ std::vector<Action> MakeAlphabet() {
     all.push_back({KSetSignal, a});
   for (const auto& beacon : Beacons) {
 #ifdef KV_REDUCED
-    if (beacon[0] != 600)
+    if (beacon[0] != ResetBeaconType)
       continue;
 #endif
     all.push_back({KSetBeaconData, beacon[0], beacon[1]});
@@ -293,31 +344,33 @@ static_assert(Bytes(LiveFields) + Bytes(WrittenFirstFields) + sizeof(int32_t) + 
                   155,
               "place the controller's new field in LiveFields or WrittenFirstFields");
 
+// A code whose step has a lamp of its own and whose limit lies above the
+// restricted cap and below the step the 120 km/h option changes: 45 to 100 km/h.
+constexpr bool CodeFrom45To100(const AspectRow& row) {
+  return row.AtcCode && row.LimitKmh > RestrictedLimitKmh && row.SpeedStep < SpeedStep110Or120;
+}
+
 // The aspects no decision tells apart but by equality with the next aspect: a
 // renaming of them inside the alphabet maps every call sequence to one the
 // search also makes, with the same outcome of every rule. The state store
-// compares the class; the module keeps the exact aspect.
-int32_t AspectClass(int32_t aspect) {
-  switch (aspect) {
-    case 10:
-    case 11:
-    case 13:
-    case 15:
-    case 36:
-      return aspect;
-    case 19:
-    case 21:
-    case 23:
-    case 25:
-    case 28:
-    case 30:
-      return 19;  // a code, a step with a lamp of its own, a limit from 45 to 100 km/h
-    case 32:
-    case 34:
-      return 32;  // the same step flag
-    default:
-      return aspect < 10 ? 0 : 12;  // no ATC code, below 10 or from 10 up
+// compares the class, named by its first aspect; the module keeps the exact
+// aspect.
+constexpr int32_t AspectClass(int32_t aspect) {
+  if (!AspectSetsStep(aspect)) {
+    // No step: below the table (0, as before any signal) or from its start up.
+    if (aspect < FirstAspect)
+      return 0;
+    for (const AspectRow& first : AspectTable) {
+      if (first.StepFlag == NoStepFlag)
+        return first.Aspect;
+    }
   }
+  const AspectRow& row = *FindAspect(aspect);
+  for (const AspectRow& first : AspectTable) {
+    if (CodeFrom45To100(row) ? CodeFrom45To100(first) : first.StepFlag == row.StepFlag)
+      return first.Aspect;
+  }
+  return aspect;
 }
 
 int32_t OptionAtcNotch(int index, int32_t emergencyNotch);
@@ -348,11 +401,6 @@ const std::vector<int32_t>& AtcNotches() {
   static const std::vector<int32_t> notches = MakeAtcNotches();
   return notches;
 }
-template <typename Values, typename T>
-bool Known(const Values& values, T v) {
-  return std::find(std::begin(values), std::end(values), v) != std::end(values);
-}
-
 bool StepFlagsFollowLastAspect(const AtcController& c) {
   const AspectRow* row = FindAspect(c.LastSignal);
   for (int i = 0; i < StepFlagCount; ++i) {
@@ -513,14 +561,7 @@ void PlaceOptionsFile(int index) {
 }
 
 int32_t OptionAtcNotch(int index, int32_t emergencyNotch) {
-  const std::string name = OptionsFiles[index].name;
-  if (name == "low")
-    return 4;
-  if (name == "equal")
-    return 9;
-  if (name == "high")
-    return 11;
-  return NotchAbove(emergencyNotch);
+  return AtcBrakeNotchInUse(OptionsFiles[index].atcNotchRead, emergencyNotch);
 }
 
 // Before the verifier takes its first state: the module as loaded, and the host
@@ -612,24 +653,49 @@ int Broken(int rule, const char* what, int line) {
 
 // ---------------------------------------------------------------- the rules
 
+// Longer than the host lends, so that a write past the published indices
+// lands where rule 6 sees it.
 constexpr int PanelLength = 300, SoundLength = 160;
+static_assert(PanelLength > PANEL_ARRAY_MIN_LENGTH && SoundLength > SOUND_ARRAY_MIN_LENGTH);
+// Every panel and sound entry holds this before the frame; rule 6 requires it
+// after the frame wherever the plug-in may not write.
 constexpr int32_t Untouched = 0x7A5E11ED;
-constexpr int PanelLamps[] = {33, 34, 35, 52, 53, 56, 57, 58, 59, 70,
-                              71, 74, 76, 80, 82, 84, 86, 89, 91, 93};
-constexpr int PanelLimit = 72, PanelAtsRunning = 247, PanelAtsReady = 249;
-constexpr int SoundIndices[SoundSlotCount] = {5, 110, 111};
-constexpr int PanelModeAts = 33, PanelModeAtc = 34, PanelAtcSignal = 53, PanelRestrict = 56,
-              PanelEmergency = 58, PanelCutOut = 59, PanelStep0 = 70;
+
+// Where rule 6 lets the frame step write, written out here on purpose as an
+// independent check of published_numbers.h, which the plug-in writes by: the
+// trains' panel and sound files are wired to these numbers, so a change there
+// must be made here too, by hand, or the build stops.
+constexpr int ExpectedPanelLamps[] = {33, 34, 35, 52, 53, 56, 57, 58, 59, 70,
+                                      71, 74, 76, 80, 82, 84, 86, 89, 91, 93};
+constexpr int ExpectedPanelLimit = 72, ExpectedPanelAtsRunning = 247, ExpectedPanelAtsReady = 249;
+constexpr int ExpectedSoundIndices[SoundSlotCount] = {5, 110, 111};
+
+constexpr int PublishedModeAndBrakeLamps[] = {PanelModeAts, PanelModeAtc,   PanelModeRestricted,
+                                              PanelActive,  PanelAtcSignal, PanelRestrict,
+                                              PanelBrake,   PanelEmergency, PanelCutOut};
+constexpr bool ExpectedPanelIsPublished() {
+  const int* stepLamps = std::begin(ExpectedPanelLamps) + std::size(PublishedModeAndBrakeLamps);
+  return std::size(ExpectedPanelLamps) ==
+             std::size(PublishedModeAndBrakeLamps) + std::size(PanelStepLamp) &&
+         std::equal(std::begin(PublishedModeAndBrakeLamps), std::end(PublishedModeAndBrakeLamps),
+                    std::begin(ExpectedPanelLamps)) &&
+         std::equal(std::begin(PanelStepLamp), std::end(PanelStepLamp), stepLamps) &&
+         ExpectedPanelLimit == PanelSpeedLimit && ExpectedPanelAtsRunning == PanelAtsRunning &&
+         ExpectedPanelAtsReady == PanelAtsReady &&
+         std::equal(std::begin(SoundIndex), std::end(SoundIndex), std::begin(ExpectedSoundIndices),
+                    std::end(ExpectedSoundIndices));
+}
+static_assert(ExpectedPanelIsPublished(), "published_numbers.h moved a panel or sound index");
 
 // What the frame step may write at each panel index.
 enum PanelKind : uint8_t { PanelNever, PanelLamp, PanelNumber, PanelAtsLamp, PanelOnlyLit };
 std::array<PanelKind, PanelLength> MakePanelKinds() {
   std::array<PanelKind, PanelLength> kinds{};
-  for (const int p : PanelLamps)
+  for (const int p : ExpectedPanelLamps)
     kinds[p] = PanelLamp;
-  kinds[PanelLimit] = PanelNumber;
-  kinds[PanelAtsRunning] = PanelAtsLamp;
-  kinds[PanelAtsReady] = PanelOnlyLit;
+  kinds[ExpectedPanelLimit] = PanelNumber;
+  kinds[ExpectedPanelAtsRunning] = PanelAtsLamp;
+  kinds[ExpectedPanelAtsReady] = PanelOnlyLit;
   return kinds;
 }
 const std::array<PanelKind, PanelLength> PanelKinds = MakePanelKinds();
@@ -638,22 +704,8 @@ bool IsFlag(uint8_t v) { return v <= 1; }
 bool IsLamp(int64_t v) { return v == 0 || v == 1; }
 bool IsSound(int32_t v) { return v == SOUND_STOP || v == SOUND_PLAY || v == SOUND_CONTINUE; }
 bool AtcSpeedAspect(int32_t a) {
-  switch (a) {
-    case 11:
-    case 13:
-    case 15:
-    case 19:
-    case 21:
-    case 23:
-    case 25:
-    case 28:
-    case 30:
-    case 32:
-    case 34:
-      return true;
-    default:
-      return false;
-  }
+  const AspectRow* row = FindAspect(a);
+  return row != nullptr && row->AtcCode;
 }
 
 // Ranges of every field, after every call. The fields every normal cycle
@@ -748,7 +800,8 @@ int CheckFrame(const AtcController& before, const Handles& out, const int32_t* p
   }
   // 10: ATC without a code, or at the stop aspect, without the restriction switch.
   if (!cutOut && panel[PanelModeAtc] == 1 && panel[PanelRestrict] == 0 &&
-      (panel[PanelStep0] == 1 || c.SpeedStep == 11) && !h.driverAtEmergency) {
+      (panel[PanelStepLamp[SpeedStepNoCode]] == 1 || c.SpeedStep == SpeedStepStop) &&
+      !h.driverAtEmergency) {
     RULE(NoCodeEmergency, emergencyOut && panel[PanelEmergency] == 1);
   }
 
@@ -759,7 +812,7 @@ int CheckFrame(const AtcController& before, const Handles& out, const int32_t* p
         RULE(PanelIndices, IsLamp(panel[i]));
         break;
       case PanelNumber:
-        RULE(PanelIndices, panel[i] >= 0 && panel[i] <= 120);
+        RULE(PanelIndices, panel[i] >= 0 && panel[i] <= Step110LimitWith120SignalKmh);
         break;
       case PanelAtsLamp:
         RULE(PanelIndices, h.useAts ? IsLamp(panel[i]) : panel[i] == Untouched);
@@ -773,14 +826,14 @@ int CheckFrame(const AtcController& before, const Handles& out, const int32_t* p
     }
   }
   for (int i = 0; i < SoundLength; ++i) {
-    if (i != SoundIndices[0] && i != SoundIndices[1] && i != SoundIndices[2]) {
+    if (!Known(ExpectedSoundIndices, i)) {
       RULE(PanelIndices, sound[i] == Untouched);
     }
   }
 
   // 5: each request in exactly one frame; "stop" only in the first frame after a reset.
   for (int s = 0; s < SoundSlotCount; ++s) {
-    const int32_t v = sound[SoundIndices[s]];
+    const int32_t v = sound[SoundIndex[s]];
     RULE(SoundsOnce, IsSound(v));
     RULE(SoundsOnce, v != SOUND_STOP || h.firstFrame);
     RULE(SoundsOnce, v != SOUND_CONTINUE || !h.firstFrame);
@@ -803,7 +856,7 @@ int CheckFrame(const AtcController& before, const Handles& out, const int32_t* p
 
   // History for the next frame.
   const bool normal = !cutOut;
-  const double limit = panel[PanelLimit];
+  const double limit = panel[PanelSpeedLimit];
   if (Checked(OverspeedBrakesNextFrame)) {
     h.overspeedMeasured = normal && !(static_cast<double>(speed) <= limit);
   }
@@ -867,7 +920,7 @@ int Run(const Action& act) {
     case KInitialize:
       PlaceOptionsFile(act.a);
       Initialize(0);
-      h.useAts = std::strcmp(OptionsFiles[act.a].name, "ats") == 0;
+      h.useAts = OptionsFiles[act.a].useAts;
       h.atcNotch = OptionAtcNotch(act.a, h.emergencyNotch);
       NoteReset();
       break;
@@ -884,7 +937,7 @@ int Run(const Action& act) {
       const Handles out = Elapse(&state, panel, sound);
       if (readtrail) {
         std::printf("FRAME brake %d power %d reverser %d aux %d | limit %d\n", out.Brake, out.Power,
-                    out.Reverser, out.AuxiliaryCommand, panel[PanelLimit]);
+                    out.Reverser, out.AuxiliaryCommand, panel[PanelSpeedLimit]);
       }
       const VehicleState stored = Module.CurrentState;
       RULE(StateRanges, std::memcmp(&stored, &state, sizeof state) == 0);
@@ -900,7 +953,7 @@ int Run(const Action& act) {
       break;
     case KKeyDown:
       KeyDown(act.a);
-      idle = act.a != 5 && act.a != 6 && act.a != 12 && act.a != 13;
+      idle = !Known(AnsweredKeys, act.a);
       break;
     case KKeyUp:
       KeyUp(act.a);
@@ -920,10 +973,11 @@ int Run(const Action& act) {
       break;
     case KSetSignal:
       if (Checked(SoundsOnce)) {
-        h.soundDue[Aspect10SoundSlot] |= act.a == 10;
+        h.soundDue[Aspect10SoundSlot] |= act.a == Aspect120;
         h.soundDue[AtcCodeSoundSlot] |= AtcSpeedAspect(act.a) && Module.Controller.Mode != ModeAtc;
         h.soundDue[ChangeSoundSlot] |=
-            (Exacts().hostLastAspect >= 10 || act.a >= 10) && act.a != Exacts().hostLastAspect;
+            (Exacts().hostLastAspect >= FirstAspect || act.a >= FirstAspect) &&
+            act.a != Exacts().hostLastAspect;
       }
       SetSignal(act.a);
       Exacts().hostLastAspect = act.a;
@@ -933,7 +987,7 @@ int Run(const Action& act) {
       beacon.Type = act.a;
       beacon.Parameter = act.b;
       SetBeaconData(&beacon);
-      const bool reset = act.a == 600 && act.b == 1 && h.standstill;
+      const bool reset = act.a == ResetBeaconType && act.b == ResetBeaconParameter && h.standstill;
       if (reset) {
         NoteReset();
       } else {
