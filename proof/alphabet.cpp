@@ -77,8 +77,8 @@ std::vector<float> Speeds() {
 }
 
 #ifndef KV_REDUCED
-// Each side of 0, of every ATC notch the options give (4, 9, 11, and the
-// defaults 6 and 10) and of both emergency notches (5, 9): checked below.
+// Each side of 0, of every ATC notch the options give and of both emergency
+// notches (BrakeNotchesCoverTheNotches, below).
 constexpr int32_t BrakeNotches[] = {-1, 0, 1, 4, 5, 6, 7, 9, 10, 11, 12};
 // Every aspect of the table, the last before it and the first past it, and both
 // extremes; the state store compares them by class (AspectClass), so members
@@ -134,12 +134,8 @@ constexpr bool BrakeNotchesCoverTheNotches() {
   return covered;
 }
 static_assert(BrakeNotchesCoverTheNotches());
-#ifndef KV_REDUCED
-constexpr int32_t PowerNotches[] = {0, 1};
-#else
 // 0 as vehicle data leaves it, 1 to show whether it is cut.
 constexpr int32_t PowerNotches[] = {0, 1};
-#endif
 constexpr int32_t IgnoredKey = 4;  // answered by nothing
 static_assert(!Known(AnsweredKeys, IgnoredKey));
 constexpr int32_t Keys[] = {KeyModeDown, KeyModeUp, KeyRestrict, KeyCutOut, IgnoredKey};
