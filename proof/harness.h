@@ -7,7 +7,7 @@ extern "C" {
 #endif
 
 /* Byte counts of the tracked state: what the state store compares, and what
-   is restored with it without being compared. host_model.cpp asserts both. */
+   is restored with it without being compared. state_abstraction.h asserts both. */
 #define KV_STATE_BYTES 88
 #define KV_EXACT_BYTES 56
 

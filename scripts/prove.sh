@@ -23,6 +23,8 @@ cmake -S "$root" -B "$root/build/proof/sources" -DKELVRIN_BUILD_TESTS=OFF \
   -DKELVRIN_BUILD_TOOLS=OFF >/dev/null
 mapfile -t product_sources <"$root/build/proof/sources/product_sources.txt"
 include_dirs=(controller plugin host proof)
+# The checker's own sources, built into every verifier (proof/README.md).
+proof_sources=(proof/alphabet.cpp proof/state_abstraction.cpp proof/rules.cpp proof/trail.cpp proof/harness.cpp)
 
 # Rule numbers and the names the table gives them (8 is the sanitizer build).
 rules=(1 2 3 4 5 6 7 9 10 11 12 13)
@@ -95,9 +97,13 @@ compile_product() {
 build_pan() {
   local rule=$1 dir=$2 objs=$3; shift 3
   mkdir -p "$dir"
-  g++ "${cxxflags[@]}" "$@" -DKV_PROPERTY="$rule" -c "$root/proof/host_model.cpp" -o "$dir/host_model.o"
-  gcc -O2 -I"$root/proof" -c "$root/proof/alphabet.c" -o "$dir/alphabet.o"
-  g++ "$@" "$dir/alphabet.o" "$dir/host_model.o" "$objs"/*.o -o "$dir/alphabet" -ldl
+  local model=()
+  for f in "${proof_sources[@]}"; do
+    model+=("$dir/$(basename "${f%.cpp}").o")
+    g++ "${cxxflags[@]}" "$@" -DKV_PROPERTY="$rule" -c "$root/$f" -o "${model[-1]}"
+  done
+  gcc -O2 -I"$root/proof" -c "$root/proof/alphabet_size.c" -o "$dir/alphabet_size.o"
+  g++ "$@" "$dir/alphabet_size.o" "${model[@]}" "$objs"/*.o -o "$dir/alphabet" -ldl
   local n
   n=$(cd "$dir" && ./alphabet)
   {
@@ -109,7 +115,7 @@ build_pan() {
   } >"$dir/kelvrin.pml"
   (cd "$dir" && spin -a kelvrin.pml >/dev/null)
   gcc "${panflags[@]}" "$@" -c "$dir/pan.c" -o "$dir/pan.o"
-  g++ "$@" "$dir/pan.o" "$dir/host_model.o" "$objs"/*.o -o "$dir/pan" -ldl
+  g++ "$@" "$dir/pan.o" "${model[@]}" "$objs"/*.o -o "$dir/pan" -ldl
 }
 
 # Runs the search in $1; prints one line of figures; returns 1 on an error.
