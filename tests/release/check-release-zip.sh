@@ -43,7 +43,7 @@ root=$(pwd) check=$check bash scripts/with-wine.sh bash -c '
     (cd "$check/unpacked/$arch" &&
       bash "$root/cmake/wine-run.sh" "$wine" drive.exe ../examples/approach.toml \
         --out "$check/drive-$arch" --quiet)
-    for file in summary.txt trace.csv chart.svg; do
+    for file in summary.txt trace.csv report.html; do
       [ -s "$check/drive-$arch/$file" ] || { echo "check-release-zip: $arch/drive.exe wrote no $file" >&2; exit 1; }
     done
     grep -q "KELVRIN.dll" "$check/drive-$arch/summary.txt" || exit 1
