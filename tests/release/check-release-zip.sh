@@ -16,7 +16,7 @@ rm -rf "$check/unpacked"
 mkdir -p "$check/unpacked"
 unzip -q "$zip" -d "$check/unpacked"
 for file in README.txt x64/KELVRIN.ini x86/KELVRIN.ini x64/drive.exe x86/drive.exe \
-  examples/approach.toml guide/guide.html; do
+  examples/approach.toml guide/guide.html licences/uPlot.txt; do
   [ -f "$check/unpacked/$file" ] || { echo "check-release-zip: no $file in $zip" >&2; exit 1; }
 done
 cmake -DDIR="$check/unpacked/guide" -P tests/release/check_guide_links.cmake

@@ -14,8 +14,9 @@
 
 namespace drive {
 
-// A run of up to this many frames (an hour at 60 Hz) goes into the page whole.
-inline constexpr size_t PageFramesWhole = 216000;
+// A run of up to this many frames goes into the page whole: an hour at 60 Hz,
+// the frame at 0 s included.
+inline constexpr size_t PageFramesWhole = 3600 * 60 + 1;
 
 // One point of the page's data: a frame, or, in a level of a longer run, the
 // first (lowest values) or last (highest values) point of a bucket of frames.

@@ -133,6 +133,7 @@
   const eventsOf = (k) => run.sets[k].events.map(([t, m, v, what, label]) => (
     { at: axis === 'time' ? t : m, text: label ? `${label}: ${what}` : what }));
 
+  // Beneath the series, so that the speed stays in sight through a long brake.
   const drawBands = (u) => {
     const { ctx } = u;
     const { top, height } = u.bbox;
@@ -158,17 +159,31 @@
         }
       });
     });
-    // Events: a mark at the top, labelled where the next one leaves room.
+    ctx.restore();
+  };
+
+  // Events: a mark at the top each, a line down and a label where there is room.
+  const drawEvents = (u) => {
+    const { ctx } = u;
+    const { top, height } = u.bbox;
+    const dpr = devicePixelRatio;
+    ctx.save();
+    ctx.font = `${11 * dpr}px sans-serif`;
+    ctx.textAlign = 'left';
+    ctx.textBaseline = 'alphabetic';
     const marks = eventsOf(0).map((e) => ({ ...e, x: u.valToPos(e.at, 'x', true) }))
       .filter((e) => e.x >= u.bbox.left && e.x <= u.bbox.left + u.bbox.width);
+    const lines = marks.length * 8 * dpr < u.bbox.width;
     marks.forEach((e, i) => {
-      ctx.strokeStyle = '#6b7280';
-      ctx.setLineDash([3 * dpr, 3 * dpr]);
-      ctx.beginPath();
-      ctx.moveTo(e.x, top);
-      ctx.lineTo(e.x, top + height);
-      ctx.stroke();
-      ctx.setLineDash([]);
+      if (lines) {
+        ctx.strokeStyle = '#6b7280';
+        ctx.setLineDash([3 * dpr, 3 * dpr]);
+        ctx.beginPath();
+        ctx.moveTo(e.x, top);
+        ctx.lineTo(e.x, top + height);
+        ctx.stroke();
+        ctx.setLineDash([]);
+      }
       ctx.fillStyle = '#374151';
       ctx.beginPath();
       ctx.moveTo(e.x - 4 * dpr, top);
@@ -250,13 +265,19 @@
     ctx.restore();
   };
 
-  // Keeps the charts on one range, the level fitting it, and the way back.
+  // Keeps the charts on one range, the level fitting it, and the way back: each
+  // zoom remembers the range before it, a burst of wheel turns once.
   let syncing = false;
+  let goingBack = false;
   let lastPush = 0;
+  let current = null;
   const onScale = (u, key) => {
     if (key !== 'x' || syncing) return;
     syncing = true;
     const { min, max } = u.scales.x;
+    if (current && !goingBack && performance.now() - lastPush > 400) history.push(current);
+    lastPush = goingBack ? 0 : performance.now();
+    current = [min, max];
     const want = levelFor(min, max, u.bbox.width / devicePixelRatio);
     if (want !== level) {
       level = want;
@@ -267,10 +288,9 @@
     showResolution();
   };
   const zoomTo = (min, max, remember = true) => {
-    const { min: oldMin, max: oldMax } = report.charts[0].scales.x;
-    if (remember && performance.now() - lastPush > 400) history.push([oldMin, oldMax]);
-    lastPush = performance.now();
+    goingBack = !remember;
     report.charts[0].setScale('x', { min, max });
+    goingBack = false;
   };
   const extent = () => {
     let [lo, hi] = [Infinity, -Infinity];
@@ -308,7 +328,7 @@
 
   const leftPx = 120;
   const rightPx = 60;
-  const spacer = () => ({ scale: 'x', side: 1, size: rightPx, values: () => [], grid: { show: false }, ticks: { show: false } });
+  const spacer = () => ({ scale: 'x', side: 1, size: rightPx, label: ' ', values: () => [], grid: { show: false }, ticks: { show: false } });
   const notchSplits = () => {
     const step = Math.max(1, Math.ceil((run.deepestBrake + run.highestPower) / 8));
     const splits = [];
@@ -325,7 +345,7 @@
       [xAxis(false), { label: 'km/h', scale: 'kmh', size: leftPx }, { label: 'gradient \u2030', scale: 'grad', side: 1, size: rightPx, grid: { show: false } }],
       { kmh: { range: (u, lo, hi) => [Math.min(0, lo), Math.max(10, hi * 1.08)] },
         grad: { range: (u, lo, hi) => { const m = Math.max(5, Math.abs(lo), Math.abs(hi)) * 1.2; return [-m, m]; } } },
-      { draw: [drawBands, () => { if (report.drawMs === null) report.drawMs = Math.round(performance.now()); }],
+      { drawClear: [drawBands], draw: [drawEvents, () => { if (report.drawMs === null) report.drawMs = Math.round(performance.now()); }],
         setCursor: [(u) => { if (u.cursor.idx != null) { showReadout(u.data[0][u.cursor.idx]); hover(u); } }] });
     const notches = base(170,
       run.sets.flatMap((set, k) => [
@@ -336,7 +356,7 @@
       { notch: { range: () => [-run.deepestBrake - 0.5, run.highestPower + 0.5] } });
     const strip = base(stripRowPx * stripRows.length * run.sets.length + 80,
       [{ label: 'limit shown', scale: 'strip', paths: () => null, points: { show: false } }],
-      [xAxis(true), { scale: 'strip', values: () => [], size: leftPx, grid: { show: false }, ticks: { show: false } }, spacer()],
+      [xAxis(true), { scale: 'strip', label: ' ', values: () => [], size: leftPx, grid: { show: false }, ticks: { show: false } }, spacer()],
       { strip: { range: () => [0, 1] } }, { draw: [drawStrip] });
     return [main, notches, strip];
   };
@@ -370,6 +390,7 @@
   const build = () => {
     report.charts.forEach((c) => c.destroy());
     chartBox.replaceChildren();
+    current = null;
     const [lo, hi] = extent();
     level = levelFor(lo, hi, width());
     report.charts = charts().map((opts, i) => new uPlot(opts, chartData(i), chartBox));
