@@ -29,7 +29,12 @@ constexpr const char* IntColumns[] = {
     "limit",  "driverBrake", "driverPower",   "brake",  "power",    "acting",  "mode",
     "cutOut", "brakeLamp",   "emergencyLamp", "sound5", "sound110", "sound111"};
 static_assert(std::size(IntColumns) == std::size(PagePoint{}.Ints));
+constexpr size_t FirstSoundColumn = 10;
+static_assert(std::size(IntColumns) == FirstSoundColumn + SoundCount);
+// The page names the modes and the interventions by these numbers.
 constexpr const char* ModeNames[] = {"-", "ATC", "ATS", "restricted"};
+static_assert(static_cast<int>(Intervention::Service) == 1 &&
+              static_cast<int>(Intervention::Emergency) == 2);
 
 PagePoint PointOf(const FrameRecord& row) {
   const CabIndication& cab = row.Cab;
@@ -47,13 +52,18 @@ PagePoint PointOf(const FrameRecord& row) {
        static_cast<int32_t>(row.Acting), modeIndex, cab.CutOut != 0 ? 1 : 0,
        cab.BrakeLamp != 0 ? 1 : 0, cab.EmergencyLamp != 0 ? 1 : 0, 0, 0, 0}};
   for (int slot = 0; slot < SoundCount; ++slot) {
-    point.Ints[10 + slot] = row.Sounds[slot] == SOUND_PLAY ? 1 : 0;
+    point.Ints[FirstSoundColumn + slot] = row.Sounds[slot] == SOUND_PLAY ? 1 : 0;
   }
   return point;
 }
 
-// A number as short as it prints with at most this many decimals.
+// A number as short as it prints with at most this many decimals; JSON has
+// no word for a number that is none.
 void Number(std::string& out, double value, int decimals) {
+  if (!std::isfinite(value)) {
+    out += "null";
+    return;
+  }
   const size_t start = out.size();
   fmt::format_to(std::back_inserter(out), "{:.{}f}", value, decimals);
   if (decimals > 0) {
@@ -186,8 +196,10 @@ void SetData(std::string& out, const RunSet& set) {
   fmt::format_to(std::back_inserter(out), ",\"warningsLeftOut\":{}",
                  analysis.Warnings.size() - shown + analysis.WarningsLeftOut);
   fmt::format_to(std::back_inserter(out), ",\"frames\":{},\"levels\":", analysis.FrameCount);
+  // A run that ended within a page's frames needs no buckets, whatever was expected of it.
   const std::vector<PageLevel>& levels = set.Series->Levels();
-  List(out, levels.size(), [&](size_t i) { Level(out, levels[i]); });
+  List(out, levels.front().FramesPerBucket == 1 ? 1 : levels.size(),
+       [&](size_t i) { Level(out, levels[i]); });
   out += '}';
 }
 
