@@ -70,10 +70,12 @@ pages=build/release-pages
 rm -rf "$pages"
 for scenario in examples/*.toml; do
   name=$(basename "$scenario" .toml)
-  build/default/tools/drive "$scenario" --out "$pages/$name" --quiet >/dev/null
+  build/default/tools/drive "$scenario" --plugin build/default/plugin/KELVRIN.so \
+    --out "$pages/$name" --quiet >/dev/null
   cp "$pages/$name/report.html" "$stage/guide/charts/$name.html"
 done
-build/default/tools/drive examples/approach.toml --compare --set ATCBrakeNotch=4 \
+build/default/tools/drive examples/approach.toml --plugin build/default/plugin/KELVRIN.so \
+  --compare --set ATCBrakeNotch=4 \
   --set ATCBrakeNotch=default --out "$pages/compare" --quiet >/dev/null
 cp "$pages/compare/report.html" "$stage/guide/charts/compare.html"
 

@@ -336,7 +336,7 @@
     return splits;
   };
   const charts = () => {
-    const sets = run.sets.map((set, k) => set.name || 'run');
+    const sets = run.sets.map((set) => set.name || 'run');
     const main = base(400,
       run.sets.flatMap((set, k) => [
         line(`speed ${sets[k]}`, colour(k), 'kmh', { width: 2 }),
@@ -517,11 +517,9 @@
     el('p', { className: 'status' }, 'shown: ', resolution, el('span', { id: 'drawn' })),
     el('div', { className: 'tables' }, run.sets.map(tablesOf)));
   build();
-  showReadout(extent()[0]);
-  if (run.from !== null || run.to !== null) {
-    const [lo, hi] = extent();
-    zoomTo(run.from ?? lo, run.to ?? hi, false);
-  }
+  const [lo, hi] = extent();
+  if (run.from !== null || run.to !== null) zoomTo(run.from ?? lo, run.to ?? hi, false);
+  showReadout(run.from ?? lo);
   requestAnimationFrame(() => {
     document.getElementById('drawn').textContent = `; first drawn ${report.drawMs} ms after the page began loading`;
   });
