@@ -237,17 +237,20 @@
           ctx.fillRect(x, top + (r + 1) * row + 2 * dpr, w, row - 4 * dpr);
         });
       });
+      // The limit shown, labelled where the last label leaves room; the labels
+      // after every run, so that none is painted over.
       let lastLabel = -Infinity;
+      const labels = [];
       runs((i) => d[col.limit][i], (v, x, w) => {
         ctx.fillStyle = '#fde68a';
         ctx.fillRect(x, top + 3 * row + 2 * dpr, Math.max(w - dpr, dpr), row - 4 * dpr);
-        const text = String(v);
-        if (x - lastLabel > ctx.measureText(text).width + 4 * dpr) {
-          ctx.fillStyle = '#111827';
-          ctx.fillText(text, Math.max(x, u.bbox.left) + 2 * dpr, top + 4 * row - 3 * dpr);
+        if (x - lastLabel > ctx.measureText(String(v)).width + 4 * dpr) {
+          labels.push([String(v), Math.max(x, u.bbox.left) + 2 * dpr]);
           lastLabel = x;
         }
       });
+      ctx.fillStyle = '#111827';
+      labels.forEach(([text, x]) => ctx.fillText(text, x, top + 4 * row - 3 * dpr));
       run.soundIndex.forEach((n, s) => {
         const c = col[`sound${n}`];
         ctx.fillStyle = colour(k);
