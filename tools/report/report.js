@@ -237,16 +237,18 @@
           ctx.fillRect(x, top + (r + 1) * row + 2 * dpr, w, row - 4 * dpr);
         });
       });
-      // The limit shown, labelled where the last label leaves room; the labels
-      // after every run, so that none is painted over.
-      let lastLabel = -Infinity;
+      // The limit shown, each run labelled where it has room beside the label
+      // before; the labels after every run, so that none is painted over.
+      let labelEnd = u.bbox.left;
       const labels = [];
       runs((i) => d[col.limit][i], (v, x, w) => {
         ctx.fillStyle = '#fde68a';
         ctx.fillRect(x, top + 3 * row + 2 * dpr, Math.max(w - dpr, dpr), row - 4 * dpr);
-        if (x - lastLabel > ctx.measureText(String(v)).width + 4 * dpr) {
-          labels.push([String(v), Math.max(x, u.bbox.left) + 2 * dpr]);
-          lastLabel = x;
+        const at = Math.max(x, labelEnd);
+        const width = ctx.measureText(String(v)).width + 4 * dpr;
+        if (at + width <= Math.min(x + w, u.bbox.left + u.bbox.width)) {
+          labels.push([String(v), at + 2 * dpr]);
+          labelEnd = at + width;
         }
       });
       ctx.fillStyle = '#111827';
