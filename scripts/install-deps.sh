@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what building and testing the plug-in needs, from Debian's packages.
-# Idempotent: when everything is present it only checks and returns.
+# Installs what building and testing the plug-in needs, from Debian's packages,
+# and the charting library of the drive tool's page from the npm registry, as
+# tools/report/package-lock.json pins it. Idempotent: when everything is
+# present it only checks and returns.
 set -euo pipefail
 
 packages=(
@@ -13,6 +15,7 @@ packages=(
   valgrind binutils gcovr
   cmark-gfm zip unzip
   spin bc python3
+  nodejs chromium chromium-driver python3-selenium
 )
 
 sudo_cmd=()
@@ -36,6 +39,21 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Debian's nodejs comes without npm, which is a package of its own there; a
+# nodejs that brings its own npm conflicts with that package.
+if ! command -v npm >/dev/null; then
+  echo "install-deps: installing npm"
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends npm >/dev/null
+fi
+
+# The library as locked; the lock file kept beside it says which it is.
+report=$(dirname "$0")/../tools/report
+if ! cmp -s "$report/package-lock.json" "$report/node_modules/.kelvrin-lock.json"; then
+  echo "install-deps: installing the page's charting library (npm ci in tools/report)"
+  (cd "$report" && npm ci --no-audit --no-fund --silent)
+  cp "$report/package-lock.json" "$report/node_modules/.kelvrin-lock.json"
 fi
 
 # A kernel built without 32-bit support refuses every 32-bit program, the

@@ -3,7 +3,10 @@
 #
 #   x64/KELVRIN.dll, x64/KELVRIN.ini   for 64-bit hosts
 #   x86/KELVRIN.dll, x86/KELVRIN.ini   for 32-bit hosts
-#   guide/*.html, guide/charts/*.svg   the guide for train authors, offline
+#   guide/*.html, guide/charts/*       the guide for train authors, offline:
+#                                      each example's page and its picture
+#   licences/uPlot.txt                 the licence of the charting library
+#                                      that drive.exe puts into its pages
 #   README.txt
 #
 # A DLL that fails the export and import check is not packed, nor an x86 DLL
@@ -54,9 +57,27 @@ for arch in x64 x86; do
   cp "build/release-$arch/plugin/KELVRIN.dll" plugin/KELVRIN.ini \
     "build/release-$arch/tools/drive.exe" "$stage/$arch/"
 done
-mkdir -p "$stage/examples"
+mkdir -p "$stage/examples" "$stage/licences"
 cp examples/*.toml "$stage/examples/"
-cp docs/charts/*.svg "$stage/guide/charts/"
+cp tools/report/node_modules/uplot/LICENSE "$stage/licences/uPlot.txt"
+cp docs/charts/*.png "$stage/guide/charts/"
+
+# The examples' pages, which the guide's pictures link to, written by the
+# native drive tool: the same page drive.exe writes.
+cmake --preset default >/dev/null
+cmake --build --preset default -j2 --target drive KELVRIN
+pages=build/release-pages
+rm -rf "$pages"
+for scenario in examples/*.toml; do
+  name=$(basename "$scenario" .toml)
+  build/default/tools/drive "$scenario" --plugin build/default/plugin/KELVRIN.so \
+    --out "$pages/$name" --quiet >/dev/null
+  cp "$pages/$name/report.html" "$stage/guide/charts/$name.html"
+done
+build/default/tools/drive examples/approach.toml --plugin build/default/plugin/KELVRIN.so \
+  --compare --set ATCBrakeNotch=4 \
+  --set ATCBrakeNotch=default --out "$pages/compare" --quiet >/dev/null
+cp "$pages/compare/report.html" "$stage/guide/charts/compare.html"
 
 # The guide's pages as HTML. Headings get the ids GitHub gives them, so that
 # links to a section work; links to another page of the guide point at its
@@ -70,6 +91,10 @@ for page in "${guide_pages[@]}"; do
                     $t =~ s/&lt;/</g; $t =~ s/&gt;/>/g; $t =~ s/&quot;/"/g; $t }
       sub slug { my $s = lc text_of(shift); $s =~ s/[^\w\- ]//g; $s =~ s/ /-/g; $s }
       s{<h([1-6])>(.*?)</h\1>}{"<h$1 id=\"" . slug($2) . "\">$2</h$1>"}ge;
+      # A picture of a run opens the run'"'"'s page, where there is one.
+      s{(<img src="charts/([\w-]+)\.png"[^>]*>)}{
+        -f "$ENV{GUIDE_DIR}/charts/$2.html" ? "<a href=\"charts/$2.html\">$1</a>" : $1
+      }ge;
       s{<a href="([^"#]*)(#[^"]*)?">(.*?)</a>}{
         my ($path, $fragment, $text) = ($1, $2 // "", $3);
         if ($path =~ m{^([\w-]+)\.md$} && $pages{$1}) { "<a href=\"$1.html$fragment\">$text</a>" }
@@ -99,7 +124,8 @@ Which folder to use
 
 Trying it out
   Each folder's drive.exe plays a scenario against the KELVRIN.dll beside it
-  and writes a summary, a trace and a chart. In a console in the x64 folder:
+  and writes a summary, a trace and a page to open in a browser
+  (report.html). In a console in the x64 folder:
     drive.exe ..\\examples\\approach.toml
     drive.exe --check-ini KELVRIN.ini
   drive.exe --help lists its options; guide\\guide.html says more.
@@ -111,10 +137,14 @@ Installing
 The guide
   Open guide\\guide.html in a browser: installing, the options, wiring the cab,
   how the ATC behaves, troubleshooting, the safety requirements.
+
+Licences
+  The pages drive.exe writes carry uPlot, whose MIT licence is in
+  licences\\uPlot.txt.
 EOF
 
 mkdir -p dist
-(cd "$stage" && zip -q -X -r "$zip_path" README.txt x64 x86 examples guide)
+(cd "$stage" && zip -q -X -r "$zip_path" README.txt x64 x86 examples guide licences)
 
 echo "== checking the zip as a train author unpacks it"
 bash tests/release/check-release-zip.sh "$zip_path" || {

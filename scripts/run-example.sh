@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The first thing to run: installs what is missing, builds the native plug-in
 # and the drive tool, drives the plug-in through an example scenario and says
-# where the trace and the chart are; then builds the release zip (both
-# Windows DLLs, the sample options, the guide) and prints its path.
+# where its outputs are; then builds the release zip (both Windows DLLs, the
+# sample options, the guide) and ends by naming the run's page.
 #
 #   bash scripts/run-example.sh [SCENARIO]     (default: examples/approach.toml)
 set -euo pipefail
@@ -21,10 +21,11 @@ echo "== driving KELVRIN.so through $scenario"
 name=$(basename "$scenario" .toml)
 build/default/tools/drive "$scenario" --plugin build/default/plugin/KELVRIN.so \
   --out "drive-out/$name"
-echo
-echo "Trace: $(pwd)/drive-out/$name/trace.csv"
-echo "Chart: $(pwd)/drive-out/$name/chart.svg   (open it in a browser)"
 
 echo
 echo "== release zip: KELVRIN.dll for x64 and x86, KELVRIN.ini, the guide"
 bash scripts/release.sh
+
+echo
+echo "Trace:  $(pwd)/drive-out/$name/trace.csv"
+echo "Report: $(pwd)/drive-out/$name/report.html   (open it in a browser)"

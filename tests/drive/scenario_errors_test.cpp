@@ -3,7 +3,7 @@
 // usage and version exit with 0, bad arguments and unreadable files with 2
 // and the system's reason, a library that is not the plug-in with 3; options
 // files are read as the plug-in reads them; what the ATC will ignore is warned
-// about; a run writes its summary, trace and chart.
+// about; a run writes its summary, trace and page.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -213,7 +213,7 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
       {{scenario, "--from", "99999", "--plugin", KELVRIN_LIBRARY},
        "",
        ExitBadInput,
-       "the chart's window (--from 99999) holds no frame of the run, which spans 0.00 to 120.00 s"},
+       "the page's window (--from 99999) holds no frame of the run, which spans 0.00 to 120.00 s"},
       {{scenario, "--axis=distance", "--from=5", "--plugin", KELVRIN_LIBRARY, "--out",
         folder.string()},
        "",
@@ -239,7 +239,7 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
        "set 2  ATCBrakeNotch=default: interventions 1, drops 1|set 1 ATCBrakeNotch=4,UseATS=1:\n  "
        "Summary        " +
            (folder / "sets" / "ATCBrakeNotch_4_UseATS_1").string() + "|" +
-           (folder / "sets" / "ATCBrakeNotch_default" / "chart.svg").string() +
+           (folder / "sets" / "ATCBrakeNotch_default" / "report.html").string() +
            "|every set:\n  Interventions  " + (folder / "sets" / "interventions.csv").string()},
       {{"FILE", "--compare", "--plugin", KELVRIN_LIBRARY, "--out", (folder / "variants").string()},
        runs + "time_s = 0\nsignal = 30\n[[variant]]\nname = \"B 4\"\natc_brake_notch = 4\n"
@@ -303,17 +303,16 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
     EXPECT_GE(widths.size(), 3U) << name;
     EXPECT_EQ(std::count(widths.begin(), widths.end(), widths[0]), widths.size()) << name;
   }
-  // A notch a million times the train's is drawn at the edge of a chart of the usual size.
-  ExpectParts(Read(folder / "notch" / "chart.svg"), "beyond the train's, drawn at the edge");
-  EXPECT_LT(std::filesystem::file_size(folder / "notch" / "chart.svg"), 1u << 20);
-  // The last run's files: the causes in the trace, 10 rows a simulated second, the chart.
+  // A notch a million times the train's is named on a page of the usual size.
+  ExpectParts(Read(folder / "notch" / "report.html"), "beyond the train's notches");
+  EXPECT_LT(std::filesystem::file_size(folder / "notch" / "report.html"), 1u << 20);
+  // The last run's files: the causes in the trace, 10 rows a simulated second, the page.
   const std::string trace = Read(folder / "rollback" / "trace.csv");
   EXPECT_LT(trace.find(",intervention,cause,mode,"), trace.find('\n'));  // in the header
   EXPECT_NE(trace.find(",emergency,rollback: "), std::string::npos);
   EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 1 + 40 * 10 + 1);
-  ExpectParts(Read(folder / "rollback" / "chart.svg"),
-              "<svg xmlns=\"http://www.w3.org/2000/svg\"|position (m)|>rollback</text>|>mode "
-              "restricted</text>|>EB</text>|</svg>");
+  ExpectParts(Read(folder / "rollback" / "report.html"),
+              "\"axis\":\"distance\"|\"rollback\"|\"restricted\"|</html>");
 }
 
 }  // namespace

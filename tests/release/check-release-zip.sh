@@ -16,7 +16,7 @@ rm -rf "$check/unpacked"
 mkdir -p "$check/unpacked"
 unzip -q "$zip" -d "$check/unpacked"
 for file in README.txt x64/KELVRIN.ini x86/KELVRIN.ini x64/drive.exe x86/drive.exe \
-  examples/approach.toml guide/guide.html; do
+  examples/approach.toml guide/guide.html licences/uPlot.txt; do
   [ -f "$check/unpacked/$file" ] || { echo "check-release-zip: no $file in $zip" >&2; exit 1; }
 done
 cmake -DDIR="$check/unpacked/guide" -P tests/release/check_guide_links.cmake
@@ -43,7 +43,7 @@ root=$(pwd) check=$check bash scripts/with-wine.sh bash -c '
     (cd "$check/unpacked/$arch" &&
       bash "$root/cmake/wine-run.sh" "$wine" drive.exe ../examples/approach.toml \
         --out "$check/drive-$arch" --quiet)
-    for file in summary.txt trace.csv chart.svg; do
+    for file in summary.txt trace.csv report.html; do
       [ -s "$check/drive-$arch/$file" ] || { echo "check-release-zip: $arch/drive.exe wrote no $file" >&2; exit 1; }
     done
     grep -q "KELVRIN.dll" "$check/drive-$arch/summary.txt" || exit 1

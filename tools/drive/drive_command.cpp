@@ -1,6 +1,6 @@
 // The command line: read the scenario, load a private copy of the plug-in,
 // play the run with the trace written as it goes, then write the summary and
-// the chart. Or, with --check-ini, show how the plug-in reads an options file.
+// the page. Or, with --check-ini, show how the plug-in reads an options file.
 #include "drive_command.h"
 
 #include <fmt/format.h>
@@ -23,6 +23,7 @@
 #include "notch_scale.h"
 #include "plugin_library.h"
 #include "published_numbers.h"
+#include "report_page.h"
 #include "reports.h"
 #include "run_analysis.h"
 #include "scenario_parser.h"
@@ -75,7 +76,7 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
                    std::ostream& err) {
   CLI::App app{
       "Plays a scenario against the plug-in library as a host would and writes\n"
-      "summary.txt, trace.csv, braking.csv and chart.svg to DIR (default drive-out/<scenario "
+      "summary.txt, trace.csv, braking.csv and report.html to DIR (default drive-out/<scenario "
       "name>).",
       "drive"};
   app.footer(
@@ -93,7 +94,7 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
                  "built beside it)")
       ->type_name("LIBRARY");
   app.add_option("--out", line.OutDir, "where the files go")->type_name("DIR");
-  app.add_option("--axis", line.Axis, "the chart's horizontal axis (default: the scenario's)")
+  app.add_option("--axis", line.Axis, "the page's first axis (default: the scenario's)")
       ->check(CLI::IsMember({"time", "distance"}).description(""))
       ->type_name("time|distance");
   app.add_option("--frame-rate", line.FrameRateHz, "frames per second, 1 to 1000")
@@ -114,9 +115,10 @@ int ParseArguments(const std::vector<std::string>& args, CommandLine& line, std:
                "one run per --set, each KEY=VALUE[,KEY=VALUE...]; braking side by side");
   app.add_flag("--cab", line.Cab,
                "drive it yourself in the terminal; the session is saved as a scenario");
-  app.add_option("--from", line.Window.From, "chart from here on, in the axis' unit (s or m)")
+  app.add_option("--from", line.Window.From,
+                 "the page first shows from here on, in the axis' unit (s or m)")
       ->type_name("X");
-  app.add_option("--to", line.Window.To, "chart up to here, in the axis' unit")->type_name("X");
+  app.add_option("--to", line.Window.To, "and up to here, in the axis' unit")->type_name("X");
   app.add_flag("--quiet", line.Quiet, "print only where the files went");
   CLI::Option* checkIni =
       app.add_option("--check-ini", line.CheckIni, "show the options as the plug-in reads FILE")
@@ -217,7 +219,7 @@ bool WriteFile(const fs::path& path, std::ostream& err, Writer write, const Args
   return true;
 }
 
-// The message for a chart window that holds no frame of a run spanning low
+// The message for a first window of the page that holds no frame of a run spanning low
 // to high on the axis.
 std::string WindowMissesRun(const ChartWindow& window, ChartAxis axis, double low, double high) {
   std::string asked;
@@ -228,7 +230,7 @@ std::string WindowMissesRun(const ChartWindow& window, ChartAxis axis, double lo
     asked += fmt::format("{}--to {:g}", asked.empty() ? "" : " ", *window.To);
   }
   return fmt::format(
-      "drive: the chart's window ({}) holds no frame of the run, which spans {:.2f} "
+      "drive: the page's window ({}) holds no frame of the run, which spans {:.2f} "
       "to {:.2f} {}\n",
       asked, low, high, axis == ChartAxis::Time ? "s" : "m");
 }
@@ -243,8 +245,9 @@ struct SetRun {
   RunAnalysis Analysis;
   std::string OptionsFrom;
   std::vector<std::string> OptionLines;
-  std::vector<FrameRecord> Frames;  // the chart's, within its window
-  double SpanLow = 0.0;             // the run's frames on the chart's axis
+  std::optional<PageSeries> Series;
+  bool InWindow = false;  // a frame of the run lies in the page's first window
+  double SpanLow = 0.0;   // the run's frames on the chart's axis
   double SpanHigh = 0.0;
   size_t WarnedAtStart = 0;  // leading warnings already on stderr before the run
 };
@@ -277,7 +280,8 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
                          scenario.Train.ServiceNotches);
   RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
   TraceWriter trace(traceFile, scenario, line.TraceRateHz);
-  ChartFrames chartFrames;
+  set.Series.emplace(static_cast<size_t>(
+      std::ceil(scenario.Run.DurationS * scenario.Run.FrameRateHz - 1e-9) + 1.0));
   const NotchScale scale = ScaleOf(scenario.Train);
   OffScaleNotches offScale;
   if (!CabBeginRun(cab, err)) {
@@ -294,9 +298,8 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
           const double at = AxisValue(scenario.Run.Axis, row);
           set.SpanLow = row.Frame == 0 ? at : std::min(set.SpanLow, at);
           set.SpanHigh = row.Frame == 0 ? at : std::max(set.SpanHigh, at);
-          if (InWindow(line.Window, scenario.Run.Axis, row)) {
-            chartFrames.Add(row);
-          }
+          set.InWindow = set.InWindow || InWindow(line.Window, scenario.Run.Axis, row);
+          set.Series->Add(row);
           NoteOffScale(scale, row, offScale);
           progress.Frame(row);
           CabFrame(cab, row, sofar, analyser.CurrentCause());
@@ -327,7 +330,6 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
     set.OptionsFrom += fmt::format(", {} {}={}", set.Variant ? "[[variant]]" : "--set", key, value);
   }
   set.OptionLines = OptionLines(options);
-  set.Frames = chartFrames.Frames();
   if (!traceFile) {
     err << "drive: cannot write " << tracePath.string() << "\n";
     return ExitOutputFailed;
@@ -482,7 +484,7 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
             written;
   const bool windowed = line.Window.From || line.Window.To;
   if (windowed &&
-      std::all_of(runs.begin(), runs.end(), [](const SetRun& set) { return set.Frames.empty(); })) {
+      std::none_of(runs.begin(), runs.end(), [](const SetRun& set) { return set.InWindow; })) {
     err << WindowMissesRun(line.Window, scenario.Run.Axis, runs.front().SpanLow,
                            runs.front().SpanHigh);
     return ExitBadInput;
@@ -493,7 +495,7 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   for (SetRun& set : runs) {
     contexts.push_back({set.Setup, set.Record, set.Analysis, line.ScenarioPath, line.PluginPath,
                         set.OptionsFrom, set.OptionLines});
-    sets.push_back({set.Name, &contexts.back(), std::move(set.Frames)});
+    sets.push_back({set.Name, &contexts.back(), &*set.Series});
   }
   const ChartAxis axis = scenario.Run.Axis;
   // Each file written, with the set it belongs to ("" for every set), for the list at the end.
@@ -511,7 +513,7 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     files.emplace_back(owner, dir / "trace.csv");
     write(owner, dir / "interventions.csv", WriteInterventionsCsv, own);
     write(owner, dir / "braking.csv", WriteBrakingCsv, own);
-    write(owner, dir / "chart.svg", WriteSvgChart, own, axis, line.Window);
+    write(owner, dir / "report.html", WriteReportPage, own, axis, line.Window);
     const std::vector<std::string>& warnings = runs[k].Analysis.Warnings;
     const std::string whose = line.Compare ? runs[k].Name + ": " : "";
     const size_t shown = std::min(warnings.size(), WarningsKept);
@@ -525,7 +527,7 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (line.Compare) {
     write("every set", outDir / "interventions.csv", WriteInterventionsCsv, sets);
     write("every set", outDir / "braking.csv", WriteBrakingCsv, sets);
-    write("every set", outDir / "chart.svg", WriteSvgChart, sets, axis, line.Window);
+    write("every set", outDir / "report.html", WriteReportPage, sets, axis, line.Window);
     if (!line.Quiet) {
       WriteBrakingReport(out, sets);
       out << "\n";
@@ -537,6 +539,10 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (!written) {
     return ExitOutputFailed;
   }
+  if (cab.Session) {
+    out << "Session  " << session.string() << "  (drive plays it again)\n";
+  }
+  // The page last, where the eye lands.
   std::string owner;
   for (const auto& [set, path] : files) {
     if (set != owner) {
@@ -548,12 +554,9 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
                              : name == "trace.csv"         ? "Trace"
                              : name == "interventions.csv" ? "Interventions"
                              : name == "braking.csv"       ? "Braking"
-                                                           : "Chart";
+                                                           : "Report";
     out << (owner.empty() ? "" : "  ") << fmt::format("{:<15}", kind) << path.string()
-        << (kind == "Chart" ? "  (open it in a browser)" : "") << "\n";
-  }
-  if (cab.Session) {
-    out << "Session  " << session.string() << "  (drive plays it again)\n";
+        << (kind == "Report" ? "  (open it in a browser)" : "") << "\n";
   }
   return ExitOk;
 }

@@ -46,8 +46,8 @@ std::string OffScaleWarning(const NotchScale& scale, const OffScaleNotches& seen
   }
   return fmt::format(
       "the plug-in handed back {} at {:.2f} s, beyond the train's notches (brake 0 to {}, power "
-      "0 to P{}); {} frames in all had a notch beyond them, which the chart draws in red at the "
-      "edge of its notch panel",
+      "0 to P{}); {} frames in all had a notch beyond them, which the page draws at the edge of "
+      "its notch chart",
       what, seen.FirstTimeS, NotchName(scale.DeepestBrake, emergencyNotch), scale.HighestPower,
       seen.Frames);
 }

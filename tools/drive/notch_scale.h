@@ -1,7 +1,7 @@
 // The scale a train's notches lie on: brake from 0 to the notch above the
 // emergency notch (the ATC's own notch by default), power from 0 to the
-// highest notch. The plug-in may hand back any integer; the chart draws a
-// notch beyond the scale at its edge, marked, and the summary names it.
+// highest notch. The plug-in may hand back any integer; the page draws a
+// notch beyond the scale at its edge, and the summary names it.
 #pragma once
 
 #include <cstddef>

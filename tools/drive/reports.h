@@ -1,20 +1,22 @@
 // The outputs of a run: the terminal summary and the braking report
 // (summary.cpp), the CSV trace written as the run goes (csv_trace.cpp), the
-// braking and interventions CSV files (csv_reports.cpp) and the SVG chart
-// (svg_chart.cpp), drawn from a bounded choice of the frames.
+// braking and interventions CSV files (csv_reports.cpp) and the page
+// (report_page.h), which draws the run.
 #pragma once
 
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "chart_frames.h"
 #include "run_analysis.h"
 #include "run_record.h"
 #include "scenario.h"
 
 namespace drive {
+
+class PageSeries;
 
 struct RunContext {
   const Scenario& Setup;
@@ -27,6 +29,9 @@ struct RunContext {
 };
 
 void WriteSummary(std::ostream& out, const RunContext& run);
+
+// The run's header, named parts in order: scenario, plug-in, train, run.
+std::vector<std::pair<std::string, std::string>> RunHeader(const RunContext& run);
 
 // The decimals the trace prints times, positions and speeds with. The CSV
 // reports print theirs alike, and take a distance or a time between two frames
@@ -66,7 +71,7 @@ class TraceWriter {
 struct RunSet {
   std::string Name;  // e.g. "ATCBrakeNotch=4"
   const RunContext* Run = nullptr;
-  std::vector<FrameRecord> Frames;  // the chart's choice of frames
+  const PageSeries* Series = nullptr;  // what the page draws of the run
 };
 
 // The braking report: one row per drop of the limit; with several sets, one
@@ -75,7 +80,7 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets);
 void WriteBrakingCsv(std::ostream& out, const std::vector<RunSet>& sets);
 void WriteInterventionsCsv(std::ostream& out, const std::vector<RunSet>& sets);
 
-// The part of the run the chart shows, in the axis' unit (s or m).
+// The part of the run the page first shows, in the axis' unit (s or m).
 struct ChartWindow {
   std::optional<double> From;
   std::optional<double> To;
@@ -86,11 +91,5 @@ double AxisValue(ChartAxis axis, const FrameRecord& row);
 
 // Whether the chart's window holds the frame.
 bool InWindow(const ChartWindow& window, ChartAxis axis, const FrameRecord& row);
-
-// The first set is drawn in full; every further set adds its speed, in a
-// colour and with a legend entry of its own. The sets' frames are the chart's
-// choice among those within the window (the run's, for no window).
-void WriteSvgChart(std::ostream& out, const std::vector<RunSet>& sets, ChartAxis axis,
-                   const ChartWindow& window);
 
 }  // namespace drive

@@ -25,31 +25,19 @@ std::string Where(const Moment& at) {
   return fmt::format("{:8.2f} s {:8.1f} m", at.TimeS, at.PositionM);
 }
 
-void WriteHeader(std::ostream& out, const RunContext& run, const RunAnalysis& analysis) {
-  const Scenario& s = run.Setup;
-  out << s.Title << "\n";
-  if (!s.Description.empty()) {
-    out << "  " << s.Description << "\n";
+void WriteHeader(std::ostream& out, const RunContext& run) {
+  out << run.Setup.Title << "\n";
+  if (!run.Setup.Description.empty()) {
+    out << "  " << run.Setup.Description << "\n";
   }
-  out << "  scenario  " << run.ScenarioPath << "\n";
-  out << fmt::format("  plug-in   {} (interface version 0x{:X})\n", run.LibraryPath,
-                     static_cast<unsigned>(run.Record.PluginVersion))
-      << "  options   as the plug-in read them (" << run.OptionsFrom << ")\n";
-  for (const std::string& option : run.OptionLines) {
-    out << "    " << option << "\n";
-  }
-  out << fmt::format(
-      "  train     {} service notches (emergency {}), {} power notches; {} loop at {:g} Hz\n",
-      s.Train.ServiceNotches, run.Record.EmergencyNotch, s.Train.PowerNotches,
-      s.Run.Loop == LoopKind::Closed ? "closed" : "open", s.Run.FrameRateHz);
-  if (analysis.FrameCount > 0) {
-    out << fmt::format(
-        "  run       {:.2f} s, {:.1f} m to {:.1f} m, top speed {:.1f} km/h; ended by {}\n",
-        analysis.Last.TimeS, analysis.First.PositionM, analysis.Last.PositionM,
-        analysis.MaxSpeedKmh,
-        run.Record.EndReason == RunEnd::Position ? "reaching the end position"
-        : run.Record.EndReason == RunEnd::Quit   ? "the driver quitting the cab"
-                                                 : "the end of its time");
+  for (const auto& [name, text] : RunHeader(run)) {
+    out << fmt::format("  {:<9} {}\n", name, text);
+    if (name == "plug-in") {
+      out << "  options   as the plug-in read them (" << run.OptionsFrom << ")\n";
+      for (const std::string& option : run.OptionLines) {
+        out << "    " << option << "\n";
+      }
+    }
   }
 }
 
@@ -196,13 +184,37 @@ void WriteWarnings(std::ostream& out, const RunAnalysis& analysis) {
 
 }  // namespace
 
+std::vector<std::pair<std::string, std::string>> RunHeader(const RunContext& run) {
+  const Scenario& s = run.Setup;
+  const RunAnalysis& analysis = run.Analysis;
+  std::vector<std::pair<std::string, std::string>> fields{
+      {"scenario", run.ScenarioPath},
+      {"plug-in", fmt::format("{} (interface version 0x{:X})", run.LibraryPath,
+                              static_cast<unsigned>(run.Record.PluginVersion))},
+      {"train",
+       fmt::format("{} service notches (emergency {}), {} power notches; {} loop at "
+                   "{:g} Hz",
+                   s.Train.ServiceNotches, run.Record.EmergencyNotch, s.Train.PowerNotches,
+                   s.Run.Loop == LoopKind::Closed ? "closed" : "open", s.Run.FrameRateHz)}};
+  if (analysis.FrameCount > 0) {
+    fields.emplace_back(
+        "run", fmt::format("{:.2f} s, {:.1f} m to {:.1f} m, top speed {:.1f} km/h; ended by {}",
+                           analysis.Last.TimeS, analysis.First.PositionM, analysis.Last.PositionM,
+                           analysis.MaxSpeedKmh,
+                           run.Record.EndReason == RunEnd::Position ? "reaching the end position"
+                           : run.Record.EndReason == RunEnd::Quit   ? "the driver quitting the cab"
+                                                                    : "the end of its time"));
+  }
+  return fields;
+}
+
 void WriteSummary(std::ostream& out, const RunContext& run) {
-  WriteHeader(out, run, run.Analysis);
+  WriteHeader(out, run);
   WriteInterventions(out, run, run.Analysis);
   if (!run.Analysis.Braking.empty()) {
     out << "\nBraking: " << run.Analysis.Braking.size()
         << (run.Analysis.Braking.size() == 1 ? " drop" : " drops") << " of the limit\n";
-    WriteBrakingReport(out, {RunSet{"", &run, {}}});
+    WriteBrakingReport(out, {RunSet{"", &run, nullptr}});
   }
   WriteStops(out, run, run.Analysis);
   WriteEvents(out, run);
