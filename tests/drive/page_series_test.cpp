@@ -14,7 +14,7 @@ TEST(PageSeries, ALongRunKeepsEveryOneFramePeakLampAndSoundStartAtEveryLevel) {
   constexpr size_t Frames = 1'000'000;
   constexpr size_t PeakAt = 512'345, BrakeLampAt = 700'001, ChimeAt = 333'333;
   constexpr size_t BrakeLamp = 8, Chime = 10;  // the page's columns
-  PageSeries series(Frames);
+  PageSeries series(Frames, 1);
   for (size_t frame = 0; frame < Frames; ++frame) {
     FrameRecord row;
     row.Frame = static_cast<int64_t>(frame);

@@ -134,7 +134,7 @@ TEST(RunAnalysis, CausesAndWarningsFitWhatHappened) {
     bool over = false;
     for (const InterventionSpan& span : analysis.Interventions) {
       causes.push_back(span.Why);
-      causeText += span.CauseText + "\n";
+      causeText += std::string(span.CauseText) + "\n";
       over = over || span.Why == Over;
     }
     std::string says = analysis.ChimeNote;

@@ -81,7 +81,7 @@ void WriteInterventionsCsv(std::ostream& out, const std::vector<RunSet>& sets) {
                          Fixed(span.Start.SpeedKmh, SpeedDecimals), span.Start.LimitKmh,
                          InterventionWord(span.Kind), span.Notch, end,
                          CsvField(span.Released ? span.ReleasedBy : "still applied at the end"),
-                         CsvField(span.CauseText));
+                         CsvField(std::string(span.CauseText)));
     }
   }
 }

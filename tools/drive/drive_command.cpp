@@ -254,8 +254,8 @@ struct SetRun {
 
 // Plays the run with the trace written as it goes; returns an exit status,
 // ExitOk when the run was played and the trace written.
-int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showProgress,
-            CabRun& cab) {
+int PlaySet(const CommandLine& line, SetRun& set, size_t setsOnPage, std::ostream& err,
+            bool showProgress, CabRun& cab) {
   const Scenario& scenario = set.Setup;
   PluginCopy plugin;
   const PluginLoadResult loaded = LoadPlugin(line.PluginPath, scenario.Options, plugin);
@@ -281,7 +281,8 @@ int PlaySet(const CommandLine& line, SetRun& set, std::ostream& err, bool showPr
   RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
   TraceWriter trace(traceFile, scenario, line.TraceRateHz);
   set.Series.emplace(static_cast<size_t>(
-      std::ceil(scenario.Run.DurationS * scenario.Run.FrameRateHz - 1e-9) + 1.0));
+                         std::ceil(scenario.Run.DurationS * scenario.Run.FrameRateHz - 1e-9) + 1.0),
+                     setsOnPage);
   const NotchScale scale = ScaleOf(scenario.Train);
   OffScaleNotches offScale;
   if (!CabBeginRun(cab, err)) {
@@ -466,7 +467,7 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   }
   bool written = true;
   for (SetRun& set : runs) {
-    const int outcome = PlaySet(line, set, err, showProgress && !cab.Session, cab);
+    const int outcome = PlaySet(line, set, runs.size(), err, showProgress && !cab.Session, cab);
     if (outcome == ExitPluginFailed) {
       return outcome;
     }

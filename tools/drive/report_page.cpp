@@ -22,8 +22,10 @@ namespace {
 constexpr size_t FinestBuckets = 100000;
 constexpr size_t LevelFactor = 16;
 constexpr size_t CoarsestBuckets = 1000;
-// A page lists the first of a run's events; the trace has them all.
+// A page lists the first of a run's events, interventions and drops; the
+// trace and the CSV reports have them all.
 constexpr size_t EventsListed = 5000;
+constexpr size_t RowsListed = 5000;
 
 constexpr const char* IntColumns[] = {
     "limit",  "driverBrake", "driverPower",   "brake",  "power",    "acting",  "mode",
@@ -125,10 +127,40 @@ void Level(std::string& out, const PageLevel& level) {
   out += "]}";
 }
 
+// Keeps the first lines written to it and refuses the rest, which ends the
+// writing: a long run's report need not be made whole to list its first rows.
+// A quoted field may hold a line end of its own.
+struct FirstLines : std::streambuf {
+  std::string Text;
+  size_t LinesLeft = 0;
+  bool Quoted = false;
+
+  std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+    for (std::streamsize i = 0; i < count; ++i) {
+      if (LinesLeft == 0) {
+        return i;
+      }
+      Text += bytes[i];
+      Quoted = bytes[i] == '"' ? !Quoted : Quoted;
+      LinesLeft -= bytes[i] == '\n' && !Quoted ? 1 : 0;
+    }
+    return count;
+  }
+  int_type overflow(int_type c) override {
+    const char byte = traits_type::to_char_type(c);
+    return traits_type::eq_int_type(c, traits_type::eof()) || xsputn(&byte, 1) == 1
+               ? traits_type::not_eof(c)
+               : traits_type::eof();
+  }
+};
+
+// The report's header and its first RowsListed rows.
 std::string CsvOf(void (*write)(std::ostream&, const std::vector<RunSet>&), const RunSet& set) {
-  std::ostringstream text;
+  FirstLines lines;
+  lines.LinesLeft = RowsListed + 1;
+  std::ostream text(&lines);
   write(text, {set});
-  return text.str();
+  return lines.Text;
 }
 
 void SetData(std::string& out, const RunSet& set) {
@@ -154,8 +186,12 @@ void SetData(std::string& out, const RunSet& set) {
   out += ",\"braking\":";
   Text(out, CsvOf(WriteBrakingCsv, set));
   // Bands: from the first frame with the intervention to the first without it.
+  fmt::format_to(
+      std::back_inserter(out), ",\"interventionsLeftOut\":{},\"brakingLeftOut\":{}",
+      analysis.Interventions.size() - std::min(analysis.Interventions.size(), RowsListed),
+      analysis.Braking.size() - std::min(analysis.Braking.size(), RowsListed));
   out += ",\"bands\":";
-  List(out, analysis.Interventions.size(), [&](size_t i) {
+  List(out, std::min(analysis.Interventions.size(), RowsListed), [&](size_t i) {
     const InterventionSpan& span = analysis.Interventions[i];
     const double endS = span.Released ? span.End.TimeS : analysis.Last.TimeS;
     const double endM = span.Released ? span.End.PositionM : analysis.Last.PositionM;
@@ -214,13 +250,18 @@ bool InWindow(const ChartWindow& window, ChartAxis axis, const FrameRecord& row)
   return at >= window.From.value_or(at) && at <= window.To.value_or(at);
 }
 
-PageSeries::PageSeries(size_t framesExpected) {
+PageSeries::PageSeries(size_t framesExpected, size_t setsOnPage)
+    : FramesWhole(PageFramesWhole / setsOnPage) {
   Kept.push_back(PageLevel{1, {}});
-  Kept.front().Points.reserve(std::min(framesExpected, PageFramesWhole));
-  if (framesExpected > PageFramesWhole) {
-    for (size_t frames = (framesExpected + FinestBuckets - 1) / FinestBuckets;
+  // Only a run expected to fit whole keeps every frame to its end; the levels
+  // of a longer one are known in size.
+  Kept.front().Points.reserve(framesExpected > FramesWhole ? 0 : framesExpected);
+  if (framesExpected > FramesWhole) {
+    const size_t finest = FinestBuckets / setsOnPage;
+    for (size_t frames = (framesExpected + finest - 1) / finest;
          Kept.size() == 1 || framesExpected / frames >= CoarsestBuckets; frames *= LevelFactor) {
       Kept.push_back(PageLevel{frames, {}});
+      Kept.back().Points.reserve(2 * ((framesExpected + frames - 1) / frames));
     }
   }
   InBucket.assign(Kept.size(), 0);
@@ -229,7 +270,7 @@ PageSeries::PageSeries(size_t framesExpected) {
 void PageSeries::Add(const FrameRecord& row) {
   const PagePoint point = PointOf(row);
   if (Kept.front().FramesPerBucket == 1) {
-    if (Kept.front().Points.size() < PageFramesWhole || Kept.size() == 1) {
+    if (Kept.front().Points.size() < FramesWhole || Kept.size() == 1) {
       Kept.front().Points.push_back(point);
     } else {
       // Longer than a page holds whole: the buckets alone go on.

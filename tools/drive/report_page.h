@@ -37,16 +37,18 @@ struct PageLevel {
 // Takes a run's frames as they come and keeps what the page draws: every
 // frame of a run expected to be short enough, else per level a bucket's
 // lowest and highest value of every series, so that no peak, lamp lit or
-// sound started is lost at any zoom.
+// sound started is lost at any zoom. The sets of a comparison share one
+// page's worth, so that eight sets take no more memory or page than one.
 class PageSeries {
  public:
-  explicit PageSeries(size_t framesExpected);
+  PageSeries(size_t framesExpected, size_t setsOnPage);
   void Add(const FrameRecord& row);
   const std::vector<PageLevel>& Levels() const { return Kept; }
 
  private:
   std::vector<PageLevel> Kept;  // finest first
   std::vector<size_t> InBucket;
+  size_t FramesWhole;
 };
 
 // Writes the page for one run, or for the sets of a comparison side by side.

@@ -187,9 +187,7 @@ const FrameRecord* RunAnalyser::Before(size_t back) const {
   return back < Seen && back < Recent.size() ? &Recent[(Seen - 1 - back) % Recent.size()] : nullptr;
 }
 
-const std::string& RunAnalyser::CurrentCause() const {
-  return OpenSpan ? OpenSpan->CauseText : NoCause;
-}
+const std::string& RunAnalyser::CurrentCause() const { return OpenSpan ? OpenText : NoCause; }
 
 size_t RunAnalyser::OpenSpanNumber() const {
   return OpenSpan ? Result.Interventions.size() + 1 : 0;
@@ -347,9 +345,9 @@ void RunAnalyser::Open(const FrameRecord& row) {
   span.LowestPositionM = span.HighestPositionM = row.PositionM;
   Inferred cause = Infer(row);
   span.Why = cause.Why;
-  span.CauseText = std::move(cause.Text);
-  span.CauseLabel = std::move(cause.Label);
-  OpenThens = {span.CauseLabel};  // the label it began with, kept first
+  OpenText = std::move(cause.Text);
+  OpenLabel = std::move(cause.Label);
+  OpenThens = {OpenLabel};  // the label it began with, kept first
   OpenSpan = std::move(span);
   AtcNotchSeen = 0;
   LastEmergencyFrame.reset();
@@ -365,9 +363,15 @@ void RunAnalyser::Close(const FrameRecord& after) {
       : emergency && after.Driver.Brake == EmergencyNotch  ? "driver's emergency position"
       : !emergency && after.SpeedKmh <= after.Cab.LimitKmh ? "speed under the limit"
                                                            : "the ATC";
-  Result.Interventions.push_back(std::move(*OpenSpan));
-  OpenSpan.reset();
+  Keep();
   PendingThens.clear();
+}
+
+void RunAnalyser::Keep() {
+  OpenSpan->CauseText = *Result.Texts->insert(std::move(OpenText)).first;
+  OpenSpan->CauseLabel = *Result.Texts->insert(std::move(OpenLabel)).first;
+  Result.Interventions.push_back(*OpenSpan);
+  OpenSpan.reset();
 }
 
 // What the open intervention became in a frame is told once the next frame
@@ -387,13 +391,13 @@ void RunAnalyser::TellThens() {
     }
     OpenThens.push_back(then.Label);
     if (span.ThenCount == ThensTold) {
-      span.CauseText += "; ...";
+      OpenText += "; ...";
     }
     if (span.ThenCount++ >= ThensTold) {
       continue;
     }
-    span.CauseText += (then.Frame == span.Start.Frame ? "; " : "; then ") + then.Text;
-    span.CauseLabel = OpenThens.front() + ", then " + then.Label;
+    OpenText += (then.Frame == span.Start.Frame ? "; " : "; then ") + then.Text;
+    OpenLabel = OpenThens.front() + ", then " + then.Label;
   }
   PendingThens.clear();
 }
@@ -640,8 +644,7 @@ RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
   if (OpenSpan) {
     TellThens();
     OpenSpan->End.Frame = Seen;
-    Result.Interventions.push_back(std::move(*OpenSpan));
-    OpenSpan.reset();
+    Keep();
   }
   if (DropOpen) {
     BrakingRow& drop = Result.Braking.back();

@@ -8,8 +8,11 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "run_record.h"
@@ -47,9 +50,11 @@ struct Moment {
 struct InterventionSpan {
   Intervention Kind = Intervention::None;  // the emergency brake if any frame had it
   Cause Why = Cause::Unseen;               // why it began
-  std::string CauseText;   // why it began and what it became: "overspeed: ...; then ..."
-  std::string CauseLabel;  // short, for the chart: "overspeed +1.3"
-  int32_t Notch = 0;       // the highest brake notch handed back
+  // Both held once in the analysis' texts: a long run repeats a few causes
+  // a hundred thousand times.
+  std::string_view CauseText;   // why it began and what it became: "overspeed: ...; then ..."
+  std::string_view CauseLabel;  // short, for the page: "overspeed +1.3"
+  int32_t Notch = 0;            // the highest brake notch handed back
   Moment Start;
   Moment End;  // the first frame without it; only its Frame, the frame count, if never released
   double LowestPositionM = 0.0;
@@ -110,6 +115,10 @@ struct SoundTally {
 inline constexpr size_t WarningsKept = 50;
 
 struct RunAnalysis {
+  // The spans' cause texts, each once; shared, so that a copy's spans still
+  // point at texts that live.
+  std::shared_ptr<std::set<std::string, std::less<>>> Texts =
+      std::make_shared<std::set<std::string, std::less<>>>();
   std::vector<InterventionSpan> Interventions;
   std::vector<BrakingRow> Braking;
   std::vector<StopRecord> Stops;
@@ -175,6 +184,7 @@ class RunAnalyser {
   void Close(const FrameRecord& after);
   void Then(const FrameRecord& row, const std::string& text, const char* label);
   void TellThens();
+  void Keep();  // the open span, its texts held once, into the result
   void NoteBecoming(const FrameRecord& row, const FrameRecord& previous, const RunRecord& record);
   struct Inferred {
     Cause Why;
@@ -200,6 +210,8 @@ class RunAnalyser {
   size_t Seen = 0;
   size_t CabChangesSeen = 0;  // the brake lamp's too
   std::optional<InterventionSpan> OpenSpan;
+  std::string OpenText;  // the open span's CauseText and CauseLabel as they grow
+  std::string OpenLabel;
   std::vector<std::string> OpenThens;  // what the open span became, each said once
   struct PendingThen {
     size_t Frame;

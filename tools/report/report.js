@@ -451,14 +451,18 @@
     const [ih, ir] = trim(iHead, iRows);
     const [bh, br] = trim(bHead, bRows);
     const num = (v, fallback) => (v === '' ? fallback : Number(v));
+    // A long run's page lists the first rows; the CSV file has them all.
+    const more = (count, file) => (count ? [[`... ${count} more in ${file}`]] : []);
     return el('div', { className: 'set-tables' },
       el('h2', { style: `color:${colour(k)}` }, set.name || 'The run'),
       table('header', 'Run', ['', ''], set.header.concat([['options from', set.optionsFrom]])),
       table('options', 'Options as the plug-in read them', ['option'], set.options.map((o) => [o])),
-      table('interventions', `Interventions: ${ir.length}`, ih, ir,
-        (r) => () => zoomToTimes(k, Number(r[at(ih, 'start_s')]), num(r[at(ih, 'end_s')], last))),
-      table('braking', `Braking: ${br.length} drops of the limit`, bh, br,
-        (r) => () => { const t = Number(r[at(bh, 'time_s')]); zoomToTimes(k, t, t + Number(r[at(bh, 'in_force_s')])); }),
+      table('interventions', `Interventions: ${ir.length + set.interventionsLeftOut}`, ih,
+        ir.concat(more(set.interventionsLeftOut, 'interventions.csv')),
+        (r) => r.length > 1 && (() => zoomToTimes(k, Number(r[at(ih, 'start_s')]), num(r[at(ih, 'end_s')], last)))),
+      table('braking', `Braking: ${br.length + set.brakingLeftOut} drops of the limit`, bh,
+        br.concat(more(set.brakingLeftOut, 'braking.csv')),
+        (r) => r.length > 1 && (() => { const t = Number(r[at(bh, 'time_s')]); zoomToTimes(k, t, t + Number(r[at(bh, 'in_force_s')])); })),
       table('warnings', `Warnings: ${set.warnings.length + set.warningsLeftOut}`, ['warning'],
         set.warnings.map((w) => [w]).concat(set.warningsLeftOut ? [[`... ${set.warningsLeftOut} more`]] : [])),
       table('events', `Events fired: ${set.events.length + set.eventsLeftOut}`, ['time s', 'position m', 'km/h', 'what', 'label', 'note'],
