@@ -259,7 +259,8 @@ PageSeries::PageSeries(size_t framesExpected, size_t setsOnPage)
   if (framesExpected > FramesWhole) {
     const size_t finest = FinestBuckets / setsOnPage;
     for (size_t frames = (framesExpected + finest - 1) / finest;
-         Kept.size() == 1 || framesExpected / frames >= CoarsestBuckets; frames *= LevelFactor) {
+         Kept.size() == 1 || framesExpected / frames >= CoarsestBuckets / setsOnPage;
+         frames *= LevelFactor) {
       Kept.push_back(PageLevel{frames, {}});
       Kept.back().Points.reserve(2 * ((framesExpected + frames - 1) / frames));
     }
