@@ -29,7 +29,8 @@ class DriveExamples : public testing::Test {
   // cut-out ATC passes the driver's handles; the restricted and ATS positions
   // cap the limit at 25 km/h; the interventions have the causes given; the
   // following driver moves a notch at most once a second under one limit.
-  void Play(const std::string& name, bool showsOverspeed, const std::vector<Cause>& causes);
+  void Play(const std::string& name, bool showsOverspeed, const std::vector<Cause>& causes,
+            const std::string& folder = KELVRIN_EXAMPLES_DIR);
 
   Scenario Setup;
   RunRecord Record;
@@ -38,9 +39,8 @@ class DriveExamples : public testing::Test {
 };
 
 void DriveExamples::Play(const std::string& name, bool showsOverspeed,
-                         const std::vector<Cause>& causes) {
-  const ParsedScenario parsed =
-      ParseScenarioFile(std::string(KELVRIN_EXAMPLES_DIR) + "/" + name + ".toml");
+                         const std::vector<Cause>& causes, const std::string& folder) {
+  const ParsedScenario parsed = ParseScenarioFile(folder + "/" + name + ".toml");
   ASSERT_TRUE(parsed.Value) << FormatScenarioError(parsed.Error);
   Setup = *parsed.Value;
   // What the scenario's options make the ATC apply; a notch below 1 counts as
@@ -137,6 +137,17 @@ TEST_F(DriveExamples, EachExampleKeepsTheRulesAndShowsItsCauses) {
     Frames.clear();
     ASSERT_NO_FATAL_FAILURE(Play(example.Name, example.ShowsOverspeed, example.Causes));
   }
+}
+
+// A driver braking harder than the ATC (B7 against ATCBrakeNotch=6) through
+// falling codes, the trace reader's own scenario: the brake handed back is the
+// driver's stronger one, and only the ATC's lamp shows that it brakes too.
+TEST_F(DriveExamples, TheAtcNeverWeakensTheDriversStrongerBrake) {
+  ASSERT_NO_FATAL_FAILURE(Play("driver_brakes_harder", true, {Start, Over, Over, Over, Over},
+                               DRIVE_TEST_READER_SCENARIOS));
+  EXPECT_TRUE(std::any_of(Frames.begin(), Frames.end(), [](const FrameRecord& row) {
+    return row.Cab.BrakeLamp && row.Returned.Brake == row.Driver.Brake && row.Driver.Brake == 7;
+  }));
 }
 
 // Over the limit only while a lower one is new, and never on the emergency notch.
