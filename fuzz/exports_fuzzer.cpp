@@ -9,7 +9,6 @@
 // what rests on the supervision channels' history (the permits, the emergency
 // latch) is only checked where the rules pin it down.
 #include <fuzzer/FuzzedDataProvider.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -21,6 +20,7 @@
 #include <string>
 
 #include "exports.h"
+#include "harness.h"
 #include "module_records.h"
 #include "platform.h"
 
@@ -37,12 +37,6 @@ int StepOfAspect(int32_t aspect) {
 }
 int32_t Above(int32_t notch) { return static_cast<int32_t>(static_cast<uint32_t>(notch) + 1u); }
 bool AtcSection(int step) { return step >= 1 && step <= 10; }
-
-[[noreturn]] void Broken(const char* what, int line) {
-  std::fprintf(stderr, "invariant broken (line %d): %s\n", line, what);
-  std::abort();
-}
-#define EXPECT(cond) ((cond) ? void(0) : Broken(#cond, __LINE__))
 
 // What the host has told the module since Initialize.
 struct HostView {
@@ -139,23 +133,16 @@ int32_t Choose(FuzzedDataProvider& in, int32_t low, int32_t high) {
                           : in.ConsumeIntegral<int32_t>();
 }
 
-std::string g_iniPath;
-
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  g_iniPath = "/tmp/kelvrin-fuzz-" + std::to_string(getpid()) + ".ini";
-  std::atexit([] { std::remove(g_iniPath.c_str()); });
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   HostView host;
   Module = ModuleRecords{};
   AttachModule(&Module, false);
-  std::strcpy(Module.IniPath, g_iniPath.c_str());
-  std::remove(g_iniPath.c_str());
+  const std::string& iniPath = ScratchFile("fuzz");
+  std::strcpy(Module.IniPath, iniPath.c_str());
+  std::remove(iniPath.c_str());
   while (in.remaining_bytes() > 0) {
     const int32_t value = Choose(in, -2, 40);
     switch (in.ConsumeIntegralInRange<int>(0, 9)) {
@@ -179,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           text +=
               std::string(keys[k]) + " = " + std::to_string(options[k]) + "\n" + keys[k] + "=7\n";
         }
-        std::ofstream(g_iniPath, std::ios::binary) << text;
+        std::ofstream(iniPath, std::ios::binary) << text;
         Initialize(value);
         host.use120 = options[0] != 0;
         host.useAts = options[1] != 0;

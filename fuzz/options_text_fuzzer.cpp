@@ -20,24 +20,13 @@
 #include <string_view>
 #include <vector>
 
+#include "harness.h"
 #include "options_text.h"
-#include "profile_model.h"
-#include "published_numbers.h"
 #include "scenario_parser.h"
 
 namespace {
 
 using namespace drive;
-
-[[noreturn]] void Broken(const char* what, int line) {
-  std::fprintf(stderr, "invariant broken (line %d): %s\n", line, what);
-  std::abort();
-}
-#define EXPECT(cond) ((cond) ? void(0) : Broken(#cond, __LINE__))
-
-constexpr const char* Keys[3] = {IniKeyUse120Signal, IniKeyUseAts, IniKeyAtcBrakeNotch};
-// Two defaults: the reader found nothing when it answers with either.
-constexpr int32_t Missing[2] = {-2147480000, 2147480000};
 
 struct Pieces {
   std::string Scenario;
@@ -64,13 +53,6 @@ Pieces Split(std::string_view input) {
     }
   }
   return pieces;
-}
-
-// What the reader finds for each option in the text: a value, or none.
-std::optional<int32_t> Read(std::string_view text, const char* key) {
-  const int32_t a = ProfileModel::ReadInt(text, IniSection, key, Missing[0]);
-  const int32_t b = ProfileModel::ReadInt(text, IniSection, key, Missing[1]);
-  return a == b ? std::optional(a) : std::nullopt;
 }
 
 std::optional<int32_t> Typed(const PluginOptions& options, int k) {
@@ -173,14 +155,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int k = 0; k < 3; ++k) {
     std::optional<std::string> edit;
     for (const auto& [key, value] : options.Overrides) {
-      edit = key == Keys[k] ? std::optional(value) : edit;
+      edit = key == OptionKeys[k] ? std::optional(value) : edit;
     }
     const std::optional<int32_t> expected =
-        !edit                ? (under.IniText ? Read(*under.IniText, Keys[k]) : Typed(under, k))
-        : *edit == "default" ? std::nullopt
-                             : Read("[Settings]\n" + std::string(Keys[k]) + "=" + *edit, Keys[k]);
-    if (Read(text, Keys[k]) != expected) {
-      std::fprintf(stderr, "%s: composed file reads otherwise than the pieces say\n", Keys[k]);
+        !edit ? (under.IniText ? FoundInt(*under.IniText, OptionKeys[k]) : Typed(under, k))
+        : *edit == "default"
+            ? std::nullopt
+            : FoundInt("[Settings]\n" + std::string(OptionKeys[k]) + "=" + *edit, OptionKeys[k]);
+    if (FoundInt(text, OptionKeys[k]) != expected) {
+      std::fprintf(stderr, "%s: composed file reads otherwise than the pieces say\n",
+                   OptionKeys[k]);
       std::abort();
     }
   }

@@ -6,25 +6,18 @@
 // every event fired once, it reads back as the same run.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <string_view>
 
 #include "cab_session.h"
+#include "harness.h"
 #include "options_text.h"
 #include "scenario_parser.h"
 
 namespace {
 
 using namespace drive;
-
-[[noreturn]] void Broken(const char* what, int line) {
-  std::fprintf(stderr, "invariant broken (line %d): %s\n", line, what);
-  std::abort();
-}
-#define EXPECT(cond) ((cond) ? void(0) : Broken(#cond, __LINE__))
 
 bool In(double value, double lowest, double highest) { return value >= lowest && value <= highest; }
 

@@ -1,8 +1,8 @@
 // Each example in examples/ played against the built plug-in. Every run must
 // keep the ATC's rules, read from the frames the host saw, and name the cause
 // of each intervention; each example then shows what it is there to show,
-// asserted from the physics and the rules. The analysis must agree with the
-// frames: interventions where the ATC acts, drops followed while in force.
+// asserted from the physics and the rules. The figures drive writes of the
+// same runs are checked against their traces by trace_reader/.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,9 +27,7 @@ class DriveExamples : public testing::Test {
   // frame; the service brake lets go only 0.625 km/h under the limit, the
   // emergency brake only for the emergency position or the cut-out switch; a
   // cut-out ATC passes the driver's handles; the restricted and ATS positions
-  // cap the limit at 25 km/h; the interventions have the causes given and
-  // cover exactly the frames in which the ATC acts; a drop's release is where
-  // the lamps go dark, its peak over taken while its limit is in force; the
+  // cap the limit at 25 km/h; the interventions have the causes given; the
   // following driver moves a notch at most once a second under one limit.
   void Play(const std::string& name, bool showsOverspeed, const std::vector<Cause>& causes,
             const std::string& folder = KELVRIN_EXAMPLES_DIR);
@@ -83,14 +81,8 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
   }
   EXPECT_EQ(overspeeds > 0, showsOverspeed) << overspeeds << " frames over the limit";
   std::vector<Cause> seen;
-  size_t covered = 0;  // frames up to here are in an intervention or none is due
   for (const InterventionSpan& span : Analysis.Interventions) {
     seen.push_back(span.Why);
-    const size_t end = span.Released ? span.End.Frame : Frames.size();
-    for (; covered < end; ++covered) {
-      EXPECT_EQ(Frames[covered].Acting != Intervention::None, covered >= span.Start.Frame)
-          << "intervention " << seen.size() << ", at " << Frames[covered].TimeS << " s";
-    }
     if (!span.Released) {
       continue;
     }
@@ -109,25 +101,7 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
           << "at " << after.TimeS << " s";
     }
   }
-  for (; covered < Frames.size(); ++covered) {
-    EXPECT_EQ(Frames[covered].Acting, Intervention::None) << "at " << Frames[covered].TimeS;
-  }
   EXPECT_EQ(seen, causes);
-  for (const BrakingRow& drop : Analysis.Braking) {
-    SCOPED_TRACE(testing::Message() << "drop at " << drop.At.TimeS << " s");
-    double peak = 0.0;
-    for (size_t k = drop.At.Frame;
-         k < Frames.size() && (Frames[k].TimeS < drop.InForceToS || drop.InForceAtEnd); ++k) {
-      peak = std::max(peak, Frames[k].SpeedKmh - drop.LimitAfterKmh);
-    }
-    EXPECT_EQ(drop.PeakOverKmh, peak);
-    if (drop.Released) {
-      const FrameRecord& dark = Frames[drop.Released->Frame];
-      EXPECT_EQ(dark.Acting, Intervention::None);
-      EXPECT_NE(Frames[drop.Released->Frame - 1].Acting, Intervention::None);
-      EXPECT_LE(dark.TimeS, drop.InForceToS);
-    }
-  }
   // A person moves a handle a notch at a time, not in every frame.
   for (size_t last = 0, k = 1; Setup.Driver.Style == DriverStyle::Follow && k < Frames.size();
        ++k) {
@@ -167,27 +141,14 @@ TEST_F(DriveExamples, EachExampleKeepsTheRulesAndShowsItsCauses) {
 }
 
 // A driver braking harder than the ATC (B7 against ATCBrakeNotch=6) through
-// falling codes to a stop, then a code to leave by: the ATC's brake lamp
-// shows what the handles don't, and each drop's figures end with its limit.
-TEST_F(DriveExamples, TheAtcBrakesUnderTheDriversStrongerNotchUntilItsLampGoesDark) {
-  ASSERT_NO_FATAL_FAILURE(
-      Play("falling_codes", true, {Start, Over, Over, Over, Over}, DRIVE_TEST_SCENARIOS));
+// falling codes, the trace reader's own scenario: the brake handed back is the
+// driver's stronger one, and only the ATC's lamp shows that it brakes too.
+TEST_F(DriveExamples, TheAtcNeverWeakensTheDriversStrongerBrake) {
+  ASSERT_NO_FATAL_FAILURE(Play("driver_brakes_harder", true, {Start, Over, Over, Over, Over},
+                               DRIVE_TEST_READER_SCENARIOS));
   EXPECT_TRUE(std::any_of(Frames.begin(), Frames.end(), [](const FrameRecord& row) {
     return row.Cab.BrakeLamp && row.Returned.Brake == row.Driver.Brake && row.Driver.Brake == 7;
   }));
-  ASSERT_EQ(Analysis.Braking.size(), 4U);
-  for (size_t k = 0; k < 3; ++k) {
-    EXPECT_EQ(Analysis.Braking[k].Outcome, Release::Released) << "drop " << k + 1;
-  }
-  const BrakingRow& stop = Analysis.Braking[3];
-  EXPECT_EQ(stop.Outcome, Release::HeldWhenLimitChanged);
-  EXPECT_NEAR(stop.PeakOverKmh, stop.At.SpeedKmh, 0.5);
-  EXPECT_GT(Frames.back().SpeedKmh, stop.PeakOverKmh + 50);  // under the next code
-  EXPECT_NE(Analysis.Interventions.back().CauseText.find(
-                "the driver's B7 stronger; then holding the train at rest at the 0 km/h code "
-                "(aspect 11)"),
-            std::string::npos)
-      << Analysis.Interventions.back().CauseText;
 }
 
 // Over the limit only while a lower one is new, and never on the emergency notch.

@@ -56,46 +56,20 @@ TEST(DriveScenario, MalformedScenarioGivesOneMessageWithItsFileAndLine) {
        "'use_atc' in [[variant]]; expected one of: name, use_"},
       {Train + "[[variant]]\nini = \"\"\nuse_ats = true\n", 5, "cannot be combined"},
       {Train + "[[variant]]\nuse_ats = true\n[[variant]]\nname = \"UseATS=1\"\n", 6, "a second"},
-      // Every number of the train, the track, the start and the run has its range.
+      // Every number of the train, the track, the start and the run has its range; a
+      // row for each kind of range (the fuzzer holds every number to its own).
       {Train + "acceleration_kmhps = 25\n", 4,
        "'acceleration_kmhps' must be greater than 0 and at most 20, not 25"},
-      {Train + "constant_power_from_kmh = 0\n", 4,
-       "'constant_power_from_kmh' must be greater than 0 and at most 400"},
-      {Train + "service_deceleration_kmhps = -1\n", 4,
-       "'service_deceleration_kmhps' must be greater than 0"},
-      {Train + "emergency_deceleration_kmhps = 1e3\n", 4,
-       "'emergency_deceleration_kmhps' must be greater than 0 and at most 20, not 1000"},
       {Train + "rolling_resistance_kmhps = -0.1\n", 4,
        "'rolling_resistance_kmhps' must lie between 0 and 20"},
-      {Train + "air_resistance_at_100kmh_kmhps = 21\n", 4,
-       "'air_resistance_at_100kmh_kmhps' must lie between 0 and 20"},
       {Train + "[track]\ngradients = [ { from_m = 2e7, permille = 1 } ]\n", 5,
        "'from_m' must lie between -10000000 and 10000000, not 20000000"},
-      {Train + "[run]\nframe_rate_hz = 0.5\n", 5, "'frame_rate_hz' must lie between 1 and 1000"},
-      {Train + "[run]\nend_position_m = -1e8\n", 5,
-       "'end_position_m' must lie between -10000000 and 10000000"},
-      {Train + "[run]\nloop = \"open\"\nspeed_profile = [ [0, 0], [1e6, 10] ]\n", 6,
-       "'time_s' must lie between 0 and 86400"},
-      {Train + "[run]\nloop = \"open\"\nspeed_profile = [ [0, 500] ]\n", 6,
-       "'speed_kmh' must lie between -400 and 400, not 500"},
-      {Train + "[start]\nspeed_kmh = 1e30\n", 5,
+      {Train + "[run]\nloop = \"open\"\nspeed_profile = [ [0, 1e30] ]\n", 6,
        "'speed_kmh' must lie between -400 and 400, not 1e+30"},
-      {Train + "[start]\nposition_m = 1e9\n", 5,
-       "'position_m' must lie between -10000000 and 10000000"},
-      {Train + "[driver]\nmargin_kmh = 101\n", 5, "'margin_kmh' must lie between 0 and 100"},
-      {Train + "[driver]\nreaction_s = 61\n", 5, "'reaction_s' must lie between 0 and 60"},
       {Train + "[[event]]\ntime_s = 86401\nsignal = 30\n", 5,
        "'time_s' must lie between 0 and 86400"},
-      {Train + "[[event]]\nafter_s = -1\nsignal = 30\n", 5,
-       "'after_s' must lie between 0 and 86400"},
-      {Train + "[[event]]\nposition_m = 1e8\nsignal = 30\n", 5,
-       "'position_m' must lie between -10000000"},
-      {Train + "[[event]]\nspeed_above_kmh = 500\nsignal = 30\n", 5,
-       "'speed_above_kmh' must lie between -400 and 400"},
       {Train + "[[event]]\ntime_s = 0\nsignal = 3\nrepeats = 2\nrepeat_every_s = 1e6\n", 8,
        "'repeat_every_s' must be greater than 0 and at most 86400"},
-      {Train + "[[event]]\ntime_s = 0\nsignal = 3\nrepeats = 2\nrepeat_every_m = 0\n", 8,
-       "'repeat_every_m' must be greater than 0 and at most 10000000"},
       {Train + "[[event]]\ntime_s = 0\nsignal = 3\nrepeats = 100000\nrepeat_every_s = 1\n", 7,
        "'repeats' must lie between 1 and 99999"},
       // What each firing of an event writes into the trace, and the firings, are bounded.
@@ -106,8 +80,6 @@ TEST(DriveScenario, MalformedScenarioGivesOneMessageWithItsFileAndLine) {
       {Train + Times(2, "[[event]]\ntime_s = 0\nsignal = 3\nrepeats = 50000\nrepeat_every_s = 1\n"),
        9, "fire at most 100000 times in all"},
       {Train + Times(9, "[[variant]]\n"), 12, "at most 8 [[variant]] tables"},
-      {Train + "[[variant]]\nname = \"" + Times(121, "x") + "\"\n", 5,
-       "'name' must be at most 120 characters"},
       // One line, whatever the file quotes; the characters toml++ is handed moved take none.
       {Train + "[[variant]]\nuse_ats = tr\n", 5, "expected 'true', saw 'tr\\x0A'"},
       {Train + "title = \"\U000F00E9\"\n", 4, "from U+F0000 to U+FFFFF (private use)"},
@@ -203,8 +175,6 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
        "",
        ExitBadInput,
        "UseATS: the value holds a line break"},
-      {check, "[Settings]\nATCBrakeNotch=0xFFFFFFFF\n", 1,
-       "10        default: value out of range, '0xFFFFFFFF' reads as -1, line 2"},
       // toml++ reaches an unreachable point for an é after a line-ending backslash, unless moved.
       {run, "title = \"\"\"one \\\n  \u00e9t\u00e9\"\"\"\n" + runs + "time_s = 0\nsignal = 30\n",
        ExitOk, "one \u00e9t\u00e9\n"},
@@ -250,20 +220,21 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
        "Summary|UseATS_1_ATCBrakeNotch_7|"
        "set 3 ATCBrakeNotch=7:|set 4 b_4:\n  Summary        " +
            (folder / "variants" / "b_4_4").string()},
-      {run, runs + "time_s = 0\nsignal = 45\n", ExitOk,
-       "drive: warning: line 6: aspect 45 carries no ATC code|  line 6: aspect 45 carries"},
-      {run, runs + "time_s = 0\nbeacon = { type = 600 }\n", ExitOk,
-       "drive: warning: line 6: beacon type 600 without a parameter|  line 6: beacon type 600"},
-      {run, runs + "time_s = 1\nbeacon = { type = 600, parameter = 1 }\n[start]\nspeed_kmh = 30",
+      // Each warning on stderr and in the summary, by the line of its event.
+      {run,
+       runs + "time_s = 0\nsignal = 45\n[[event]]\ntime_s = 0\nbeacon = { type = 600 }\n"
+              "[[event]]\ntime_s = 1\nbeacon = { type = 600, parameter = 1 }\n[[event]]\n"
+              "position_m = 500\nsignal = 30\n[start]\nspeed_kmh = 30",
        ExitOk,
-       "warning: line 6: reset beacon ignored: the train was moving|  line 6: reset beacon"},
+       "drive: warning: line 6: aspect 45 carries no ATC code|  line 6: aspect 45 carries|"
+       "warning: line 9: beacon type 600 without a parameter|  line 9: beacon type 600|"
+       "warning: line 12: reset beacon ignored: the train was moving|  line 12: reset beacon|"
+       "warning: line 15: event never fired (at 500 m): signal 30|  line 15: event never fired"},
       // The plug-in has seen the train at rest when the beacon comes.
       {run,
        Train + "[run]\nduration_s = 4\n[start]\nspeed_kmh = 10\nbrake = 8\n[[event]]\n"
                "stopped = true\nbeacon = { type = 600, parameter = 1 }\n",
        ExitOk, "reset beacon at standstill|!ignored"},
-      {run, runs + "position_m = 500\nsignal = 30\n", ExitOk,
-       "warning: line 6: event never fired (at 500 m): signal 30|  line 6: event never fired"},
       {{std::string(KELVRIN_EXAMPLES_DIR) + "/rollback.toml", "--plugin=" KELVRIN_LIBRARY,
         "--out=" + (folder / "rollback").string(), "--frame-rate=30", "--trace-rate=10",
         "--axis=distance"},
@@ -284,24 +255,6 @@ TEST(DriveCommand, ExitsAsDocumentedReadsOptionsFilesAsThePluginDoesWarnsAndWrit
     std::ostringstream printed;  // both streams, run in-process
     EXPECT_EQ(RunDriveCommand(args, printed, printed), c.Status);
     ExpectParts(printed.str(), c.Expected);
-  }
-  // Every row of the compared sets' CSV files as wide as its header, a set's
-  // name with a comma in it quoted.
-  for (const char* name : {"braking.csv", "interventions.csv"}) {
-    std::istringstream lines(Read(folder / "sets" / name));
-    std::vector<size_t> widths;
-    for (std::string row; std::getline(lines, row);) {
-      bool quoted = false;
-      widths.push_back(1 + std::count_if(row.begin(), row.end(), [&quoted](char c) {
-                         quoted = quoted != (c == '"');
-                         return c == ',' && !quoted;
-                       }));
-      EXPECT_TRUE(widths.size() == 1 || row.rfind("\"ATCBrakeNotch=4,UseATS=1\",", 0) == 0 ||
-                  row.rfind("ATCBrakeNotch=default,", 0) == 0)
-          << row;
-    }
-    EXPECT_GE(widths.size(), 3U) << name;
-    EXPECT_EQ(std::count(widths.begin(), widths.end(), widths[0]), widths.size()) << name;
   }
   // A notch a million times the train's is named on a page of the usual size.
   ExpectParts(Read(folder / "notch" / "report.html"), "beyond the train's notches");

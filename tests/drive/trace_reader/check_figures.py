@@ -72,11 +72,8 @@ def read_trace(path, emergency_notch, report):
     header, rows = read_csv(path, report)
     if None in rows:
         return None
-    t = [float(r["time_s"]) for r in rows]
-    x = [float(r["position_m"]) for r in rows]
-    v = [float(r["speed_kmh"]) for r in rows]
-    limit = [int(r["limit_kmh"]) for r in rows]
-    brake = [int(r["brake"]) for r in rows]
+    t, x, v = ([float(r[c]) for r in rows] for c in ("time_s", "position_m", "speed_kmh"))
+    limit, brake = ([int(r[c]) for r in rows] for c in ("limit_kmh", "brake"))
     acting, emergency, supervised = [], [], []
     for r in rows:
         driver = (r["driver_brake"], r["driver_power"], r["driver_reverser"])
