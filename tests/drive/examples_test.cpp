@@ -96,8 +96,8 @@ void DriveExamples::Play(const std::string& name, bool showsOverspeed,
       const FrameRecord& measured = Frames[span.End.Frame - 2];
       EXPECT_LE(SpeedSeen(measured), measured.Cab.LimitKmh - 0.625)
           << "service brake let go at " << after.TimeS << " s";
-      EXPECT_EQ(span.ReleasedBy,
-                span.Why == Cause::StartOfRun ? "the first permit" : "speed under the limit")
+      EXPECT_STREQ(span.ReleasedBy,
+                   span.Why == Cause::StartOfRun ? "the first permit" : "speed under the limit")
           << "at " << after.TimeS << " s";
     }
   }
