@@ -74,6 +74,10 @@ struct RunSet {
   const PageSeries* Series = nullptr;  // what the page draws of the run
 };
 
+// The terminal's lists (the stops, the events fired and never fired, the
+// drops of the limit) show their first this many; the files have them all.
+inline constexpr size_t ListLinesShown = 100;
+
 // The braking report: one row per drop of the limit; with several sets, one
 // row per set under each drop.
 void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets);
