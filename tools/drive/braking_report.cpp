@@ -39,13 +39,13 @@ std::string DropFigures(const BrakingRow& drop, int32_t emergencyNotch) {
 // Drops are matched across sets by their order: the same scenario lowers the
 // limit in the same order whatever the options, only the braking differs.
 // Every figure of a row is its own set's.
-void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
+void WriteBrakingReport(std::ostream& out, RunSets sets) {
   const std::string heads =
       fmt::format(fmt::runtime(DropColumns), "limit", "time s", "position m", "km/h", "in force s",
                   "to under", "over km/h", "notch", "to release");
   size_t drops = 0;
-  for (const RunSet& set : sets) {
-    drops = std::max(drops, set.Run->Analysis.Braking.size());
+  for (const RunContext& set : sets) {
+    drops = std::max(drops, set.Analysis.Braking.size());
   }
   // A long run can drop the limit a hundred thousand times: braking.csv keeps
   // every drop, the terminal the first ones.
@@ -53,7 +53,7 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
   const std::string more =
       drops > rows ? fmt::format("  ... {} more in braking.csv\n", drops - rows) : "";
   if (sets.size() == 1) {
-    const RunContext& run = *sets.front().Run;
+    const RunContext& run = sets.front();
     out << "    #" << heads << "  why\n";
     for (size_t row = 0; row < rows; ++row) {
       const BrakingRow& drop = run.Analysis.Braking[row];
@@ -65,7 +65,7 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
   }
   out << "Sets compared, each with its own figures:\n";
   for (size_t k = 0; k < sets.size(); ++k) {
-    const RunAnalysis& analysis = sets[k].Run->Analysis;
+    const RunAnalysis& analysis = sets[k].Analysis;
     out << fmt::format(
         "  set {}  {}: interventions {}, drops {}, run {:.2f} s to {:.1f} m, top "
         "speed {:.1f} km/h\n",
@@ -79,14 +79,12 @@ void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets) {
   out << "\nBraking: one row per set under each drop of the limit\n        " << heads << "\n";
   for (size_t row = 0; row < rows; ++row) {
     std::string why;
-    for (const RunSet& set : sets) {
-      why = why.empty() && row < set.Run->Analysis.Braking.size()
-                ? set.Run->Analysis.Braking[row].Why
-                : why;
+    for (const RunContext& set : sets) {
+      why = why.empty() && row < set.Analysis.Braking.size() ? set.Analysis.Braking[row].Why : why;
     }
     out << fmt::format("drop {}: {}\n", row + 1, why);
     for (size_t k = 0; k < sets.size(); ++k) {
-      const RunContext& run = *sets[k].Run;
+      const RunContext& run = sets[k];
       out << fmt::format("  set {:<2}", k + 1);
       if (row >= run.Analysis.Braking.size()) {
         out << "  no such drop\n";

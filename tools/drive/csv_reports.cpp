@@ -41,11 +41,11 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
-void WriteBrakingCsv(std::ostream& out, const std::vector<RunSet>& sets) {
+void WriteBrakingCsv(std::ostream& out, RunSets sets) {
   out << "set,drop,time_s,position_m,speed_kmh,why,limit_before_kmh,limit_after_kmh,in_force_s,"
          "under_m,under_s,peak_over_kmh,release_m,release_s,notch,release\n";
-  for (const RunSet& set : sets) {
-    const std::vector<BrakingRow>& drops = set.Run->Analysis.Braking;
+  for (const RunContext& set : sets) {
+    const std::vector<BrakingRow>& drops = set.Analysis.Braking;
     for (size_t i = 0; i < drops.size(); ++i) {
       const BrakingRow& drop = drops[i];
       const double inForceS =
@@ -63,11 +63,11 @@ void WriteBrakingCsv(std::ostream& out, const std::vector<RunSet>& sets) {
   }
 }
 
-void WriteInterventionsCsv(std::ostream& out, const std::vector<RunSet>& sets) {
+void WriteInterventionsCsv(std::ostream& out, RunSets sets) {
   out << "set,intervention,start_s,start_m,start_kmh,start_limit_kmh,kind,notch,end_s,end_m,"
          "end_kmh,released_by,cause\n";
-  for (const RunSet& set : sets) {
-    const std::vector<InterventionSpan>& spans = set.Run->Analysis.Interventions;
+  for (const RunContext& set : sets) {
+    const std::vector<InterventionSpan>& spans = set.Analysis.Interventions;
     for (size_t i = 0; i < spans.size(); ++i) {
       const InterventionSpan& span = spans[i];
       const std::string end = span.Released

@@ -235,26 +235,9 @@ std::string WindowMissesRun(const ChartWindow& window, ChartAxis axis, double lo
       asked, low, high, axis == ChartAxis::Time ? "s" : "m");
 }
 
-// One option set's run and what came of it; a plain run is one set.
-struct SetRun {
-  std::string Name;  // the --set group or the variant under --compare, else empty
-  const ScenarioVariant* Variant = nullptr;
-  Scenario Setup;
-  fs::path Dir;
-  RunRecord Record;
-  RunAnalysis Analysis;
-  std::string OptionsFrom;
-  std::vector<std::string> OptionLines;
-  std::optional<PageSeries> Series;
-  bool InWindow = false;  // a frame of the run lies in the page's first window
-  double SpanLow = 0.0;   // the run's frames on the chart's axis
-  double SpanHigh = 0.0;
-  size_t WarnedAtStart = 0;  // leading warnings already on stderr before the run
-};
-
 // Plays the run with the trace written as it goes; returns an exit status,
 // ExitOk when the run was played and the trace written.
-int PlaySet(const CommandLine& line, SetRun& set, size_t setsOnPage, std::ostream& err,
+int PlaySet(const CommandLine& line, RunContext& set, size_t setsOnPage, std::ostream& err,
             bool showProgress, CabRun& cab) {
   const Scenario& scenario = set.Setup;
   PluginCopy plugin;
@@ -280,9 +263,12 @@ int PlaySet(const CommandLine& line, SetRun& set, size_t setsOnPage, std::ostrea
                          scenario.Train.ServiceNotches);
   RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
   TraceWriter trace(traceFile, scenario, line.TraceRateHz);
-  set.Series.emplace(static_cast<size_t>(
-                         std::ceil(scenario.Run.DurationS * scenario.Run.FrameRateHz - 1e-9) + 1.0),
-                     setsOnPage);
+  set.ScenarioPath = line.ScenarioPath;
+  set.LibraryPath = line.PluginPath;
+  set.Series = std::make_shared<PageSeries>(
+      static_cast<size_t>(std::ceil(scenario.Run.DurationS * scenario.Run.FrameRateHz - 1e-9) +
+                          1.0),
+      setsOnPage);
   const NotchScale scale = ScaleOf(scenario.Train);
   OffScaleNotches offScale;
   if (!CabBeginRun(cab, err)) {
@@ -352,14 +338,14 @@ std::string FolderName(const std::string& name) {
 // folder, and the second set would overwrite the first's files: the later set
 // takes its number too.
 std::string UniqueFolderName(const std::string& folder, size_t index,
-                             const std::vector<SetRun>& earlier) {
+                             const std::vector<RunContext>& earlier) {
   auto lower = [](std::string text) {
     for (char& c : text) {
       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return text;
   };
-  const bool taken = std::any_of(earlier.begin(), earlier.end(), [&](const SetRun& run) {
+  const bool taken = std::any_of(earlier.begin(), earlier.end(), [&](const RunContext& run) {
     return lower(run.Dir.filename().string()) == lower(folder);
   });
   return taken ? fmt::format("{}_{}", folder, index + 1) : folder;
@@ -424,9 +410,9 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
   const fs::path outDir =
       line.OutDir.empty() ? fs::path("drive-out") / scenario.Name : fs::path(line.OutDir);
   // Each set of a comparison has a folder of its own.
-  std::vector<SetRun> runs;
+  std::vector<RunContext> runs;
   for (size_t k = 0; k < setCount; ++k) {
-    SetRun set;
+    RunContext set;
     set.Setup = scenario;
     set.Dir = outDir;
     std::vector<std::string> settings = line.Compare ? std::vector<std::string>{} : line.Settings;
@@ -466,7 +452,7 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     return ExitBadInput;
   }
   bool written = true;
-  for (SetRun& set : runs) {
+  for (RunContext& set : runs) {
     const int outcome = PlaySet(line, set, runs.size(), err, showProgress && !cab.Session, cab);
     if (outcome == ExitPluginFailed) {
       return outcome;
@@ -485,18 +471,10 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
             written;
   const bool windowed = line.Window.From || line.Window.To;
   if (windowed &&
-      std::none_of(runs.begin(), runs.end(), [](const SetRun& set) { return set.InWindow; })) {
+      std::none_of(runs.begin(), runs.end(), [](const RunContext& set) { return set.InWindow; })) {
     err << WindowMissesRun(line.Window, scenario.Run.Axis, runs.front().SpanLow,
                            runs.front().SpanHigh);
     return ExitBadInput;
-  }
-  std::vector<RunContext> contexts;
-  contexts.reserve(runs.size());
-  std::vector<RunSet> sets;
-  for (SetRun& set : runs) {
-    contexts.push_back({set.Setup, set.Record, set.Analysis, line.ScenarioPath, line.PluginPath,
-                        set.OptionsFrom, set.OptionLines});
-    sets.push_back({set.Name, &contexts.back(), &*set.Series});
   }
   const ChartAxis axis = scenario.Run.Axis;
   // Each file written, with the set it belongs to ("" for every set), for the list at the end.
@@ -507,10 +485,10 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     written = written && WriteFile(path, err, writer, inputs...);
   };
   for (size_t k = 0; k < runs.size(); ++k) {
-    const std::vector<RunSet> own{sets[k]};
+    const RunSets own(&runs[k], 1);
     const fs::path& dir = runs[k].Dir;
     const std::string owner = line.Compare ? fmt::format("set {} {}", k + 1, runs[k].Name) : "";
-    write(owner, dir / "summary.txt", WriteSummary, contexts[k]);
+    write(owner, dir / "summary.txt", WriteSummary, runs[k]);
     files.emplace_back(owner, dir / "trace.csv");
     write(owner, dir / "interventions.csv", WriteInterventionsCsv, own);
     write(owner, dir / "braking.csv", WriteBrakingCsv, own);
@@ -526,15 +504,15 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     }
   }
   if (line.Compare) {
-    write("every set", outDir / "interventions.csv", WriteInterventionsCsv, sets);
-    write("every set", outDir / "braking.csv", WriteBrakingCsv, sets);
-    write("every set", outDir / "report.html", WriteReportPage, sets, axis, line.Window);
+    write("every set", outDir / "interventions.csv", WriteInterventionsCsv, RunSets(runs));
+    write("every set", outDir / "braking.csv", WriteBrakingCsv, RunSets(runs));
+    write("every set", outDir / "report.html", WriteReportPage, RunSets(runs), axis, line.Window);
     if (!line.Quiet) {
-      WriteBrakingReport(out, sets);
+      WriteBrakingReport(out, runs);
       out << "\n";
     }
   } else if (!line.Quiet) {
-    WriteSummary(out, contexts.front());
+    WriteSummary(out, runs.front());
     out << "\n";
   }
   if (!written) {

@@ -155,16 +155,16 @@ struct FirstLines : std::streambuf {
 };
 
 // The report's header and its first RowsListed rows.
-std::string CsvOf(void (*write)(std::ostream&, const std::vector<RunSet>&), const RunSet& set) {
+std::string CsvOf(void (*write)(std::ostream&, RunSets), const RunContext& set) {
   FirstLines lines;
   lines.LinesLeft = RowsListed + 1;
   std::ostream text(&lines);
-  write(text, {set});
+  write(text, RunSets(&set, 1));
   return lines.Text;
 }
 
-void SetData(std::string& out, const RunSet& set) {
-  const RunContext& run = *set.Run;
+void SetData(std::string& out, const RunContext& set) {
+  const RunContext& run = set;
   const RunAnalysis& analysis = run.Analysis;
   out += "{\"name\":";
   Text(out, set.Name);
@@ -305,9 +305,8 @@ void PageSeries::Add(const FrameRecord& row) {
   }
 }
 
-void WriteReportPage(std::ostream& out, const std::vector<RunSet>& sets, ChartAxis axis,
-                     const ChartWindow& window) {
-  const RunContext& first = *sets.front().Run;
+void WriteReportPage(std::ostream& out, RunSets sets, ChartAxis axis, const ChartWindow& window) {
+  const RunContext& first = sets.front();
   const NotchScale scale = ScaleOf(first.Setup.Train);
   std::string data = "{\"title\":";
   Text(data, first.Setup.Title);

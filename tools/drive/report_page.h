@@ -52,7 +52,6 @@ class PageSeries {
 };
 
 // Writes the page for one run, or for the sets of a comparison side by side.
-void WriteReportPage(std::ostream& out, const std::vector<RunSet>& sets, ChartAxis axis,
-                     const ChartWindow& window);
+void WriteReportPage(std::ostream& out, RunSets sets, ChartAxis axis, const ChartWindow& window);
 
 }  // namespace drive

@@ -4,8 +4,11 @@
 // (report_page.h), which draws the run.
 #pragma once
 
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,15 +21,28 @@ namespace drive {
 
 class PageSeries;
 
+// One run of the scenario, carried from the command line to the reports: a
+// plain run, or one option set of a comparison.
 struct RunContext {
-  const Scenario& Setup;
-  const RunRecord& Record;
-  const RunAnalysis& Analysis;
+  std::string Name;  // the --set group or the variant under --compare, else empty
+  const ScenarioVariant* Variant = nullptr;
+  Scenario Setup;             // the scenario with the set's options
+  std::filesystem::path Dir;  // where its files go
   std::string ScenarioPath;
   std::string LibraryPath;
+  RunRecord Record;
+  RunAnalysis Analysis;
   std::string OptionsFrom;               // where the options came from, e.g. "no KELVRIN.ini"
   std::vector<std::string> OptionLines;  // each option as the plug-in read it
+  std::shared_ptr<PageSeries> Series;    // what the page draws of the run
+  bool InWindow = false;                 // a frame of the run lies in the page's first window
+  double SpanLow = 0.0;                  // the run's frames on the page's first axis
+  double SpanHigh = 0.0;
+  size_t WarnedAtStart = 0;  // leading warnings already on stderr before the run
 };
+
+// The runs a report shows side by side (--compare), or the one run.
+using RunSets = std::span<const RunContext>;
 
 void WriteSummary(std::ostream& out, const RunContext& run);
 
@@ -66,23 +82,15 @@ class TraceWriter {
   std::string PendingEvents;
 };
 
-// One option set's run, for the reports that set runs side by side
-// (--compare); a plain run is one set with an empty name.
-struct RunSet {
-  std::string Name;  // e.g. "ATCBrakeNotch=4"
-  const RunContext* Run = nullptr;
-  const PageSeries* Series = nullptr;  // what the page draws of the run
-};
-
 // The terminal's lists (the stops, the events fired and never fired, the
 // drops of the limit) show their first this many; the files have them all.
 inline constexpr size_t ListLinesShown = 100;
 
 // The braking report: one row per drop of the limit; with several sets, one
 // row per set under each drop.
-void WriteBrakingReport(std::ostream& out, const std::vector<RunSet>& sets);
-void WriteBrakingCsv(std::ostream& out, const std::vector<RunSet>& sets);
-void WriteInterventionsCsv(std::ostream& out, const std::vector<RunSet>& sets);
+void WriteBrakingReport(std::ostream& out, RunSets sets);
+void WriteBrakingCsv(std::ostream& out, RunSets sets);
+void WriteInterventionsCsv(std::ostream& out, RunSets sets);
 
 // The part of the run the page first shows, in the axis' unit (s or m).
 struct ChartWindow {

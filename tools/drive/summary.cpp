@@ -213,7 +213,7 @@ void WriteSummary(std::ostream& out, const RunContext& run) {
   if (!run.Analysis.Braking.empty()) {
     out << "\nBraking: " << run.Analysis.Braking.size()
         << (run.Analysis.Braking.size() == 1 ? " drop" : " drops") << " of the limit\n";
-    WriteBrakingReport(out, {RunSet{"", &run, nullptr}});
+    WriteBrakingReport(out, RunSets(&run, 1));
   }
   WriteStops(out, run, run.Analysis);
   WriteEvents(out, run);
