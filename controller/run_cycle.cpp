@@ -84,13 +84,14 @@ void SetLimitAndStepLamps(AtcController& atc) {
   if (atc.Mode == ModeAtc) {
     atc.StepLamps[atc.SpeedStep] = 1;
   }
-  atc.SpeedLimit = SpeedStepLimitKmh(atc.SpeedStep, atc.Use120Signal);
-  if ((atc.Mode == ModeRestricted || atc.Mode == ModeAts) && atc.SpeedLimit > RestrictedLimitKmh) {
-    atc.SpeedLimit = RestrictedLimitKmh;
+  double limit = SpeedStepLimitKmh(atc.SpeedStep, atc.Use120Signal);
+  if ((atc.Mode == ModeRestricted || atc.Mode == ModeAts) && limit > RestrictedLimitKmh) {
+    limit = RestrictedLimitKmh;
   }
   if (atc.RestrictApplied) {
-    atc.SpeedLimit = RestrictedLimitKmh;
+    limit = RestrictedLimitKmh;
   }
+  atc.SpeedLimit = limit;
 }
 
 // The emergency brake latches on: no ATC code or the 0 km/h stop aspect in

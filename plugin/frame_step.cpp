@@ -1,5 +1,6 @@
 // One frame: the controller's cycle, then its verdicts in the host's terms.
 #include <algorithm>
+#include <array>
 
 #include "module_records.h"
 #include "plugin_module.h"
@@ -54,24 +55,32 @@ struct ModeLampValues {
 constexpr ModeLampValues ModeLamps[] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}};
 static_assert(ModeRestricted == 0 && ModeAts == 1 && ModeAtc == 2);
 
+// Every value is read before the first store: the host's array might alias
+// anything, so a store would otherwise make the compiler read the next field
+// again, and it could not copy neighbouring values together.
 void WritePanel(const AtcController& atc, int32_t* panel) {
-  // Read once: the host's array might alias anything, so each store would
-  // otherwise make the compiler read the field again.
   const ModeLampValues& modeLamps = ModeLamps[atc.Mode];
+  const int32_t active = atc.Active;
+  const int32_t atcSignal = atc.AtcSignalLamp;
+  const int32_t restrict = atc.RestrictLamp;
+  const int32_t brake = atc.BrakeLamp;
+  const int32_t emergency = atc.EmergencyLamp;
+  const int32_t cutOut = atc.CutOutSwitch;
+  const auto speedLimit = static_cast<int32_t>(atc.SpeedLimit);
+  const int32_t step = atc.SpeedStep;
+  const uint32_t lamp = atc.StepLamps[step];
   panel[PanelModeAts] = modeLamps.Ats;
   panel[PanelModeAtc] = modeLamps.Atc;
   panel[PanelModeRestricted] = modeLamps.Restricted;
-  panel[PanelActive] = atc.Active;
-  panel[PanelAtcSignal] = atc.AtcSignalLamp;
-  panel[PanelRestrict] = atc.RestrictLamp;
-  panel[PanelBrake] = atc.BrakeLamp;
-  panel[PanelEmergency] = atc.EmergencyLamp;
-  panel[PanelCutOut] = atc.CutOutSwitch;
-  panel[PanelSpeedLimit] = static_cast<int32_t>(atc.SpeedLimit);
+  panel[PanelActive] = active;
+  panel[PanelAtcSignal] = atcSignal;
+  panel[PanelRestrict] = restrict;
+  panel[PanelBrake] = brake;
+  panel[PanelEmergency] = emergency;
+  panel[PanelCutOut] = cutOut;
+  panel[PanelSpeedLimit] = speedLimit;
   // The cycle lights at most the lamp of SpeedStep: all dark, then that one
   // as the cycle left it, if it has a place on the panel.
-  const int32_t step = atc.SpeedStep;
-  const uint32_t lamp = atc.StepLamps[step];
   for (const int index : PanelStepLamp) {
     panel[index] = 0;
   }
@@ -92,8 +101,9 @@ void WriteAtsLamps(const AtcController& atc, int32_t* panel) {
 }
 
 void WriteSounds(const AtcController& atc, int32_t* sound) {
+  const std::array<int32_t, SoundSlotCount> out = atc.SoundOut;
   for (int slot = 0; slot < SoundSlotCount; ++slot) {
-    sound[SoundIndex[slot]] = atc.SoundOut[slot];
+    sound[SoundIndex[slot]] = out[slot];
   }
 }
 
