@@ -40,7 +40,7 @@ uint8_t TwoOrMoreSet(const ChannelFlags& flags) {
 // The first normal cycle after power-on or a cut-out restores every
 // channel's health; any later cycle carries the health latches forward.
 ChannelFlags HealthBeforeTest(AtcController& atc) {
-  if (atc.Active == 0) {
+  if (atc.Active == 0) [[unlikely]] {
     atc.PoweredUp = 1;
     RequestChangeSound(atc);
     return {1, 1, 1};
@@ -98,7 +98,9 @@ void SetLimitAndStepLamps(AtcController& atc) {
 // ATC without the restriction switch; a lost healthy majority; or a rollback
 // seen by both detector entries in the previous pass.
 void LatchEmergencyOnTrigger(AtcController& atc) {
-  const bool stopStep = atc.SpeedStep == SpeedStepNoCode || atc.SpeedStep == SpeedStepStop;
+  // The steps that hold the train, one bit each: a single test for both.
+  constexpr uint32_t stopSteps = (1U << SpeedStepNoCode) | (1U << SpeedStepStop);
+  const bool stopStep = ((stopSteps >> atc.SpeedStep) & 1U) != 0;
   const bool trigger = (stopStep && !atc.RestrictApplied && atc.Mode == ModeAtc) ||
                        !atc.MajorityHealthy || (atc.RollbackSeen[0] && atc.RollbackSeen[1]);
   if (trigger) {
