@@ -48,18 +48,15 @@ Handles ComposeHandles(const AtcController& atc, const DriverHandles& driver) {
   return out;
 }
 
-// The mode lamps of each selector position, by Mode (always 0, 1 or 2).
-struct ModeLampValues {
-  int32_t Ats, Atc, Restricted;
-};
-constexpr ModeLampValues ModeLamps[] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}};
+// The mode lamp of each selector position, by Mode (always 0, 1 or 2).
+constexpr int ModeLampOf[] = {PanelModeRestricted, PanelModeAts, PanelModeAtc};
 static_assert(ModeRestricted == 0 && ModeAts == 1 && ModeAtc == 2);
 
 // Every value is read before the first store: the host's array might alias
 // anything, so a store would otherwise make the compiler read the next field
 // again, and it could not copy neighbouring values together.
 void WritePanel(const AtcController& atc, int32_t* panel) {
-  const ModeLampValues& modeLamps = ModeLamps[atc.Mode];
+  const int modeLamp = ModeLampOf[atc.Mode];
   const int32_t active = atc.Active;
   const int32_t atcSignal = atc.AtcSignalLamp;
   const int32_t restrict = atc.RestrictLamp;
@@ -69,9 +66,11 @@ void WritePanel(const AtcController& atc, int32_t* panel) {
   const auto speedLimit = static_cast<int32_t>(atc.SpeedLimit);
   const int32_t step = atc.SpeedStep;
   const uint32_t lamp = atc.StepLamps[step];
-  panel[PanelModeAts] = modeLamps.Ats;
-  panel[PanelModeAtc] = modeLamps.Atc;
-  panel[PanelModeRestricted] = modeLamps.Restricted;
+  // One mode lamp is lit: all three dark, then the selector's own.
+  panel[PanelModeAts] = 0;
+  panel[PanelModeAtc] = 0;
+  panel[PanelModeRestricted] = 0;
+  panel[modeLamp] = 1;
   panel[PanelActive] = active;
   panel[PanelAtcSignal] = atcSignal;
   panel[PanelRestrict] = restrict;
