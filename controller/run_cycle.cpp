@@ -32,9 +32,10 @@ using ChannelFlags = std::array<uint8_t, ChannelCount>;
 
 // The channel flags hold 0 or 1, so that the bitwise operators below combine
 // them as the logical ones would, without a branch for each flag.
+// Two or more: A and B, or C with either of them.
 uint8_t TwoOrMoreSet(const ChannelFlags& flags) {
-  return (flags[ChannelA] & flags[ChannelB]) | (flags[ChannelA] & flags[ChannelC]) |
-         (flags[ChannelB] & flags[ChannelC]);
+  return (flags[ChannelA] & flags[ChannelB]) |
+         (flags[ChannelC] & (flags[ChannelA] | flags[ChannelB]));
 }
 
 // The first normal cycle after power-on or a cut-out restores every

@@ -41,10 +41,19 @@ Handles ComposeHandles(const AtcController& atc, const DriverHandles& driver) {
   if (!service && !emergency) {
     return out;
   }
-  out.Brake = emergency ? Module.EmergencyNotch : ServiceBrakeNotch(driver.Brake);
   out.Power = 0;
-  out.Reverser = (service && driver.Brake == 0) ? 0 : driver.Reverser;
-  out.AuxiliaryCommand = (service && emergency) ? 0 : 2;
+  if (service) {
+    out.Brake = ServiceBrakeNotch(driver.Brake);
+    if (driver.Brake == 0) {
+      out.Reverser = 0;
+    }
+  }
+  if (emergency) {
+    out.Brake = Module.EmergencyNotch;
+    if (service) {
+      out.AuxiliaryCommand = 0;
+    }
+  }
   return out;
 }
 
