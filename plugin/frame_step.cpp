@@ -41,16 +41,13 @@ Handles ComposeHandles(const AtcController& atc, const DriverHandles& driver) {
   if (!service && !emergency) {
     return out;
   }
+  out.Brake = emergency ? Module.EmergencyNotch : ServiceBrakeNotch(driver.Brake);
   out.Power = 0;
   if (service) {
-    out.Brake = ServiceBrakeNotch(driver.Brake);
     if (driver.Brake == 0) {
       out.Reverser = 0;
     }
-  }
-  if (emergency) {
-    out.Brake = Module.EmergencyNotch;
-    if (service) {
+    if (emergency) {
       out.AuxiliaryCommand = 0;
     }
   }
