@@ -32,15 +32,16 @@ using ChannelFlags = std::array<uint8_t, ChannelCount>;
 
 // The channel flags hold 0 or 1, so that the bitwise operators below combine
 // them as the logical ones would, without a branch for each flag.
+// Two or more: A and B, or C with either of them.
 uint8_t TwoOrMoreSet(const ChannelFlags& flags) {
-  return (flags[ChannelA] & flags[ChannelB]) | (flags[ChannelA] & flags[ChannelC]) |
-         (flags[ChannelB] & flags[ChannelC]);
+  return (flags[ChannelA] & flags[ChannelB]) |
+         (flags[ChannelC] & (flags[ChannelA] | flags[ChannelB]));
 }
 
 // The first normal cycle after power-on or a cut-out restores every
 // channel's health; any later cycle carries the health latches forward.
 ChannelFlags HealthBeforeTest(AtcController& atc) {
-  if (atc.Active == 0) {
+  if (atc.Active == 0) [[unlikely]] {
     atc.PoweredUp = 1;
     RequestChangeSound(atc);
     return {1, 1, 1};
@@ -84,20 +85,23 @@ void SetLimitAndStepLamps(AtcController& atc) {
   if (atc.Mode == ModeAtc) {
     atc.StepLamps[atc.SpeedStep] = 1;
   }
-  atc.SpeedLimit = SpeedStepLimitKmh(atc.SpeedStep, atc.Use120Signal);
-  if ((atc.Mode == ModeRestricted || atc.Mode == ModeAts) && atc.SpeedLimit > RestrictedLimitKmh) {
-    atc.SpeedLimit = RestrictedLimitKmh;
+  double limit = SpeedStepLimitKmh(atc.SpeedStep, atc.Use120Signal);
+  if ((atc.Mode == ModeRestricted || atc.Mode == ModeAts) && limit > RestrictedLimitKmh) {
+    limit = RestrictedLimitKmh;
   }
   if (atc.RestrictApplied) {
-    atc.SpeedLimit = RestrictedLimitKmh;
+    limit = RestrictedLimitKmh;
   }
+  atc.SpeedLimit = limit;
 }
 
 // The emergency brake latches on: no ATC code or the 0 km/h stop aspect in
 // ATC without the restriction switch; a lost healthy majority; or a rollback
 // seen by both detector entries in the previous pass.
 void LatchEmergencyOnTrigger(AtcController& atc) {
-  const bool stopStep = atc.SpeedStep == SpeedStepNoCode || atc.SpeedStep == SpeedStepStop;
+  // The steps that hold the train, one bit each: a single test for both.
+  constexpr uint32_t stopSteps = (1U << SpeedStepNoCode) | (1U << SpeedStepStop);
+  const bool stopStep = ((stopSteps >> atc.SpeedStep) & 1U) != 0;
   const bool trigger = (stopStep && !atc.RestrictApplied && atc.Mode == ModeAtc) ||
                        !atc.MajorityHealthy || (atc.RollbackSeen[0] && atc.RollbackSeen[1]);
   if (trigger) {

@@ -1,5 +1,6 @@
 // One frame: the controller's cycle, then its verdicts in the host's terms.
 #include <algorithm>
+#include <array>
 
 #include "module_records.h"
 #include "plugin_module.h"
@@ -42,25 +43,28 @@ Handles ComposeHandles(const AtcController& atc, const DriverHandles& driver) {
   }
   out.Brake = emergency ? Module.EmergencyNotch : ServiceBrakeNotch(driver.Brake);
   out.Power = 0;
-  out.Reverser = (service && driver.Brake == 0) ? 0 : driver.Reverser;
-  out.AuxiliaryCommand = (service && emergency) ? 0 : 2;
+  if (service) {
+    if (driver.Brake == 0) {
+      out.Reverser = 0;
+    }
+    if (emergency) {
+      out.AuxiliaryCommand = 0;
+    }
+  }
   return out;
 }
 
-// The mode lamps of each selector position, by Mode (always 0, 1 or 2).
-struct ModeLampValues {
-  int32_t Ats, Atc, Restricted;
-};
-constexpr ModeLampValues ModeLamps[] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}};
+// The mode lamp of each selector position, by Mode (always 0, 1 or 2).
+constexpr int ModeLampOf[] = {PanelModeRestricted, PanelModeAts, PanelModeAtc};
 static_assert(ModeRestricted == 0 && ModeAts == 1 && ModeAtc == 2);
 
 void WritePanel(const AtcController& atc, int32_t* panel) {
-  // Read once: the host's array might alias anything, so each store would
-  // otherwise make the compiler read the field again.
-  const ModeLampValues& modeLamps = ModeLamps[atc.Mode];
-  panel[PanelModeAts] = modeLamps.Ats;
-  panel[PanelModeAtc] = modeLamps.Atc;
-  panel[PanelModeRestricted] = modeLamps.Restricted;
+  // One mode lamp is lit: all three dark, then the selector's own.
+  const int modeLamp = ModeLampOf[atc.Mode];
+  panel[PanelModeAts] = 0;
+  panel[PanelModeAtc] = 0;
+  panel[PanelModeRestricted] = 0;
+  panel[modeLamp] = 1;
   panel[PanelActive] = atc.Active;
   panel[PanelAtcSignal] = atc.AtcSignalLamp;
   panel[PanelRestrict] = atc.RestrictLamp;
@@ -91,9 +95,12 @@ void WriteAtsLamps(const AtcController& atc, int32_t* panel) {
   }
 }
 
+// Read whole before the first store: the host's array might alias the
+// record, so each slot would otherwise be read again after every store.
 void WriteSounds(const AtcController& atc, int32_t* sound) {
+  const std::array<int32_t, SoundSlotCount> out = atc.SoundOut;
   for (int slot = 0; slot < SoundSlotCount; ++slot) {
-    sound[SoundIndex[slot]] = atc.SoundOut[slot];
+    sound[SoundIndex[slot]] = out[slot];
   }
 }
 

@@ -45,7 +45,7 @@ faults=(
   "6|plugin/frame_step.cpp|s/panel\[PanelAtsRunning\] = 1;/panel[PanelAtsRunning] = 1;\n    panel[PanelAtsReady] = 0;/"
   "7|plugin/signal_events.cpp|s/atc.StepFlags.fill(0);//"
   "9|controller/run_cycle.cpp|s/ || (atc.RollbackSeen\[0\] \&\& atc.RollbackSeen\[1\])//"
-  "10|controller/run_cycle.cpp|s/atc.SpeedStep == SpeedStepNoCode || atc.SpeedStep == SpeedStepStop/atc.SpeedStep == SpeedStepNoCode/"
+  "10|controller/run_cycle.cpp|s/(1U << SpeedStepNoCode) | (1U << SpeedStepStop)/(1U << SpeedStepNoCode)/"
   "11|plugin/exports.cpp|s/ATC_CALL KeyUp(int32_t) noexcept {}/ATC_CALL KeyUp(int32_t key) noexcept { OnKeyDown(key); }/"
 )
 
