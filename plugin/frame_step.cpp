@@ -58,24 +58,34 @@ Handles ComposeHandles(const AtcController& atc, const DriverHandles& driver) {
 constexpr int ModeLampOf[] = {PanelModeRestricted, PanelModeAts, PanelModeAtc};
 static_assert(ModeRestricted == 0 && ModeAts == 1 && ModeAtc == 2);
 
+// Every value is read before the first store: the host's array might alias
+// anything, so a store would otherwise make the compiler read the next field
+// again, and it could not copy neighbouring values together.
 void WritePanel(const AtcController& atc, int32_t* panel) {
-  // One mode lamp is lit: all three dark, then the selector's own.
   const int modeLamp = ModeLampOf[atc.Mode];
+  const int32_t active = atc.Active;
+  const int32_t atcSignal = atc.AtcSignalLamp;
+  const int32_t restrict = atc.RestrictLamp;
+  const int32_t brake = atc.BrakeLamp;
+  const int32_t emergency = atc.EmergencyLamp;
+  const int32_t cutOut = atc.CutOutSwitch;
+  const auto speedLimit = static_cast<int32_t>(atc.SpeedLimit);
+  const int32_t step = atc.SpeedStep;
+  const uint32_t lamp = atc.StepLamps[step];
+  // One mode lamp is lit: all three dark, then the selector's own.
   panel[PanelModeAts] = 0;
   panel[PanelModeAtc] = 0;
   panel[PanelModeRestricted] = 0;
   panel[modeLamp] = 1;
-  panel[PanelActive] = atc.Active;
-  panel[PanelAtcSignal] = atc.AtcSignalLamp;
-  panel[PanelRestrict] = atc.RestrictLamp;
-  panel[PanelBrake] = atc.BrakeLamp;
-  panel[PanelEmergency] = atc.EmergencyLamp;
-  panel[PanelCutOut] = atc.CutOutSwitch;
-  panel[PanelSpeedLimit] = static_cast<int32_t>(atc.SpeedLimit);
+  panel[PanelActive] = active;
+  panel[PanelAtcSignal] = atcSignal;
+  panel[PanelRestrict] = restrict;
+  panel[PanelBrake] = brake;
+  panel[PanelEmergency] = emergency;
+  panel[PanelCutOut] = cutOut;
+  panel[PanelSpeedLimit] = speedLimit;
   // The cycle lights at most the lamp of SpeedStep: all dark, then that one
   // as the cycle left it, if it has a place on the panel.
-  const int32_t step = atc.SpeedStep;
-  const uint32_t lamp = atc.StepLamps[step];
   for (const int index : PanelStepLamp) {
     panel[index] = 0;
   }
@@ -95,8 +105,6 @@ void WriteAtsLamps(const AtcController& atc, int32_t* panel) {
   }
 }
 
-// Read whole before the first store: the host's array might alias the
-// record, so each slot would otherwise be read again after every store.
 void WriteSounds(const AtcController& atc, int32_t* sound) {
   const std::array<int32_t, SoundSlotCount> out = atc.SoundOut;
   for (int slot = 0; slot < SoundSlotCount; ++slot) {
