@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <ostream>
 
 #include "atc_controller.h"
 
@@ -17,8 +18,21 @@ inline constexpr int NoAspect = -1;
 inline constexpr int Aspect30Flag = 1;   // step 9, 100 km/h
 inline constexpr int Aspect36Flag = 10;  // step 11, 0 km/h, stop
 
-// One cycle's {permit, service brake, brake lamp, latch, emergency lamp, change sound}.
-using Outputs = std::array<int, 6>;
+// One cycle's outputs, each 0 or 1: a row names those that are on.
+struct Outputs {
+  int permit = 0;   // both permit copies
+  int service = 0;  // the service brake command
+  int brakeLamp = 0;
+  int latch = 0;  // the emergency latch
+  int emergencyLamp = 0;
+  int chime = 0;  // the change sound requested
+  bool operator==(const Outputs&) const = default;
+  friend std::ostream& operator<<(std::ostream& out, const Outputs& o) {
+    return out << "permit " << o.permit << ", service " << o.service << ", brake lamp "
+               << o.brakeLamp << ", latch " << o.latch << ", emergency lamp " << o.emergencyLamp
+               << ", chime " << o.chime;
+  }
+};
 
 class AtcTest : public ::testing::Test {
  protected:
@@ -48,7 +62,7 @@ class AtcTest : public ::testing::Test {
     for (const Outputs& row : rows) {
       state.Speed = speedKmh;
       RunCycle(atc);
-      EXPECT_EQ(Outputs({atc.PermitA * atc.PermitB, atc.ServiceBrakeCommand, atc.BrakeLamp,
+      EXPECT_EQ((Outputs{atc.PermitA * atc.PermitB, atc.ServiceBrakeCommand, atc.BrakeLamp,
                          atc.EmergencyLatch, atc.EmergencyLamp,
                          atc.SoundOut[ChangeSoundSlot] == SOUND_PLAY}),
                 row)
@@ -61,6 +75,8 @@ class AtcTest : public ::testing::Test {
   void RunningUnder100() {
     PowerOn(ModeAtc, Aspect30Flag);
     atc.InAtcSection = 1;
-    ExpectCycles(0.0f, {{0, 1, 0, 0, 0, 1}, {1, 0, 1, 0, 0, 1}, {1, 0, 0, 0, 0, 0}});
+    ExpectCycles(
+        0.0f,
+        {{.service = 1, .chime = 1}, {.permit = 1, .brakeLamp = 1, .chime = 1}, {.permit = 1}});
   }
 };

@@ -13,22 +13,25 @@ namespace {
 // permit as at overspeed rather than keep it.
 TEST_F(AtcTest, OverspeedAndNaNSpeedBringServiceBrakeNextCycleReleasedBelowMargin) {
   RunningUnder100();
-  ExpectCycles(100.0f, {{1, 0, 0, 0, 0, 0}});  // at the limit: within
-  ExpectCycles(100.5f, {{1, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 1}});
-  ExpectCycles(99.4f, {{0, 1, 1, 0, 0, 0}});  // inside the margin: not yet
-  ExpectCycles(99.375f, {{0, 1, 1, 0, 0, 0}, {1, 0, 1, 0, 0, 1}, {1, 0, 0, 0, 0, 0}});
-  ExpectCycles(std::numeric_limits<float>::quiet_NaN(), {{1, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 1}});
+  ExpectCycles(100.0f, {{.permit = 1}});  // at the limit: within
+  ExpectCycles(100.5f, {{.permit = 1}, {.service = 1, .chime = 1}});
+  ExpectCycles(99.4f, {{.service = 1, .brakeLamp = 1}});  // inside the margin: not yet
+  ExpectCycles(
+      99.375f,
+      {{.service = 1, .brakeLamp = 1}, {.permit = 1, .brakeLamp = 1, .chime = 1}, {.permit = 1}});
+  ExpectCycles(std::numeric_limits<float>::quiet_NaN(),
+               {{.permit = 1}, {.service = 1, .chime = 1}});
 }
 
 TEST_F(AtcTest, CutOutSwitchesEverythingOffAndCutInIsAFirstCycle) {
   Reset(atc, BeaconReset);  // running, latched, with the restriction switch on
   Signal(Aspect30Flag);
   atc.RestrictSwitch = atc.InAtcSection = 1;
-  ExpectCycles(0.0f, {{1, 1, 0, 1, 1, 1}});
+  ExpectCycles(0.0f, {{.permit = 1, .service = 1, .latch = 1, .emergencyLamp = 1, .chime = 1}});
   // Neither decoding nor supervision runs while cut out.
   atc.CutOutSwitch = 1;
   Signal(Aspect36Flag);
-  ExpectCycles(150.0f, {{1, 0, 0, 0, 0, 1}, {1, 0, 0, 0, 0, 0}});
+  ExpectCycles(150.0f, {{.permit = 1, .chime = 1}, {.permit = 1}});
   EXPECT_EQ(
       std::tie(atc.Active, atc.AtcSignalLamp, atc.RestrictLamp, atc.SpeedStep, atc.SpeedLimit),
       std::tuple(0, 0, 0, 9, 25.0));
@@ -36,7 +39,7 @@ TEST_F(AtcTest, CutOutSwitchesEverythingOffAndCutInIsAFirstCycle) {
   // Cut back in: all healthy again, voting the verdicts left before.
   atc.CutOutSwitch = 0;
   Signal(Aspect30Flag);
-  ExpectCycles(0.0f, {{1, 0, 0, 0, 0, 1}});
+  ExpectCycles(0.0f, {{.permit = 1, .chime = 1}});
   EXPECT_EQ(atc.ChannelHealthy, Bits3({1, 1, 1}));
   EXPECT_EQ(std::tie(atc.Active, atc.AtcSignalLamp, atc.StepLamps[9]), std::tuple(1, 1, 1u));
 }
