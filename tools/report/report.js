@@ -133,15 +133,20 @@
   const eventsOf = (k) => run.sets[k].events.map(([t, m, v, what, label]) => (
     { at: axis === 'time' ? t : m, text: label ? `${label}: ${what}` : what }));
 
-  // Beneath the series, so that the speed stays in sight through a long brake.
-  const drawBands = (u) => {
+  // Draws on the chart's canvas with its labels' font, and restores it after.
+  const withText = (u, draw) => {
     const { ctx } = u;
-    const { top, height } = u.bbox;
     const dpr = devicePixelRatio;
     ctx.save();
     ctx.font = `${11 * dpr}px sans-serif`;
     ctx.textAlign = 'left';
     ctx.textBaseline = 'alphabetic';
+    draw(ctx, u.bbox.top, u.bbox.height, dpr);
+    ctx.restore();
+  };
+
+  // Beneath the series, so that the speed stays in sight through a long brake.
+  const drawBands = (u) => withText(u, (ctx, top, height, dpr) => {
     run.sets.forEach((set, k) => {
       if (!shown[k]) return;
       bandsOf(k).forEach((b) => {
@@ -159,18 +164,10 @@
         }
       });
     });
-    ctx.restore();
-  };
+  });
 
   // Events: a mark at the top each, a line down and a label where there is room.
-  const drawEvents = (u) => {
-    const { ctx } = u;
-    const { top, height } = u.bbox;
-    const dpr = devicePixelRatio;
-    ctx.save();
-    ctx.font = `${11 * dpr}px sans-serif`;
-    ctx.textAlign = 'left';
-    ctx.textBaseline = 'alphabetic';
+  const drawEvents = (u) => withText(u, (ctx, top, height, dpr) => {
     const marks = eventsOf(0).map((e) => ({ ...e, x: u.valToPos(e.at, 'x', true) }))
       .filter((e) => e.x >= u.bbox.left && e.x <= u.bbox.left + u.bbox.width);
     const lines = marks.length * 8 * dpr < u.bbox.width;
@@ -195,8 +192,7 @@
         ctx.fillText(e.text, e.x + 5 * dpr, top + height - 6 * dpr);
       }
     });
-    ctx.restore();
-  };
+  });
 
   // The cab strip: per set, a row each for the mode, the lamps, the limit shown and the sounds.
   const drawStrip = (u) => {
