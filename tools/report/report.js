@@ -448,6 +448,7 @@
     const [bh, br] = trim(bHead, bRows);
     const num = (v, fallback) => (v === '' ? fallback : Number(v));
     // A long run's page lists the first rows; the CSV file has them all.
+    const plural = (n, word) => `${n} ${word}${n === 1 ? '' : 's'}`;
     const more = (count, file) => (count ? [[`... ${count} more in ${file}`]] : []);
     return el('div', { className: 'set-tables' },
       el('h2', { style: `color:${colour(k)}` }, set.name || 'The run'),
@@ -456,7 +457,7 @@
       table('interventions', `Interventions: ${ir.length + set.interventionsLeftOut}`, ih,
         ir.concat(more(set.interventionsLeftOut, 'interventions.csv')),
         (r) => r.length > 1 && (() => zoomToTimes(k, Number(r[at(ih, 'start_s')]), num(r[at(ih, 'end_s')], last)))),
-      table('braking', `Braking: ${br.length + set.brakingLeftOut} drops of the limit`, bh,
+      table('braking', `Braking: ${plural(br.length + set.brakingLeftOut, 'drop')} of the limit`, bh,
         br.concat(more(set.brakingLeftOut, 'braking.csv')),
         (r) => r.length > 1 && (() => { const t = Number(r[at(bh, 'time_s')]); zoomToTimes(k, t, t + Number(r[at(bh, 'in_force_s')])); })),
       table('warnings', `Warnings: ${set.warnings.length + set.warningsLeftOut}`, ['warning'],
