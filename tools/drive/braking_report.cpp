@@ -69,7 +69,7 @@ void WriteBrakingReport(std::ostream& out, RunSets sets) {
     out << fmt::format(
         "  set {}  {}: interventions {}, drops {}, run {:.2f} s to {:.1f} m, top "
         "speed {:.1f} km/h\n",
-        k + 1, sets[k].Name, analysis.Interventions.size(), analysis.Braking.size(),
+        k + 1, sets[k].Name, analysis.InterventionCount, analysis.Braking.size(),
         analysis.Last.TimeS, analysis.Last.PositionM, analysis.MaxSpeedKmh);
   }
   if (rows == 0) {

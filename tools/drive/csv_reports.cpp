@@ -63,25 +63,31 @@ void WriteBrakingCsv(std::ostream& out, RunSets sets) {
   }
 }
 
+const char* const InterventionsCsvHeader =
+    "set,intervention,start_s,start_m,start_kmh,start_limit_kmh,kind,notch,end_s,end_m,"
+    "end_kmh,released_by,cause\n";
+
+std::string InterventionCsvRow(const std::string& setName, size_t number,
+                               const InterventionSpan& span) {
+  const std::string end = span.Released
+                              ? fmt::format("{},{},{}", Fixed(span.End.TimeS, TimeDecimals),
+                                            Fixed(span.End.PositionM, PositionDecimals),
+                                            Fixed(span.End.SpeedKmh, SpeedDecimals))
+                              : ",,";
+  return fmt::format(
+      "{},{},{},{},{},{},{},{},{},{},{}\n", CsvField(setName), number,
+      Fixed(span.Start.TimeS, TimeDecimals), Fixed(span.Start.PositionM, PositionDecimals),
+      Fixed(span.Start.SpeedKmh, SpeedDecimals), span.Start.LimitKmh, InterventionWord(span.Kind),
+      span.Notch, end, CsvField(span.Released ? span.ReleasedBy : "still applied at the end"),
+      CsvField(std::string(span.CauseText)));
+}
+
 void WriteInterventionsCsv(std::ostream& out, RunSets sets) {
-  out << "set,intervention,start_s,start_m,start_kmh,start_limit_kmh,kind,notch,end_s,end_m,"
-         "end_kmh,released_by,cause\n";
+  out << InterventionsCsvHeader;
   for (const RunContext& set : sets) {
     const std::vector<InterventionSpan>& spans = set.Analysis.Interventions;
     for (size_t i = 0; i < spans.size(); ++i) {
-      const InterventionSpan& span = spans[i];
-      const std::string end = span.Released
-                                  ? fmt::format("{},{},{}", Fixed(span.End.TimeS, TimeDecimals),
-                                                Fixed(span.End.PositionM, PositionDecimals),
-                                                Fixed(span.End.SpeedKmh, SpeedDecimals))
-                                  : ",,";
-      out << fmt::format("{},{},{},{},{},{},{},{},{},{},{}\n", CsvField(set.Name), i + 1,
-                         Fixed(span.Start.TimeS, TimeDecimals),
-                         Fixed(span.Start.PositionM, PositionDecimals),
-                         Fixed(span.Start.SpeedKmh, SpeedDecimals), span.Start.LimitKmh,
-                         InterventionWord(span.Kind), span.Notch, end,
-                         CsvField(span.Released ? span.ReleasedBy : "still applied at the end"),
-                         CsvField(std::string(span.CauseText)));
+      out << InterventionCsvRow(set.Name, i + 1, spans[i]);
     }
   }
 }

@@ -235,10 +235,11 @@ std::string WindowMissesRun(const ChartWindow& window, ChartAxis axis, double lo
       asked, low, high, axis == ChartAxis::Time ? "s" : "m");
 }
 
-// Plays the run with the trace written as it goes; returns an exit status,
-// ExitOk when the run was played and the trace written.
-int PlaySet(const CommandLine& line, RunContext& set, size_t setsOnPage, std::ostream& err,
-            bool showProgress, CabRun& cab) {
+// Plays the run with the trace and interventions.csv written as they go (the
+// spans also to everySet's file under --compare); returns an exit status,
+// ExitOk when the run was played and its files written.
+int PlaySet(const CommandLine& line, RunContext& set, size_t setsOnPage, std::ostream* everySet,
+            std::ostream& err, bool showProgress, CabRun& cab) {
   const Scenario& scenario = set.Setup;
   PluginCopy plugin;
   const PluginLoadResult loaded = LoadPlugin(line.PluginPath, scenario.Options, plugin);
@@ -261,7 +262,17 @@ int PlaySet(const CommandLine& line, RunContext& set, size_t setsOnPage, std::os
           ? NoIniFile(scenario.Train.ServiceNotches)
           : CheckIniFile((plugin.Folder.Library.parent_path() / IniFileName).string(),
                          scenario.Train.ServiceNotches);
+  const fs::path spansPath = set.Dir / "interventions.csv";
+  std::ofstream spansFile(spansPath, std::ios::binary);
+  spansFile << InterventionsCsvHeader;
   RunAnalyser analyser(scenario, EmergencyNotchOf(scenario.Train));
+  analyser.OnSpan = [&](const InterventionSpan& span, size_t number) {
+    const std::string row = InterventionCsvRow(set.Name, number, span);
+    spansFile << row;
+    if (everySet != nullptr) {
+      *everySet << row;
+    }
+  };
   TraceWriter trace(traceFile, scenario, line.TraceRateHz);
   set.ScenarioPath = line.ScenarioPath;
   set.LibraryPath = line.PluginPath;
@@ -317,9 +328,12 @@ int PlaySet(const CommandLine& line, RunContext& set, size_t setsOnPage, std::os
     set.OptionsFrom += fmt::format(", {} {}={}", set.Variant ? "[[variant]]" : "--set", key, value);
   }
   set.OptionLines = OptionLines(options);
-  if (!traceFile) {
-    err << "drive: cannot write " << tracePath.string() << "\n";
-    return ExitOutputFailed;
+  spansFile.close();
+  for (const auto& [file, path] : {std::pair{&traceFile, &tracePath}, {&spansFile, &spansPath}}) {
+    if (!*file) {
+      err << "drive: cannot write " << path->string() << "\n";
+      return ExitOutputFailed;
+    }
   }
   return ExitOk;
 }
@@ -452,8 +466,18 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     return ExitBadInput;
   }
   bool written = true;
+  // Every set's spans go into one file as the sets play.
+  std::ofstream everySet;
+  const fs::path everySetPath = outDir / "interventions.csv";
+  if (line.Compare) {
+    std::error_code failure;
+    fs::create_directories(outDir, failure);
+    everySet.open(everySetPath, std::ios::binary);
+    everySet << InterventionsCsvHeader;
+  }
   for (RunContext& set : runs) {
-    const int outcome = PlaySet(line, set, runs.size(), err, showProgress && !cab.Session, cab);
+    const int outcome = PlaySet(line, set, runs.size(), line.Compare ? &everySet : nullptr, err,
+                                showProgress && !cab.Session, cab);
     if (outcome == ExitPluginFailed) {
       return outcome;
     }
@@ -490,7 +514,7 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     const std::string owner = line.Compare ? fmt::format("set {} {}", k + 1, runs[k].Name) : "";
     write(owner, dir / "summary.txt", WriteSummary, runs[k]);
     files.emplace_back(owner, dir / "trace.csv");
-    write(owner, dir / "interventions.csv", WriteInterventionsCsv, own);
+    files.emplace_back(owner, dir / "interventions.csv");
     write(owner, dir / "braking.csv", WriteBrakingCsv, own);
     write(owner, dir / "report.html", WriteReportPage, own, axis, line.Window);
     const std::vector<std::string>& warnings = runs[k].Analysis.Warnings;
@@ -504,7 +528,12 @@ int RunDriveCommand(const std::vector<std::string>& args, std::ostream& out, std
     }
   }
   if (line.Compare) {
-    write("every set", outDir / "interventions.csv", WriteInterventionsCsv, RunSets(runs));
+    files.emplace_back("every set", everySetPath);
+    everySet.close();
+    if (!everySet) {
+      err << "drive: cannot write " << everySetPath.string() << "\n";
+      written = false;
+    }
     write("every set", outDir / "braking.csv", WriteBrakingCsv, RunSets(runs));
     write("every set", outDir / "report.html", WriteReportPage, RunSets(runs), axis, line.Window);
     if (!line.Quiet) {

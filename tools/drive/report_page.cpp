@@ -186,10 +186,9 @@ void SetData(std::string& out, const RunContext& set) {
   out += ",\"braking\":";
   Text(out, CsvOf(WriteBrakingCsv, set));
   // Bands: from the first frame with the intervention to the first without it.
-  fmt::format_to(
-      std::back_inserter(out), ",\"interventionsLeftOut\":{},\"brakingLeftOut\":{}",
-      analysis.Interventions.size() - std::min(analysis.Interventions.size(), RowsListed),
-      analysis.Braking.size() - std::min(analysis.Braking.size(), RowsListed));
+  fmt::format_to(std::back_inserter(out), ",\"interventionsLeftOut\":{},\"brakingLeftOut\":{}",
+                 analysis.InterventionCount - std::min(analysis.Interventions.size(), RowsListed),
+                 analysis.Braking.size() - std::min(analysis.Braking.size(), RowsListed));
   out += ",\"bands\":";
   List(out, std::min(analysis.Interventions.size(), RowsListed), [&](size_t i) {
     const InterventionSpan& span = analysis.Interventions[i];

@@ -90,7 +90,13 @@ inline constexpr size_t ListLinesShown = 100;
 // row per set under each drop.
 void WriteBrakingReport(std::ostream& out, RunSets sets);
 void WriteBrakingCsv(std::ostream& out, RunSets sets);
+// The spans the runs kept (the first InterventionsKept each), for the page.
 void WriteInterventionsCsv(std::ostream& out, RunSets sets);
+// interventions.csv is written a row at a time as the spans close: a run may
+// have more than it keeps.
+extern const char* const InterventionsCsvHeader;
+std::string InterventionCsvRow(const std::string& setName, size_t number,
+                               const InterventionSpan& span);
 
 // The part of the run the page first shows, in the axis' unit (s or m).
 struct ChartWindow {

@@ -189,9 +189,7 @@ const FrameRecord* RunAnalyser::Before(size_t back) const {
 
 const std::string& RunAnalyser::CurrentCause() const { return OpenSpan ? OpenText : NoCause; }
 
-size_t RunAnalyser::OpenSpanNumber() const {
-  return OpenSpan ? Result.Interventions.size() + 1 : 0;
-}
+size_t RunAnalyser::OpenSpanNumber() const { return OpenSpan ? Result.InterventionCount + 1 : 0; }
 
 void RunAnalyser::Add(const FrameRecord& row, const RunRecord& record) {
   Recent[Seen % Recent.size()] = row;
@@ -370,7 +368,16 @@ void RunAnalyser::Close(const FrameRecord& after) {
 void RunAnalyser::Keep() {
   OpenSpan->CauseText = *Result.Texts->insert(std::move(OpenText)).first;
   OpenSpan->CauseLabel = *Result.Texts->insert(std::move(OpenLabel)).first;
-  Result.Interventions.push_back(*OpenSpan);
+  const size_t number = ++Result.InterventionCount;
+  if (OnSpan) {
+    OnSpan(*OpenSpan, number);
+  }
+  if (DropOpen && Result.Braking.back().Span == number) {
+    DropSpan = OpenSpan;
+  }
+  if (Result.Interventions.size() < InterventionsKept) {
+    Result.Interventions.push_back(*OpenSpan);
+  }
   OpenSpan.reset();
 }
 
@@ -590,7 +597,7 @@ void RunAnalyser::EndDrop(BrakingRow& drop, const FrameRecord& row) {
     drop.Outcome = Release::HeldWhenLimitChanged;
   } else {
     drop.Outcome = Release::Released;
-    drop.Released = Result.Interventions[drop.Span - 1].End;
+    drop.Released = DropSpan->End;
   }
 }
 
@@ -613,6 +620,7 @@ void RunAnalyser::TrackBraking(const FrameRecord& row, const FrameRecord* previo
     opened.Why = DropCause(Setup, record, {&row, previous});
     opened.Span = OpenSpanNumber();
     DropOpen = true;
+    DropSpan.reset();
   }
   if (!DropOpen) {
     return;
@@ -653,9 +661,9 @@ RunAnalysis RunAnalyser::Finish(const RunRecord& record) {
     DropOpen = false;
     if (drop.Span == 0) {
       drop.Outcome = Release::NoIntervention;
-    } else if (const InterventionSpan& span = Result.Interventions[drop.Span - 1]; span.Released) {
+    } else if (DropSpan->Released) {
       drop.Outcome = Release::Released;
-      drop.Released = span.End;
+      drop.Released = DropSpan->End;
     } else {
       drop.Outcome = Release::StillAppliedAtEnd;
     }

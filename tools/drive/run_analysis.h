@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -119,7 +120,10 @@ struct RunAnalysis {
   // point at texts that live.
   std::shared_ptr<std::set<std::string, std::less<>>> Texts =
       std::make_shared<std::set<std::string, std::less<>>>();
+  // The first InterventionsKept spans, for the summary and the page; each
+  // span goes to OnSpan as it closes, so that interventions.csv has them all.
   std::vector<InterventionSpan> Interventions;
+  size_t InterventionCount = 0;  // every span of the run
   std::vector<BrakingRow> Braking;
   std::vector<StopRecord> Stops;
   // Of the first changes, the brake lamp left out: it follows every
@@ -164,9 +168,16 @@ const char* InterventionName(Intervention kind);
 std::string NotchName(int32_t notch, int32_t emergencyNotch);
 
 // Takes the frames one by one, keeping only the few latest.
+// A run can hold a hundred thousand interventions, and --compare keeps eight
+// runs until the last is played: the reports keep the first ones.
+inline constexpr size_t InterventionsKept = 5000;
+
 class RunAnalyser {
  public:
   RunAnalyser(const Scenario& scenario, int32_t emergencyNotch);
+
+  // Handed every span as it closes, with its number from 1.
+  std::function<void(const InterventionSpan&, size_t)> OnSpan;
 
   void Add(const FrameRecord& row, const RunRecord& record);
 
@@ -210,6 +221,7 @@ class RunAnalyser {
   size_t Seen = 0;
   size_t CabChangesSeen = 0;  // the brake lamp's too
   std::optional<InterventionSpan> OpenSpan;
+  std::optional<InterventionSpan> DropSpan;  // the open drop's span, once it has closed
   std::string OpenText;  // the open span's CauseText and CauseLabel as they grow
   std::string OpenLabel;
   std::vector<std::string> OpenThens;  // what the open span became, each said once

@@ -42,7 +42,7 @@ void WriteHeader(std::ostream& out, const RunContext& run) {
 
 void WriteInterventions(std::ostream& out, const RunContext& run, const RunAnalysis& analysis) {
   const int32_t emergency = run.Record.EmergencyNotch;
-  out << "\nATC interventions: " << analysis.Interventions.size() << "\n";
+  out << "\nATC interventions: " << analysis.InterventionCount << "\n";
   if (!analysis.Interventions.empty()) {
     out << "    #     from s   from m  brake      notch    km/h  limit     to s     to m    km/h  "
            "released by                      cause\n";
@@ -62,7 +62,7 @@ void WriteInterventions(std::ostream& out, const RunContext& run, const RunAnaly
                        span.Released ? span.ReleasedBy : "still applied at the end");
     out << "  " << span.CauseText << "\n";
   }
-  WriteMore(out, analysis.Interventions.size(), shown);
+  WriteMore(out, analysis.InterventionCount, shown);
   if (analysis.MaxOverLimitKmh > 0.0) {
     const Moment& worst = analysis.MaxOverLimit;
     out << fmt::format(
