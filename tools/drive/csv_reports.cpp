@@ -82,7 +82,7 @@ std::string InterventionCsvRow(const std::string& setName, size_t number,
       CsvField(std::string(span.CauseText)));
 }
 
-void WriteInterventionsCsv(std::ostream& out, RunSets sets) {
+void WriteKeptInterventionsCsv(std::ostream& out, RunSets sets) {
   out << InterventionsCsvHeader;
   for (const RunContext& set : sets) {
     const std::vector<InterventionSpan>& spans = set.Analysis.Interventions;

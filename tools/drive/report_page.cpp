@@ -182,7 +182,7 @@ void SetData(std::string& out, const RunContext& set) {
   out += ",\"options\":";
   List(out, run.OptionLines.size(), [&](size_t i) { Text(out, run.OptionLines[i]); });
   out += ",\"interventions\":";
-  Text(out, CsvOf(WriteInterventionsCsv, set));
+  Text(out, CsvOf(WriteKeptInterventionsCsv, set));
   out += ",\"braking\":";
   Text(out, CsvOf(WriteBrakingCsv, set));
   // Bands: from the first frame with the intervention to the first without it.

@@ -91,7 +91,7 @@ inline constexpr size_t ListLinesShown = 100;
 void WriteBrakingReport(std::ostream& out, RunSets sets);
 void WriteBrakingCsv(std::ostream& out, RunSets sets);
 // The spans the runs kept (the first InterventionsKept each), for the page.
-void WriteInterventionsCsv(std::ostream& out, RunSets sets);
+void WriteKeptInterventionsCsv(std::ostream& out, RunSets sets);
 // interventions.csv is written a row at a time as the spans close: a run may
 // have more than it keeps.
 extern const char* const InterventionsCsvHeader;
